@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace vestrel {
+
+// The game writes its file paths with backslashes ("Shader\texLights.vert").
+// Those strings stay as they are wherever they are keys or printed; this turns
+// one into a path the operating system opens, at the moment it is opened.
+std::string nativePath(const std::string& path);
+
+// The console's "press any key" wait before a fatal exit. Prints the prompt
+// and waits for one key when standard input is a terminal; returns at once
+// otherwise (CI and tests have no terminal).
+void pauseConsole();
+
+// Flushes the console, runs pauseConsole and ends the process with status 1.
+// Used only for the start-up failures the game treats as fatal.
+[[noreturn]] void fatalExit();
+
+}  // namespace vestrel
