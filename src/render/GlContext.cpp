@@ -1,19 +1,9 @@
 #include "render/GlContext.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <GL/glx.h>
-#endif
+#include <GLFW/glfw3.h>
 
 namespace vestrel {
 
-bool hasCurrentGlContext() {
-#if defined(_WIN32)
-    return wglGetCurrentContext() != nullptr;
-#else
-    return glXGetCurrentContext() != nullptr;
-#endif
-}
+bool hasCurrentGlContext() { return glfwGetCurrentContext() != nullptr; }
 
 }  // namespace vestrel

@@ -1,0 +1,156 @@
+#include "render/Shader.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+#include "app/Platform.h"
+#include "render/GlContext.h"
+#include "render/Texture.h"
+
+namespace vestrel {
+
+Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath) {
+    loadShader(vertexPath, GL_VERTEX_SHADER, vertexShader);
+    loadShader(fragmentPath, GL_FRAGMENT_SHADER, fragmentShader);
+    program = glCreateProgram();
+    link();
+}
+
+Shader::Shader(const ShaderSourcePair& sources) : Shader(sources.vertexPath, sources.fragmentPath) {}
+
+Shader::~Shader() { release(); }
+
+Shader::Shader(Shader&& other) noexcept
+    : program(std::exchange(other.program, 0)),
+      vertexShader(std::exchange(other.vertexShader, 0)),
+      fragmentShader(std::exchange(other.fragmentShader, 0)) {}
+
+Shader& Shader::operator=(Shader&& other) noexcept {
+    if (this != &other) {
+        release();
+        program = std::exchange(other.program, 0);
+        vertexShader = std::exchange(other.vertexShader, 0);
+        fragmentShader = std::exchange(other.fragmentShader, 0);
+    }
+    return *this;
+}
+
+void Shader::release() {
+    if (program != 0 && hasCurrentGlContext()) {
+        glUseProgram(0);
+        glDeleteProgram(program);
+    }
+    program = 0;
+}
+
+void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader) {
+    std::ifstream file(nativePath(path), std::ios::in | std::ios::binary);
+    if (!file.good()) {
+        file.close();
+        std::cout << "Failed to open shader file: " << path << std::endl;
+        fatalExit();
+    }
+    const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+
+    shader = glCreateShader(type);
+    if (shader == 0) {
+        std::cout << "Failed to create " << static_cast<unsigned int>(type) << std::endl;
+        fatalExit();
+    }
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+
+    GLint status = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status != GL_FALSE && glIsShader(shader) == GL_TRUE) {
+        return;
+    }
+    GLint logLength = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
+    // One extra character so an empty or unterminated log still prints as a string.
+    std::vector<char> log(static_cast<size_t>(logLength > 0 ? logLength : 0) + 1, '\0');
+    if (logLength > 0) {
+        glGetShaderInfoLog(shader, logLength, nullptr, log.data());
+    }
+    std::cout << "Failed to compile shader:" << std::endl;
+    std::cout << log.data() << std::endl;
+    glDeleteShader(shader);
+    shader = 0;
+    fatalExit();
+}
+
+void Shader::link() {
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+
+    GLint status = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
+    if (status != GL_FALSE) {
+        glDetachShader(program, vertexShader);
+        glDetachShader(program, fragmentShader);
+        glDeleteShader(vertexShader);
+        glDeleteShader(fragmentShader);
+        vertexShader = 0;
+        fragmentShader = 0;
+        return;
+    }
+    GLint logLength = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &logLength);
+    std::vector<char> log(static_cast<size_t>(logLength > 0 ? logLength : 0) + 1, '\0');
+    if (logLength > 0) {
+        glGetProgramInfoLog(program, logLength, nullptr, log.data());
+    }
+    std::cout << "Failed to link shader program:" << std::endl;
+    std::cout << log.data() << std::endl;
+    glDeleteProgram(program);
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+    program = 0;
+    vertexShader = 0;
+    fragmentShader = 0;
+    fatalExit();
+}
+
+GLint Shader::getAttribLocation(const char* name) const {
+    if (name == nullptr) {
+        // GL would read through the null pointer; report and answer "absent".
+        std::cout << "attribute is null: " << std::endl;
+        return -1;
+    }
+    const GLint location = glGetAttribLocation(program, name);
+    if (location == -1) {
+        std::cout << "attribute not found: " << name << std::endl;
+    }
+    return location;
+}
+
+GLint Shader::getUniformLocation(const char* name) const {
+    if (name == nullptr) {
+        std::cout << "uniform is null: " << std::endl;
+        return -1;
+    }
+    const GLint location = glGetUniformLocation(program, name);
+    if (location == -1) {
+        std::cout << "Shader " << program << ": "
+                  << "uniform not found: " << name << std::endl;
+    }
+    return location;
+}
+
+void Shader::bindTexture(const char* name, const Texture* texture) const {
+    glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->name : 0);
+    if (texture != nullptr) {
+        applySampling();
+    }
+    if (name != nullptr) {
+        glUniform1i(glGetUniformLocation(program, name), 0);
+    }
+}
+
+}  // namespace vestrel
