@@ -1,9 +1,19 @@
 #include "render/GlContext.h"
 
-#include <GLFW/glfw3.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <GL/glx.h>
+#endif
 
 namespace vestrel {
 
-bool hasCurrentGlContext() { return glfwGetCurrentContext() != nullptr; }
+bool hasCurrentGlContext() {
+#if defined(_WIN32)
+    return wglGetCurrentContext() != nullptr;
+#else
+    return glXGetCurrentContext() != nullptr;
+#endif
+}
 
 }  // namespace vestrel

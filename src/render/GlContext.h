@@ -2,13 +2,11 @@
 
 namespace vestrel {
 
-// True while the calling thread has an OpenGL context made current.
-//
-// GL owners (shaders, textures, buffers) check this before deleting their
-// names: some of them outlive the window (the texture cache lives to program
-// exit, the Level is deleted after the window), and a GL call without a
-// current context is undefined. Releasing a name after its context is gone is
-// therefore a no-op; the driver already freed it with the context.
+// True while this thread has a current OpenGL context. GL owners check it
+// before deleting their objects: the level is deleted after the window is
+// destroyed (and the renderer after GLFW is terminated), and those late
+// releases must be harmless no-ops. Deliberately asks the GL window-system
+// layer, not GLFW, so it is safe to call after glfwTerminate.
 bool hasCurrentGlContext();
 
 }  // namespace vestrel
