@@ -1,0 +1,79 @@
+#pragma once
+
+#include "render/Renderer.h"
+
+#include <memory>
+#include <vector>
+
+struct GLFWwindow;
+
+namespace vestrel {
+
+class GameState;
+class Level;
+
+// The application: the one window with its GL 3.3 core context, the renderer,
+// the level, the state stack and the fixed-step clock. The entry point
+// creates it, runs init, the start sequence and the main loop, and deletes it.
+class Game {
+public:
+    Game();
+    virtual ~Game();
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Opens the window, initialises GLEW, the renderer and a level holding
+    // only its camera and loading image. Window-system and loader failures
+    // end the process with status 1.
+    void init(int width, int height, int refreshRate, bool fullscreen);
+
+    // Loading state, one drawn frame (the loading screen), then the play
+    // state, whose init loads the house. Run at start and after restart().
+    void startSequence();
+
+    // One iteration of the main loop: events, update, draw, frame counters.
+    void frame();
+
+    // The per-frame work between handleEvents and draw: frame time, frame
+    // rate and title, up to five fixed steps, cursor placement.
+    void update();
+
+    void changeState(GameState* state);
+    void pushState(GameState* state);
+
+    // Rebuilds renderer, level and sounds for a new game; clears the win and
+    // lose flags. The caller runs the start sequence afterwards.
+    void restart();
+
+    GameState* currentState() const { return states.empty() ? nullptr : states.back(); }
+
+    // The one game the window callbacks reach; set by the entry point.
+    static Game* registered;
+    // Installs the key, mouse-button and close callbacks on the window.
+    void installCallbacks();
+
+    Renderer renderer;
+    std::unique_ptr<Level> level;
+    bool running = false;
+    GLFWwindow* window = nullptr;
+    double currentTime = 0.0;
+    double previousTime = 0.0;
+    float fpsTimer = 0.0f;
+    int frameCount = 0;
+    float fps = 0.0f;
+    int stepsThisFrame = 0;
+    float stepAccumulator = 0.0f;
+    double cursorX = 0.0;
+    double cursorY = 0.0;
+    float frameTime = 0.0f;
+    std::vector<GameState*> states;
+
+private:
+    // Counts one drawn frame and feeds its time to the clocks.
+    void countFrame();
+    // A new Level with its camera and loading image.
+    void createLevel();
+    void applyCursorMode(int stateId);
+};
+
+}  // namespace vestrel

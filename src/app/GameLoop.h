@@ -1,0 +1,53 @@
+#pragma once
+
+// The arithmetic of the main loop, kept free of GLFW so tests reach it
+// directly: fixed steps, the frame-rate counter, cursor placement and the
+// hover state of the game-over buttons.
+
+#include <memory>
+#include <vector>
+
+namespace vestrel {
+
+class Button;
+
+// Length of one simulation step, in seconds, and how many a frame may run.
+inline constexpr float kFixedStep = 1.0f / 60.0f;
+inline constexpr int kMaxStepsPerFrame = 5;
+
+// Runs step() while a whole step is due and fewer than kMaxStepsPerFrame have
+// run, subtracting each from the accumulator. The accumulator is never
+// clamped: a long frame leaves its backlog for the following frames.
+// Returns the number of steps run.
+template <typename Step>
+int runFixedSteps(float& accumulator, Step&& step) {
+    int steps = 0;
+    while (accumulator >= kFixedStep && steps < kMaxStepsPerFrame) {
+        step();
+        accumulator -= kFixedStep;
+        ++steps;
+    }
+    return steps;
+}
+
+// Once a full second has been summed, computes fps = frames / time, resets
+// the counters and returns true.
+bool updateFrameRate(float& fpsTimer, int& frameCount, float& fps);
+
+struct CursorPosition {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// Where the cursor goes after a step. Play and loading re-centre it (integer
+// centre of the window) for mouse look; the game-over screen keeps it inside
+// the window. Returns false when the cursor can stay where it is.
+bool placeCursor(int stateId, CursorPosition cursor, int width, int height, CursorPosition& moved);
+
+// Moves each game-over button between normal (0) and mouse over (1) as the
+// cursor enters and leaves it; pressed buttons (2) keep their state. The
+// cursor's y counts from the top, the buttons' from the bottom edge.
+void updateButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
+                       int windowHeight);
+
+}  // namespace vestrel

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/GameState.h"
+
+namespace vestrel {
+
+// Prepares a fresh level and the HUD at the start of every game and stays on
+// screen (the loading image) for the one frame drawn while the house loads.
+class Loadstate : public GameState {
+public:
+    static Loadstate& instance();
+
+    void init(Game* game) override;
+    void cleanup() override {}
+    void pause() override {}
+    void resume() override {}
+    void handleEvents(Game* game) override { pollEvents(game); }
+    void update(Game* /*game*/, float /*dt*/) override {}
+    void draw(Game* game) override { drawAndPresent(game); }
+    void changeState(Game* game, GameState* state) override { forwardChangeState(game, state); }
+    void onKey(int /*key*/, int /*scancode*/, int /*action*/, int /*mods*/, Game* /*game*/) override {}
+    void onMouseButton(int /*button*/, int /*action*/, int /*mods*/) override {}
+
+private:
+    Loadstate() = default;
+};
+
+}  // namespace vestrel

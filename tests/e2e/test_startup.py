@@ -1,0 +1,73 @@
+"""The real binary: command line, window, frame-rate title, clean close."""
+
+import subprocess
+import sys
+import time
+
+from vestrel_driver import GameSession, Runner, SOURCE_DIR, lit_fraction, sanitizer_env
+
+import os
+
+BINARY = sys.argv[1]
+USAGE = "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT"
+
+
+def run_without_display(args):
+    env = sanitizer_env(dict(os.environ))
+    env.pop("DISPLAY", None)
+    return subprocess.run([BINARY] + args, cwd=SOURCE_DIR, env=env, stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True, timeout=60)
+
+
+def bad_command_lines_print_usage_and_exit_1():
+    for args in (["abc", "600"], ["1024", "768", "2"], ["1024", "768", "true"], ["800", "600", "0", "x"]):
+        result = run_without_display(args)
+        assert result.returncode == 1, (args, result.returncode, result.stdout, result.stderr)
+        lines = result.stdout.splitlines()
+        assert lines == [USAGE], (args, lines)
+
+
+def starts_shows_fps_title_and_closes_cleanly():
+    game = GameSession(BINARY, ["1024", "768", "0", "60", "0.3"])
+    try:
+        game.wait_for_window()
+        time.sleep(2.5)  # let a full second of frames be counted
+        title = game.title()
+        assert title.startswith("FPS: "), title
+        fps = float(title[len("FPS: "):])
+        assert fps > 0, title
+        shot = game.screenshot("startup")
+        assert shot.size == (1024, 768), shot.size
+        game.close_window()
+        code = game.wait_exit()
+        out = game.output()
+        assert code == 0, (code, out)
+        lines = out.splitlines()
+        assert lines[0] == "Starting with options: width 1024, height 768 fullscreen: 0, 60Hz, Ambient: 0.3", lines
+        tail = [l for l in lines if l in ("window closed", "scene deleted", "GLFW Terminated, Game Delete done")]
+        assert tail == ["window closed", "scene deleted", "GLFW Terminated, Game Delete done"], out
+        assert "ERROR" not in out and "AddressSanitizer" not in out and "runtime error" not in out, out
+        print("  title after 2.5 s: %s; lit share of the first screen: %.2f" % (title, lit_fraction(shot)))
+    finally:
+        game.stop()
+
+
+def escape_ends_the_game():
+    game = GameSession(BINARY)
+    try:
+        game.wait_for_window()
+        time.sleep(1.0)
+        game.key("Escape")
+        code = game.wait_exit()
+        assert code == 0, (code, game.output())
+        assert "GLFW Terminated, Game Delete done" in game.output()
+    finally:
+        game.stop()
+
+
+if __name__ == "__main__":
+    runner = Runner()
+    runner.run("bad command lines print the usage line and exit 1", bad_command_lines_print_usage_and_exit_1)
+    runner.run("starts, shows the FPS title and closes cleanly", starts_shows_fps_title_and_closes_cleanly)
+    runner.run("Escape ends the game", escape_ends_the_game)
+    sys.exit(runner.finish())

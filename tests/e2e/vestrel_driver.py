@@ -1,0 +1,169 @@
+"""Drives the real vestrel binary under a private Xvfb with real X input.
+
+Each GameSession starts its own Xvfb (a free display number, chosen by the
+server itself), runs the game from the repository root, and offers what a
+person at the keyboard would do: look at the window title, press keys, move
+and click the mouse, take a screenshot, close the window.
+"""
+
+import os
+import subprocess
+import tempfile
+import time
+
+from PIL import Image
+
+SOURCE_DIR = os.environ.get("VESTREL_SOURCE_DIR", os.getcwd())
+BUILD_DIR = os.environ.get("VESTREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
+SCREEN_DIR = os.path.join(BUILD_DIR, "e2e-screens")
+
+
+def sanitizer_env(env):
+    supp = os.path.join(SOURCE_DIR, "tests", "support", "lsan.supp")
+    env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
+    env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)
+    env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
+    env.setdefault("ALSOFT_DRIVERS", "null")
+    return env
+
+
+class Xvfb:
+    def __init__(self, width=1280, height=1024):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        return env
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+
+class GameSession:
+    def __init__(self, binary, args=(), xvfb=None):
+        self.xvfb = xvfb or Xvfb()
+        self.own_xvfb = xvfb is None
+        self.env = sanitizer_env(self.xvfb.env())
+        self.log = tempfile.TemporaryFile(mode="w+")
+        self.proc = subprocess.Popen([binary] + [str(a) for a in args], cwd=SOURCE_DIR, env=self.env,
+                                     stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+        self.window = None
+
+    def output(self):
+        self.log.flush()
+        self.log.seek(0)
+        return self.log.read()
+
+    def xdotool(self, *args, check=True):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
+                                capture_output=True, text=True, timeout=30)
+        if check and result.returncode != 0:
+            raise RuntimeError("xdotool %s failed: %s" % (args, result.stderr))
+        return result.stdout.strip()
+
+    def wait_for_window(self, title_prefix="FPS: ", timeout=120):
+        """Waits until the game's window shows a title starting with title_prefix."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if self.proc.poll() is not None:
+                raise RuntimeError("game exited early (%s):\n%s" % (self.proc.returncode, self.output()))
+            ids = self.xdotool("search", "--name", "^" + title_prefix, check=False).split()
+            if ids:
+                self.window = ids[0]
+                return self.window
+            time.sleep(0.2)
+        raise RuntimeError("no window titled %r after %ss:\n%s" % (title_prefix, timeout, self.output()))
+
+    def title(self):
+        return self.xdotool("getwindowname", self.window)
+
+    def focus(self):
+        self.xdotool("windowfocus", "--sync", self.window, check=False)
+
+    def key(self, name, hold=0.0):
+        self.focus()
+        if hold > 0:
+            self.xdotool("keydown", name)
+            time.sleep(hold)
+            self.xdotool("keyup", name)
+        else:
+            self.xdotool("key", name)
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", "--window", self.window, x, y)
+        time.sleep(0.2)
+        self.xdotool("click", button)
+
+    def screenshot(self, name):
+        os.makedirs(SCREEN_DIR, exist_ok=True)
+        path = os.path.join(SCREEN_DIR, name + ".png")
+        subprocess.run(["import", "-display", self.xvfb.display, "-window", self.window, path],
+                       check=True, timeout=60, capture_output=True)
+        return Image.open(path).convert("RGB")
+
+    def close_window(self):
+        tool = os.path.join(BUILD_DIR, "x_close_window")
+        subprocess.run([tool, self.window], env=self.env, check=True, timeout=30)
+
+    def wait_exit(self, timeout=60):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if self.own_xvfb:
+            self.xvfb.stop()
+
+
+def lit_fraction(image, threshold=24):
+    """Share of pixels brighter than threshold in any channel."""
+    small = image.resize((160, 120))
+    pixels = list(small.getdata())
+    lit = sum(1 for p in pixels if max(p) > threshold)
+    return lit / len(pixels)
+
+
+class Runner:
+    """Minimal runner: each test is a function; prints the closing tally."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def run(self, name, fn):
+        print("[ RUN  ] %s" % name, flush=True)
+        try:
+            fn()
+        except Exception as error:  # report every failure, keep going
+            self.failed += 1
+            print("[ FAIL ] %s: %s" % (name, error), flush=True)
+        else:
+            self.passed += 1
+            print("[  OK  ] %s" % name, flush=True)
+
+    def finish(self):
+        print("%d passed, %d failed" % (self.passed, self.failed))
+        return 0 if self.failed == 0 else 1
