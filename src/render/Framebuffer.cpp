@@ -1,0 +1,83 @@
+#include "render/Framebuffer.h"
+
+#include <iostream>
+#include <utility>
+
+#include "render/GlContext.h"
+
+namespace vestrel {
+
+Framebuffer::~Framebuffer() { release(); }
+
+Framebuffer::Framebuffer(Framebuffer&& other) noexcept
+    : width(std::exchange(other.width, 0)),
+      height(std::exchange(other.height, 0)),
+      framebuffer(std::exchange(other.framebuffer, 0u)),
+      colourTexture(std::exchange(other.colourTexture, 0u)),
+      colourTextureRecord(std::move(other.colourTextureRecord)),
+      depthBuffer(std::exchange(other.depthBuffer, 0u)) {}
+
+Framebuffer& Framebuffer::operator=(Framebuffer&& other) noexcept {
+    if (this != &other) {
+        release();
+        width = std::exchange(other.width, 0);
+        height = std::exchange(other.height, 0);
+        framebuffer = std::exchange(other.framebuffer, 0u);
+        colourTexture = std::exchange(other.colourTexture, 0u);
+        colourTextureRecord = std::move(other.colourTextureRecord);
+        depthBuffer = std::exchange(other.depthBuffer, 0u);
+    }
+    return *this;
+}
+
+void Framebuffer::create(int w, int h) {
+    release();
+    width = w < 1 ? 1 : w;
+    height = h < 1 ? 1 : h;
+
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+
+    glGenTextures(1, &colourTexture);
+    glBindTexture(GL_TEXTURE_2D, colourTexture);
+    colourTextureRecord = Texture::adopt(colourTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // The mip chain keeps the texture complete under every sampling mode that
+    // may be applied when the attachment is bound for reading.
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    glGenRenderbuffers(1, &depthBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+    const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
+    glDrawBuffers(1, &drawBuffer);
+
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        std::cout << "ERROR while creating framebuffer" << std::endl;
+    }
+}
+
+void Framebuffer::release() {
+    // The Texture record deletes the colour texture itself (and does nothing
+    // without a context); the other two names are ours.
+    colourTextureRecord.reset();
+    colourTexture = 0;
+    if (hasCurrentGlContext()) {
+        if (depthBuffer != 0) glDeleteRenderbuffers(1, &depthBuffer);
+        if (framebuffer != 0) glDeleteFramebuffers(1, &framebuffer);
+    }
+    depthBuffer = 0;
+    framebuffer = 0;
+    width = 0;
+    height = 0;
+}
+
+}  // namespace vestrel

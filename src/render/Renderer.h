@@ -1,0 +1,104 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/Framebuffer.h"
+#include "render/Shader.h"
+
+namespace vestrel {
+
+class Button;
+class GameObject;
+class Item;
+class Level;
+class Light;
+
+// Turns the current Level into one frame. Owns the ten shader programs, the
+// full-size scene framebuffer, the half-size glow framebuffer and a
+// full-screen quad.
+//
+// Frame order (render): the scene pass into the scene buffer (lit level
+// tree), the glow of items (orange) and interactive objects (green) drawn at
+// half size and blurred back in, hidden text while the flashlight is on and
+// blue, glass, the monster, the copy to the window, then the one 2D overlay
+// that fits the situation (loading, win/lose with buttons, or item icons plus
+// the optional "FPS:"/"CULLED:" lines).
+//
+// Lifecycle: constructed empty; init() after the GL loader is ready;
+// cleanup() returns it to empty and init() may run again (restart). The
+// destructor runs cleanup(); GL releases without a current context are
+// no-ops, so destroying it after the window is gone is harmless.
+class Renderer {
+public:
+    Renderer();
+    virtual ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // Sets the global GL state (clear colour, depth test GL_LESS, back-face
+    // culling, alpha blending), builds the programs (fatal on failure), the
+    // framebuffers at the GameSettings window size and the quad. Running it
+    // while already initialised releases the old resources first.
+    void init();
+
+    // Releases everything init made. Safe to call when not initialised.
+    void cleanup();
+
+    // Draws one frame for `level` into the window's back buffer; the caller
+    // swaps buffers. Does nothing before init.
+    void render(Level& level);
+
+    bool initialized() const { return texLightsShader != nullptr; }
+
+    // Light uniforms of one entry of the "lights" array ("lights[i].type", ...)
+    // and of the "flashlight" structure, set on `shader`, which must be in use.
+    static void uploadLight(const Shader& shader, int index, const Light& light);
+    static void uploadFlashlight(const Shader& shader, const Light& light);
+
+    std::unique_ptr<Shader> texLightsShader;
+    std::unique_ptr<Shader> textureShader;
+    std::unique_ptr<Shader> hudShader;
+    std::unique_ptr<Shader> fontShader;
+    std::unique_ptr<Shader> messageShader;
+    std::unique_ptr<Shader> highlightShader;
+    std::unique_ptr<Shader> blurShader;
+    std::unique_ptr<Shader> hiddenTextShader;
+    std::unique_ptr<Shader> glassShader;
+    std::unique_ptr<Shader> skinningShader;
+
+    Framebuffer sceneBuffer;
+    Framebuffer glowBuffer;
+
+    GLuint quadVertexArray = 0;
+    GLuint quadPositionBuffer = 0;
+    GLuint quadUvBuffer = 0;
+
+private:
+    void drawScene(Level& level);
+    void drawGlow(Level& level);
+    void drawHiddenText(Level& level);
+    void drawTransparent(Level& level);
+    void drawMonster(Level& level);
+    void drawInventoryOverlay(const std::map<std::string, Item*>& inventory);
+    void drawLoadingOverlay(const std::string& key);
+    void drawGameOverOverlay(const std::string& key, const std::vector<std::shared_ptr<Button>>& buttons);
+    void drawStatsOverlay();
+
+    // The light block shared by the scene and monster passes.
+    void uploadLightBlock(const Shader& shader, const Level& level);
+    // One object of the glow, hidden-text or glass pass: drawn with `shader`
+    // in `mode` (frustum-tested and counted), its children with their own
+    // programs in mode 0.
+    void drawPassObject(GameObject& object, Shader& shader, int mode, Level& level);
+    void bindScene();
+    void unbindAll();
+    void buildQuad();
+    void releaseQuad();
+};
+
+}  // namespace vestrel
