@@ -1,0 +1,145 @@
+#include "render/Light.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <glm/gtc/type_ptr.hpp>
+
+#include "app/GameSettings.h"
+#include "render/Shader.h"
+
+namespace vestrel {
+
+namespace {
+
+// Uniform names are formatted into a stack buffer: the light block is sent
+// every frame and must not allocate. Long enough for "lights[2147483647]."
+// plus the longest member name.
+constexpr std::size_t kNameCapacity = 64;
+
+class LightUniforms {
+public:
+    // "lights[index]." members.
+    LightUniforms(const Shader& shader, int index) : shader_(shader) {
+        setPrefix(std::snprintf(prefix_, sizeof(prefix_), "lights[%d].", index));
+    }
+    // "flashlight." members.
+    explicit LightUniforms(const Shader& shader) : shader_(shader) {
+        setPrefix(std::snprintf(prefix_, sizeof(prefix_), "flashlight."));
+    }
+
+    void set(const char* member, int value) { glUniform1i(location(member), value); }
+    void set(const char* member, float value) { glUniform1f(location(member), value); }
+    void set(const char* member, const glm::vec3& value) {
+        glUniform3fv(location(member), 1, glm::value_ptr(value));
+    }
+
+private:
+    void setPrefix(int written) { prefixLength_ = written > 0 ? static_cast<std::size_t>(written) : 0; }
+
+    GLint location(const char* member) {
+        char name[kNameCapacity];
+        std::snprintf(name, sizeof(name), "%.*s%s", static_cast<int>(prefixLength_), prefix_, member);
+        return shader_.getUniformLocation(name);
+    }
+
+    const Shader& shader_;
+    char prefix_[kNameCapacity / 2] = {};
+    std::size_t prefixLength_ = 0;
+};
+
+void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
+    glUniform3fv(shader.getUniformLocation(name), 1, glm::value_ptr(value));
+}
+
+}  // namespace
+
+Light makeFlashlight() {
+    Light light;
+    light.type = LightType::Spot;
+    light.intensity = kFlashlightWhiteIntensity;
+    light.enabled = false;
+    light.position = glm::vec3(0.0f);
+    light.constAttenuation = 0.5f;
+    light.linearAttenuation = 0.01f;
+    light.quadraticAttenuation = 0.008f;
+    light.coneDirection = glm::vec3(1.0f, 0.0f, 0.0f);
+    light.coneInnerAngle = std::cos(0.2443461f);  // 14 degrees
+    light.coneOuterAngle = std::cos(0.4188790f);  // 24 degrees
+    return light;
+}
+
+void toggleFlashlight(Light& flashlight, bool hasFlashlight) {
+    if (hasFlashlight) {
+        flashlight.enabled = !flashlight.enabled;
+    }
+}
+
+void toggleFlashlightColour(Light& flashlight, bool hasFlashlight, int& flashlightMode) {
+    if (!hasFlashlight || !flashlight.enabled) {
+        return;
+    }
+    if (flashlightMode == kFlashlightWhite) {
+        flashlight.intensity = kFlashlightBlueIntensity;
+        flashlightMode = kFlashlightBlue;
+    } else if (flashlightMode == kFlashlightBlue) {
+        flashlight.intensity = kFlashlightWhiteIntensity;
+        flashlightMode = kFlashlightWhite;
+    }
+}
+
+void uploadLight(const Shader& shader, int index, const Light& light) {
+    LightUniforms uniforms(shader, index);
+    uniforms.set("enabled", light.enabled ? 1 : 0);
+    uniforms.set("type", static_cast<int>(light.type));
+    uniforms.set("intensity", light.intensity);
+    switch (light.type) {
+        case LightType::Point:
+            uniforms.set("position", light.position);
+            uniforms.set("constAttenuation", light.constAttenuation);
+            uniforms.set("linearAttenuation", light.linearAttenuation);
+            uniforms.set("quadraticAttenuation", light.quadraticAttenuation);
+            break;
+        case LightType::Directional:
+            uniforms.set("position", light.position);
+            break;
+        case LightType::Spot:
+            uniforms.set("position", light.position);
+            uniforms.set("constAttenuation", light.constAttenuation);
+            uniforms.set("linearAttenuation", light.linearAttenuation);
+            uniforms.set("quadraticAttenuation", light.quadraticAttenuation);
+            uniforms.set("coneDirection", light.coneDirection);
+            uniforms.set("coneInnerAngle", light.coneInnerAngle);
+            uniforms.set("coneOuterAngle", light.coneOuterAngle);
+            break;
+    }
+}
+
+void uploadFlashlight(const Shader& shader, const Light& flashlight) {
+    LightUniforms uniforms(shader);
+    uniforms.set("position", flashlight.position);
+    uniforms.set("constAttenuation", flashlight.constAttenuation);
+    uniforms.set("linearAttenuation", flashlight.linearAttenuation);
+    uniforms.set("quadraticAttenuation", flashlight.quadraticAttenuation);
+    uniforms.set("coneDirection", flashlight.coneDirection);
+    uniforms.set("coneInnerAngle", flashlight.coneInnerAngle);
+    uniforms.set("coneOuterAngle", flashlight.coneOuterAngle);
+}
+
+void uploadLightBlock(const Shader& shader, const std::vector<std::shared_ptr<Light>>& lights,
+                      const glm::vec3& ambient, const glm::mat4& viewMatrix) {
+    setVec3(shader, "fogColor", kFogColor);
+    glUniformMatrix4fv(shader.getUniformLocation("viewMatrix"), 1, GL_FALSE, glm::value_ptr(viewMatrix));
+    glUniform1i(shader.getUniformLocation("fogEnabled"), GameSettings::instance().fog ? 1 : 0);
+    glUniform1i(shader.getUniformLocation("numLights"), static_cast<int>(lights.size()));
+    setVec3(shader, "ambientLight", ambient);
+    int index = 0;
+    for (const std::shared_ptr<Light>& light : lights) {
+        if (light) {
+            uploadLight(shader, index, *light);
+        }
+        ++index;
+    }
+}
+
+}  // namespace vestrel

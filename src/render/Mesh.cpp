@@ -1,0 +1,233 @@
+#include "render/Mesh.h"
+
+#include <cassert>
+#include <cstdint>
+#include <iostream>
+
+#include <assimp/mesh.h>
+#include <assimp/scene.h>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "app/GameSettings.h"
+#include "render/GlContext.h"
+#include "render/Shader.h"
+#include "render/Texture.h"
+#include "render/TextureCache.h"
+
+namespace vestrel {
+
+glm::mat4 toGlm(const aiMatrix4x4& m) {
+    // The importer stores rows; GLM stores columns. Column c of the result is
+    // row c of the transpose, i.e. column c of the importer's matrix.
+    return glm::mat4(m.a1, m.b1, m.c1, m.d1,   // column 0
+                     m.a2, m.b2, m.c2, m.d2,   // column 1
+                     m.a3, m.b3, m.c3, m.d3,   // column 2
+                     m.a4, m.b4, m.c4, m.d4);  // column 3
+}
+
+MeshGeometry extractGeometry(const aiMesh& mesh, const glm::mat4& model) {
+    MeshGeometry geometry;
+    const std::uint32_t vertexCount = mesh.mVertices != nullptr ? mesh.mNumVertices : 0;
+    geometry.positions.reserve(vertexCount);
+    geometry.normals.reserve(vertexCount);
+    geometry.uvs.reserve(vertexCount);
+    geometry.worldPositions.reserve(vertexCount);
+    geometry.missingNormals = vertexCount > 0 && mesh.mNormals == nullptr;
+    const aiVector3D* uvChannel = vertexCount > 0 ? mesh.mTextureCoords[0] : nullptr;
+
+    for (std::uint32_t i = 0; i < vertexCount; ++i) {
+        const aiVector3D& p = mesh.mVertices[i];
+        const glm::vec3 position(p.x, p.y, p.z);
+        geometry.positions.push_back(position);
+        if (mesh.mNormals != nullptr) {
+            const aiVector3D& n = mesh.mNormals[i];
+            geometry.normals.emplace_back(n.x, n.y, n.z);
+        } else {
+            geometry.normals.emplace_back(0.0f, 1.0f, 0.0f);
+        }
+        geometry.uvs.push_back(uvChannel != nullptr ? glm::vec2(uvChannel[i].x, uvChannel[i].y)
+                                                    : glm::vec2(0.0f));
+        geometry.worldPositions.push_back(glm::vec3(model * glm::vec4(position, 1.0f)));
+    }
+
+    geometry.indices.reserve(static_cast<std::size_t>(mesh.mNumFaces) * 3);
+    for (std::uint32_t f = 0; f < mesh.mNumFaces && mesh.mFaces != nullptr; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        const bool triangle = face.mNumIndices == 3 && face.mIndices != nullptr &&
+                              face.mIndices[0] < vertexCount && face.mIndices[1] < vertexCount &&
+                              face.mIndices[2] < vertexCount;
+        if (!triangle) {
+            ++geometry.skippedFaces;
+            continue;
+        }
+        geometry.indices.insert(geometry.indices.end(), face.mIndices, face.mIndices + 3);
+    }
+    return geometry;
+}
+
+std::vector<std::uint32_t> triangleEdges(const std::vector<std::uint32_t>& triangles) {
+    std::vector<std::uint32_t> lines;
+    lines.reserve(triangles.size() * 2);
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+        const std::uint32_t a = triangles[t], b = triangles[t + 1], c = triangles[t + 2];
+        lines.insert(lines.end(), {a, b, b, c, c, a});
+    }
+    return lines;
+}
+
+Mesh::Mesh(Shader* program, const glm::mat4& model, const char* nodeName)
+    : SceneObject(model), shader(program), name(nodeName != nullptr ? nodeName : "") {}
+
+Mesh::~Mesh() { release(); }
+
+void Mesh::release() {
+    const bool anyName =
+        vertexArray != 0 || indexBuffer != 0 || normalBuffer != 0 || positionBuffer != 0 || uvBuffer != 0;
+    if (anyName && hasCurrentGlContext()) {
+        const GLuint buffers[4] = {positionBuffer, indexBuffer, normalBuffer, uvBuffer};
+        for (GLuint buffer : buffers) {
+            if (buffer != 0) {
+                glDeleteBuffers(1, &buffer);
+            }
+        }
+        if (vertexArray != 0) {
+            glDeleteVertexArrays(1, &vertexArray);
+        }
+    }
+    vertexArray = indexBuffer = normalBuffer = positionBuffer = uvBuffer = 0;
+}
+
+void Mesh::setFromNode(aiNode* node) {
+    assert(node != nullptr && "Mesh::setFromNode needs a node of the imported scene");
+    noGeometry = true;
+    if (node->mParent != nullptr) {
+        // Parents are built first, so the parent's transformation is already
+        // global; writing the product back makes it global for our children.
+        node->mTransformation = node->mParent->mTransformation * node->mTransformation;
+    }
+    modelMatrix = toGlm(node->mTransformation);
+    name = node->mName.C_Str();
+}
+
+void Mesh::loadFromNode(aiNode* node, const aiMesh* mesh, const std::string& keyPrefix) {
+    setFromNode(node);
+    if (mesh == nullptr) {
+        std::cout << "Mesh " << name << ": no mesh data, drawn as an empty node" << std::endl;
+        return;
+    }
+    assert(shader != nullptr && "a Mesh needs its program's attribute locations to build its vertex array");
+    noGeometry = false;
+
+    texture = TextureCache::instance().find(keyPrefix + std::to_string(mesh->mMaterialIndex));
+
+    MeshGeometry geometry = extractGeometry(*mesh, modelMatrix);
+    if (geometry.skippedFaces > 0) {
+        std::cout << "Mesh " << name << ": skipped " << geometry.skippedFaces
+                  << " faces that are not valid triangles" << std::endl;
+    }
+    if (geometry.missingNormals) {
+        std::cout << "Mesh " << name << ": no normals, lit as facing up" << std::endl;
+    }
+    upload(geometry);
+    vertexCount = static_cast<std::uint32_t>(geometry.positions.size());
+    worldPositions = std::move(geometry.worldPositions);
+}
+
+void Mesh::upload(const MeshGeometry& geometry) {
+    release();
+    indices = geometry.indices;
+    indexCount = static_cast<std::uint32_t>(indices.size());
+    const std::vector<std::uint32_t> lines = triangleEdges(indices);
+    lineIndexCount = static_cast<std::uint32_t>(lines.size());
+
+    // The vertex array is bound first so the element buffer binding lands in
+    // it and never in whatever array another component left bound.
+    glGenVertexArrays(1, &vertexArray);
+    glBindVertexArray(vertexArray);
+
+    const auto makeArrayBuffer = [](GLuint& buffer, GLsizeiptr bytes, const void* data) {
+        glGenBuffers(1, &buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glBufferData(GL_ARRAY_BUFFER, bytes, data, GL_STATIC_DRAW);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+    };
+    const auto vertexBytes = [&](std::size_t elementSize) {
+        return static_cast<GLsizeiptr>(geometry.positions.size() * elementSize);
+    };
+    makeArrayBuffer(positionBuffer, vertexBytes(sizeof(glm::vec3)), geometry.positions.data());
+    makeArrayBuffer(normalBuffer, vertexBytes(sizeof(glm::vec3)), geometry.normals.data());
+    makeArrayBuffer(uvBuffer, vertexBytes(sizeof(glm::vec2)), geometry.uvs.data());
+
+    // Triangles first, then the wireframe's edge pairs, in one element buffer.
+    const GLsizeiptr triangleBytes = static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t));
+    const GLsizeiptr lineBytes = static_cast<GLsizeiptr>(lines.size() * sizeof(std::uint32_t));
+    glGenBuffers(1, &indexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, triangleBytes + lineBytes, nullptr, GL_STATIC_DRAW);
+    if (triangleBytes > 0) {
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, triangleBytes, indices.data());
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, triangleBytes, lineBytes, lines.data());
+    }
+
+    struct Attribute {
+        const char* attributeName;
+        GLuint buffer;
+        GLint components;
+    };
+    const Attribute attributes[3] = {
+        {"position", positionBuffer, 3}, {"normal", normalBuffer, 3}, {"uv", uvBuffer, 2}};
+    for (const Attribute& attribute : attributes) {
+        glBindBuffer(GL_ARRAY_BUFFER, attribute.buffer);
+        const GLint location = shader->getAttribLocation(attribute.attributeName);
+        if (location >= 0) {
+            glEnableVertexAttribArray(static_cast<GLuint>(location));
+            glVertexAttribPointer(static_cast<GLuint>(location), attribute.components, GL_FLOAT, GL_FALSE, 0,
+                                  nullptr);
+        }
+    }
+
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
+    if (noGeometry) {
+        return;
+    }
+    const glm::mat4 mvp = viewProjection * modelMatrix;
+    glUniformMatrix4fv(shader->getUniformLocation("mvp"), 1, GL_FALSE, glm::value_ptr(mvp));
+
+    switch (mode) {
+        case DrawMode::Normal:
+        case DrawMode::HiddenText:
+            glUniformMatrix4fv(shader->getUniformLocation("model"), 1, GL_FALSE, glm::value_ptr(modelMatrix));
+            if (texture != nullptr) {
+                glBindTexture(GL_TEXTURE_2D, texture->name);
+                applySampling();
+                glUniform1i(glGetUniformLocation(shader->program, "tex"), 0);
+            }
+            break;
+        case DrawMode::Glass:
+            if (texture != nullptr) {
+                shader->bindTexture("tex", texture);
+            }
+            break;
+        case DrawMode::Highlight:
+        default:
+            break;
+    }
+
+    glBindVertexArray(vertexArray);
+    if (GameSettings::instance().wireframe) {
+        const std::uintptr_t lineOffset = static_cast<std::uintptr_t>(indexCount) * sizeof(std::uint32_t);
+        glDrawElements(GL_LINES, static_cast<GLsizei>(lineIndexCount), GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(lineOffset));
+    } else {
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+    }
+    glBindVertexArray(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace vestrel
