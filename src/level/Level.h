@@ -1,0 +1,85 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <glm/vec3.hpp>
+
+#include "play/Player.h"
+#include "render/ViewFrustum.h"
+
+struct aiScene;
+namespace Assimp {
+class Importer;
+}
+
+namespace vestrel {
+
+class Button;
+class Camera;
+class Enemy;
+class GameObject;
+class InteractiveSwitch;
+class Item;
+class Texture;
+struct Light;
+
+// Everything of one game: the level's object tree and lookup tables, its
+// lights, the player, the camera, the monster and the game-over buttons.
+// The Game creates a new Level at start and at every restart.
+class Level {
+public:
+    const aiScene* scene = nullptr;  // owned by `importer`
+    std::unique_ptr<Assimp::Importer> importer;
+    std::unique_ptr<GameObject> rootObject;
+    std::vector<std::shared_ptr<Light>> lights;  // the flashlight first, then the level's lights
+    glm::vec3 ambient{0.0f};
+    ViewFrustum frustum;
+    std::map<std::string, std::shared_ptr<Item>> items;
+    std::map<std::string, std::shared_ptr<Item>> itemsInWorld;  // not yet picked up
+    std::map<std::string, GameObject*> interactives;
+    std::map<std::string, GameObject*> boxes;
+    std::vector<std::string> boxNames;
+    std::map<std::string, std::shared_ptr<InteractiveSwitch>> switches;
+    std::vector<std::shared_ptr<GameObject>> hiddenTextObjects;
+    std::vector<std::shared_ptr<GameObject>> transparentObjects;
+    GameObject* tvObject = nullptr;
+    std::vector<Texture*> tvFrames;
+    int tvFrameIndex = 0;
+    float tvFrameTime = 0.0f;
+    float tvElapsed = 0.0f;
+    Button* exitButton = nullptr;
+    Button* restartButton = nullptr;
+    std::vector<std::shared_ptr<Button>> buttons;  // Exit first, then Restart
+    int stateId = 0;                               // current game state: 0 play, 1 game over, 2 loading
+    Player player;
+    std::unique_ptr<Enemy> enemy;
+    std::unique_ptr<Camera> camera;
+
+    // Takes the ambient colour from GameSettings; nothing else is loaded.
+    Level();
+    virtual ~Level();
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+    // Creates the camera for the GameSettings window size, loads
+    // "Assets/Screen_message/Loadingscreen/Loadingscreen_0.png" into the
+    // texture cache as "MESSAGE_LOADING_0" and prints "Done loading screen".
+    // Needs a current GL context (the image is uploaded).
+    void loadLoadingScreen();
+
+    // The loading state's set-up: the culling frustum, the flashlight, the
+    // names of the movable boxes, the "WIN" and "LOST" images and the Exit
+    // and Restart buttons with their images. Needs a current GL context.
+    void setUp();
+
+    // Wraps `light` (ownership taken) and appends it to `lights`.
+    void addLight(Light* light);
+
+    // The flashlight's colour mode for the renderer: 0 white, 1 blue.
+    int flashlightColourMode() const { return player.flashlightMode; }
+};
+
+}  // namespace vestrel

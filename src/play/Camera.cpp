@@ -1,0 +1,38 @@
+#include "play/Camera.h"
+
+#include <cmath>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+namespace vestrel {
+
+namespace {
+constexpr float kFieldOfViewRadians = 1.047198f;  // 60 degrees vertical
+constexpr float kNearPlane = 0.1f;
+constexpr float kFarPlane = 60.0f;
+constexpr float kDegrees = 0.01745329f;
+}  // namespace
+
+glm::vec3 viewDirection(float pitchDegrees, float yawDegrees) {
+    const float pitch = pitchDegrees * kDegrees;
+    const float yaw = yawDegrees * kDegrees;
+    return glm::vec3(std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch));
+}
+
+Camera::Camera(int width, int height) : centerX(width / 2), centerY(height / 2) {
+    // A zero height (minimised window) would make the aspect ratio infinite.
+    const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    projection = glm::perspective(kFieldOfViewRadians, aspect, kNearPlane, kFarPlane);
+    update();
+}
+
+Camera::~Camera() = default;
+
+glm::vec3 Camera::direction() const { return viewDirection(pitch, yaw); }
+
+void Camera::update() {
+    view = glm::lookAt(position, position + direction(), up);
+    viewProjection = projection * view;
+}
+
+}  // namespace vestrel

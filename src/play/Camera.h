@@ -1,0 +1,36 @@
+#pragma once
+
+#include <glm/mat4x4.hpp>
+#include <glm/vec3.hpp>
+
+namespace vestrel {
+
+// The first-person camera: 60 degree vertical field of view, near 0.1,
+// far 60. The view direction for pitch and yaw (degrees) is
+// (cos yaw cos pitch, sin pitch, sin yaw cos pitch).
+class Camera {
+public:
+    glm::vec3 position{0.0f};
+    float pitch = 0.0f;  // degrees, kept in [-80, 80] by the player
+    float yaw = 0.0f;    // degrees, kept in [0, 360] by the player
+    glm::vec3 up{0.0f, 1.0f, 0.0f};
+    glm::mat4 view{1.0f};
+    glm::mat4 projection{1.0f};
+    glm::mat4 viewProjection{1.0f};
+    int centerX = 0;  // the cursor's rest position
+    int centerY = 0;
+
+    Camera(int width, int height);
+    virtual ~Camera();
+
+    // Recomputes `view` and `viewProjection` from position, pitch and yaw.
+    void update();
+
+    // The unit view direction for the current pitch and yaw.
+    glm::vec3 direction() const;
+};
+
+// The view direction for pitch and yaw in degrees.
+glm::vec3 viewDirection(float pitchDegrees, float yawDegrees);
+
+}  // namespace vestrel
