@@ -1,0 +1,92 @@
+#version 330 core
+// Lit, textured, fogged level geometry. See texLights.frag for how the light
+// work is split between the two stages.
+
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec3 normal;
+layout(location = 2) in vec2 uv;
+
+const int MAX_LIGHTS = 16;
+const int POINT = 0;
+const int DIRECTIONAL = 1;
+
+struct Light {
+    int enabled;
+    int type;  // 0 point, 1 directional, 2 spot
+    vec3 intensity;
+    vec3 position;  // world position; the travel direction for a directional light
+    float constAttenuation;
+    float linearAttenuation;
+    float quadraticAttenuation;
+    vec3 coneDirection;
+    float coneInnerAngle;  // cosines of the cone's half-angles
+    float coneOuterAngle;
+};
+
+uniform mat4 mvp;
+uniform mat4 model;
+uniform mat4 viewMatrix;
+uniform int numLights;
+uniform vec3 ambientLight;
+uniform Light lights[MAX_LIGHTS];
+
+out vec3 vWorldPosition;
+out vec3 vWorldNormal;
+out vec3 vToEye;
+out vec3 vViewPosition;
+out vec2 vUv;
+out vec3 vVertexDiffuse;   // ambient + point and directional diffuse
+out vec3 vVertexSpecular;  // point and directional specular
+
+// Blinn-Phong exponent 32 by repeated squaring (cheaper than pow on llvmpipe).
+float shininess32(float x) {
+    x *= x;
+    x *= x;
+    x *= x;
+    x *= x;
+    return x * x;
+}
+
+void main() {
+    vec4 world = model * vec4(position, 1.0);
+    vec3 n = normalize(transpose(inverse(mat3(model))) * normal);
+    // The eye sits at -R^T t for a view matrix with rotation R and translation t.
+    vec3 eye = -(transpose(mat3(viewMatrix)) * viewMatrix[3].xyz);
+    vec3 toEye = eye - world.xyz;
+    vec3 v = normalize(toEye);
+
+    vec3 diffuse = ambientLight;
+    vec3 specular = vec3(0.0);
+    int count = min(numLights, MAX_LIGHTS);
+    for (int i = 0; i < count; ++i) {
+        if (lights[i].enabled == 0) continue;
+        vec3 l;
+        float attenuation = 1.0;
+        if (lights[i].type == POINT) {
+            vec3 toLight = lights[i].position - world.xyz;
+            float d = length(toLight);
+            l = toLight / max(d, 1e-4);
+            attenuation = 1.0 / max(lights[i].constAttenuation + lights[i].linearAttenuation * d +
+                                        lights[i].quadraticAttenuation * d * d,
+                                    1e-3);
+        } else if (lights[i].type == DIRECTIONAL) {
+            l = -normalize(lights[i].position);
+        } else {
+            continue;  // spot lights are per pixel; unknown kinds add nothing
+        }
+        float nDotL = dot(n, l);
+        if (nDotL <= 0.0) continue;
+        vec3 h = normalize(l + v);
+        diffuse += lights[i].intensity * (nDotL * attenuation);
+        specular += lights[i].intensity * (0.25 * attenuation * shininess32(max(dot(n, h), 0.0)));
+    }
+
+    vWorldPosition = world.xyz;
+    vWorldNormal = n;
+    vToEye = toEye;
+    vViewPosition = (viewMatrix * world).xyz;
+    vUv = uv;
+    vVertexDiffuse = diffuse;
+    vVertexSpecular = specular;
+    gl_Position = mvp * vec4(position, 1.0);
+}

@@ -1,0 +1,278 @@
+#include "render/Texture.h"
+
+#include <IL/il.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/GameSettings.h"
+#include "render/TextureCache.h"
+#include "support/ConsoleCapture.h"
+#include "support/GlTestContext.h"
+
+namespace vestrel {
+namespace {
+
+using test::ConsoleCapture;
+using test::GlTestContext;
+
+using Rgb = std::vector<std::uint8_t>;
+
+std::string tempPath(const std::string& stem) {
+    return "/tmp/vestrel_texture_" + std::to_string(getpid()) + "_" + stem;
+}
+
+// A binary PPM, written by hand so the row order is certain: top row first.
+std::string writePpm(const std::string& stem, int width, int height, const Rgb& topRowFirst) {
+    const std::string path = tempPath(stem);
+    std::ofstream file(path, std::ios::binary);
+    file << "P6\n" << width << " " << height << "\n255\n";
+    file.write(reinterpret_cast<const char*>(topRowFirst.data()),
+               static_cast<std::streamsize>(topRowFirst.size()));
+    return path;
+}
+
+// The texture's level 0 read back as tightly packed RGB, bottom row first.
+Rgb readBack(const Texture& texture) {
+    Rgb pixels(static_cast<size_t>(texture.width) * texture.height * 3);
+    glBindTexture(GL_TEXTURE_2D, texture.name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return pixels;
+}
+
+// Every test gets its own context; the process-wide cache is emptied while
+// that context is still current so no entry outlives it.
+class TextureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl.ok()) << "no GL 3.3 context";
+        cache.textures.clear();
+    }
+    void TearDown() override {
+        cache.textures.clear();
+        for (const std::string& path : files) {
+            std::remove(path.c_str());
+        }
+        GameSettings::instance().samplingMode = 3;
+        GameSettings::instance().mipMaps = true;
+    }
+    std::string ppm(const std::string& stem, int width, int height, const Rgb& topRowFirst) {
+        files.push_back(writePpm(stem, width, height, topRowFirst));
+        return files.back();
+    }
+
+    GlTestContext gl{32, 32};
+    TextureCache& cache = TextureCache::instance();
+    std::vector<std::string> files;
+};
+
+// 5 pixels wide: 15 bytes a row, not a multiple of GL's default alignment.
+TEST_F(TextureTest, OddWidthImageUploadsUnskewedWithBottomRowFirst) {
+    const int width = 5;
+    const int height = 3;
+    Rgb topRowFirst;
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            topRowFirst.push_back(static_cast<std::uint8_t>(row * 80));
+            topRowFirst.push_back(static_cast<std::uint8_t>(column * 50));
+            topRowFirst.push_back(static_cast<std::uint8_t>(200 - row * 10 - column));
+        }
+    }
+    const std::string path = ppm("odd.ppm", width, height, topRowFirst);
+
+    Texture* texture = cache.load(path, "ODD");
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->width, width);
+    EXPECT_EQ(texture->height, height);
+    EXPECT_EQ(cache.find("ODD"), texture);
+
+    Rgb expected;
+    for (int row = height - 1; row >= 0; --row) {
+        expected.insert(expected.end(), topRowFirst.begin() + row * width * 3,
+                        topRowFirst.begin() + (row + 1) * width * 3);
+    }
+    EXPECT_EQ(readBack(*texture), expected);
+
+    // A complete mip chain down to 1 x 1.
+    glBindTexture(GL_TEXTURE_2D, texture->name);
+    GLint smallest = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &smallest);
+    EXPECT_EQ(smallest, 1);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+TEST_F(TextureTest, AlphaChannelIsDropped) {
+    // An RGBA PNG, half-transparent red over nothing.
+    const std::string path = tempPath("alpha.png");
+    files.push_back(path);
+    std::vector<std::uint8_t> rgba = {255, 0, 0, 128, 0, 255, 0, 0, 0, 0, 255, 255, 10, 20, 30, 40};
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ASSERT_TRUE(ilTexImage(2, 2, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, rgba.data()));
+    ilEnable(IL_FILE_OVERWRITE);
+    ASSERT_TRUE(ilSaveImage(path.c_str()));
+    ilDeleteImages(1, &image);
+
+    Texture* texture = cache.load(path, "ALPHA");
+    ASSERT_NE(texture, nullptr);
+    glBindTexture(GL_TEXTURE_2D, texture->name);
+    GLint alphaBits = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
+    EXPECT_EQ(alphaBits, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Colours keep their values, not blended with the alpha.
+    Rgb pixels = readBack(*texture);
+    std::sort(pixels.begin(), pixels.end());
+    Rgb expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(pixels, expected);
+}
+
+TEST_F(TextureTest, ReloadingAKeyReplacesAndReleasesTheOldTexture) {
+    const std::string first = ppm("first.ppm", 1, 1, {1, 2, 3});
+    const std::string second = ppm("second.ppm", 2, 1, {4, 5, 6, 7, 8, 9});
+    Texture* old = cache.load(first, "KEY");
+    ASSERT_NE(old, nullptr);
+    const GLuint oldName = old->name;
+
+    Texture* fresh = cache.load(second, "KEY");
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(cache.textures.size(), 1u);
+    EXPECT_EQ(cache.find("KEY"), fresh);
+    EXPECT_EQ(fresh->width, 2);
+    EXPECT_EQ(glIsTexture(oldName), GL_FALSE);
+
+    // Another owner keeps the replaced texture alive until it lets go.
+    std::shared_ptr<Texture> held = cache.textures["KEY"];
+    const GLuint heldName = held->name;
+    cache.load(first, "KEY");
+    EXPECT_EQ(glIsTexture(heldName), GL_TRUE);
+    held.reset();
+    EXPECT_EQ(glIsTexture(heldName), GL_FALSE);
+}
+
+TEST_F(TextureTest, UnreadableImagesAreReportedAndStoreNothing) {
+    const std::string garbage = tempPath("garbage.png");
+    files.push_back(garbage);
+    std::ofstream(garbage, std::ios::binary) << "this is not a picture at all \x01\x02\x03\xff";
+    const std::string missing = tempPath("missing.png");
+
+    for (const std::string& path : {missing, garbage}) {
+        SCOPED_TRACE(path);
+        ConsoleCapture console;
+        EXPECT_EQ(cache.load(path, "BROKEN"), nullptr);
+        EXPECT_EQ(cache.textures.count("BROKEN"), 0u);
+        const std::string text = console.text();
+        EXPECT_EQ(text.rfind("Failed to load image from path: " + path + "\nError Code: ", 0), 0u) << text;
+        // Headline, code and the library's text: three lines.
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+    }
+
+    // A failed reload leaves the earlier texture under that key in place.
+    const std::string good = ppm("good.ppm", 1, 1, {9, 9, 9});
+    Texture* kept = cache.load(good, "KEPT");
+    ASSERT_NE(kept, nullptr);
+    ConsoleCapture console;
+    EXPECT_EQ(cache.load(missing, "KEPT"), nullptr);
+    EXPECT_EQ(cache.find("KEPT"), kept);
+    EXPECT_EQ(glIsTexture(kept->name), GL_TRUE);
+}
+
+TEST_F(TextureTest, SamplingModesSetFiltersOnTheBoundTexture) {
+    GLfloat maxAnisotropy = 0.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    ASSERT_GT(maxAnisotropy, 1.0f);
+
+    const struct {
+        int mode;
+        bool mipMaps;
+        GLint minFilter;
+        GLint magFilter;
+        GLfloat anisotropy;
+    } table[] = {
+        {0, true, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, 1.0f},
+        {0, false, GL_NEAREST, GL_NEAREST, 1.0f},
+        {1, true, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, 1.0f},
+        {1, false, GL_LINEAR, GL_LINEAR, 1.0f},
+        {2, true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, 1.0f},
+        {2, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, 1.0f},
+        {3, true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, maxAnisotropy},
+        {3, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, maxAnisotropy},
+        // From the top mode straight down: nothing of mode 3 lingers.
+        {0, false, GL_NEAREST, GL_NEAREST, 1.0f},
+    };
+    const std::uint8_t pixel[3] = {1, 2, 3};
+    Texture texture(1, 1);
+    texture.upload(pixel, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, texture.name);
+    GameSettings& settings = GameSettings::instance();
+    for (const auto& row : table) {
+        SCOPED_TRACE(::testing::Message() << "mode " << row.mode << " mipMaps " << row.mipMaps);
+        settings.samplingMode = row.mode;
+        settings.mipMaps = row.mipMaps;
+        applySampling();
+        GLint minFilter = 0;
+        GLint magFilter = 0;
+        GLfloat anisotropy = 0.0f;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+        EXPECT_EQ(minFilter, row.minFilter);
+        EXPECT_EQ(magFilter, row.magFilter);
+        EXPECT_FLOAT_EQ(anisotropy, row.anisotropy);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureTest, OwnershipMovesAndReuploadFreesThePreviousName) {
+    const std::uint8_t pixel[3] = {1, 2, 3};
+    Texture first(1, 1);
+    first.upload(pixel, 1, 1);
+    const GLuint firstName = first.name;
+    first.upload(pixel, 1, 1);
+    EXPECT_EQ(glIsTexture(firstName), GL_FALSE);
+
+    const GLuint name = first.name;
+    {
+        Texture moved(std::move(first));
+        EXPECT_EQ(first.name, 0u);
+        EXPECT_EQ(moved.name, name);
+        EXPECT_EQ(glIsTexture(name), GL_TRUE);
+    }
+    EXPECT_EQ(glIsTexture(name), GL_FALSE);
+
+    // Adopting a framebuffer's colour texture makes the record its owner.
+    GLuint attachment = 0;
+    glGenTextures(1, &attachment);
+    glBindTexture(GL_TEXTURE_2D, attachment);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    Texture::adopt(attachment).reset();
+    EXPECT_EQ(glIsTexture(attachment), GL_FALSE);
+}
+
+TEST_F(TextureTest, ReleaseAfterTheWindowIsGoneIsHarmless) {
+    Texture* cached = cache.load(ppm("late.ppm", 1, 1, {7, 7, 7}), "LATE");
+    ASSERT_NE(cached, nullptr);
+    const std::uint8_t pixel[3] = {1, 2, 3};
+    auto own = std::make_unique<Texture>(1, 1);
+    own->upload(pixel, 1, 1);
+
+    gl.destroyWindow();
+    own.reset();
+    cache.textures.clear();
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace vestrel
