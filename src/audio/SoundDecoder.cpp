@@ -1,0 +1,95 @@
+#include "audio/SoundDecoder.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace vestrel {
+namespace {
+
+struct SndFileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
+
+std::int16_t toPcm16(float value) {
+    const float clipped = std::clamp(value, -1.0f, 1.0f);
+    return static_cast<std::int16_t>(std::lrint(clipped * 32767.0f));
+}
+
+}  // namespace
+
+std::vector<std::int16_t> SoundDecoder::mixDown(const std::vector<float>& interleaved, int channels) {
+    std::vector<std::int16_t> mono;
+    if (channels <= 0) {
+        return mono;
+    }
+    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
+    mono.reserve(frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        float sum = 0.0f;
+        for (int c = 0; c < channels; ++c) {
+            sum += interleaved[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)];
+        }
+        mono.push_back(toPcm16(sum / static_cast<float>(channels)));
+    }
+    return mono;
+}
+
+AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSound& out) {
+    out = DecodedSound{};
+    if (path.empty()) {
+        return AudioResult::FileNotFound;
+    }
+    // libsndfile reports a missing file and a foreign format alike; tell them apart
+    // so the console says which it is.
+    if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+    } else {
+        return AudioResult::FileNotFound;
+    }
+
+    SF_INFO info{};
+    SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
+    if (!file || info.channels <= 0 || info.samplerate <= 0) {
+        return AudioResult::FileBad;
+    }
+
+    const auto channels = static_cast<std::size_t>(info.channels);
+    const auto maxFrames = static_cast<std::size_t>(info.samplerate) * kMaxSeconds;
+    std::vector<float> pcm;
+    constexpr std::size_t kChunkFrames = 4096;
+    std::vector<float> chunk(kChunkFrames * channels);
+    // Read to the end rather than trusting the header's frame count: MP3 streams and
+    // damaged files do not always know their length.
+    while (pcm.size() / channels < maxFrames) {
+        const sf_count_t got =
+            sf_readf_float(file.get(), chunk.data(), static_cast<sf_count_t>(kChunkFrames));
+        if (got <= 0) {
+            break;
+        }
+        pcm.insert(pcm.end(), chunk.begin(),
+                   chunk.begin() + static_cast<std::ptrdiff_t>(got) * info.channels);
+    }
+    if (pcm.empty()) {
+        return AudioResult::FileBad;
+    }
+
+    out.sampleRate = info.samplerate;
+    if (mono || info.channels > 2) {
+        out.channels = 1;
+        out.samples = mixDown(pcm, info.channels);
+    } else {
+        out.channels = info.channels;
+        out.samples.reserve(pcm.size());
+        for (float v : pcm) {
+            out.samples.push_back(toPcm16(v));
+        }
+    }
+    return AudioResult::Ok;
+}
+
+}  // namespace vestrel
