@@ -1,9 +1,38 @@
 #include "render/Renderer.h"
 
+#include <string>
+
+#include <glm/gtc/type_ptr.hpp>
+
 #include "app/GameSettings.h"
+#include "enemy/Enemy.h"
+#include "level/GameObject.h"
+#include "level/InteractiveSwitch.h"
+#include "level/Item.h"
+#include "level/Level.h"
+#include "play/Camera.h"
+#include "render/Button.h"
 #include "render/GlContext.h"
+#include "render/HUD.h"
+#include "render/Light.h"
+#include "render/Mesh.h"
+#include "render/Texture.h"
 
 namespace vestrel {
+
+namespace {
+
+constexpr int kStateLoading = 2;
+const glm::vec4 kFogClearColour{0.25f, 0.25f, 0.25f, 1.0f};
+const glm::vec3 kItemGlowColour{1.0f, 0.4f, 0.0f};
+const glm::vec3 kInteractiveGlowColour{0.09f, 0.819f, 0.09f};
+constexpr float kGlassTransparency = 0.35f;
+
+void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
+    glUniform3fv(shader.getUniformLocation(name), 1, glm::value_ptr(value));
+}
+
+}  // namespace
 
 Renderer::Renderer() = default;
 
@@ -98,9 +127,257 @@ void Renderer::releaseQuad() {
     quadVertexArray = 0;
 }
 
-void Renderer::render(Level& /*level*/) {
+void Renderer::bindScene() { glBindFramebuffer(GL_FRAMEBUFFER, sceneBuffer.framebuffer); }
+
+void Renderer::unbindAll() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void Renderer::render(Level& level) {
     if (!initialized()) return;
-    // The passes are filled in as the level side lands.
+    const GameSettings& settings = GameSettings::instance();
+
+    drawScene(level);
+    if (level.stateId == kStateLoading) {
+        drawLoadingOverlay("MESSAGE_LOADING_0");
+    } else if (settings.playerWon) {
+        drawGameOverOverlay("WIN", level.buttons);
+    } else if (settings.playerCaught) {
+        drawGameOverOverlay("LOST", level.buttons);
+    } else {
+        drawInventoryOverlay(level.player.inventory);
+        if (settings.showFps) drawStatsOverlay();
+    }
+}
+
+void Renderer::drawScene(Level& level) {
+    const GameSettings& settings = GameSettings::instance();
+
+    bindScene();
+    if (settings.fog) {
+        glClearColor(kFogClearColour.r, kFogClearColour.g, kFogClearColour.b, kFogClearColour.a);
+        glClearDepth(1.0);
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (settings.fog) glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+
+    // The view matrix sent here is the one the camera computed last frame;
+    // the camera is brought up to date just below, before the tree is drawn.
+    glUseProgram(texLightsShader->program);
+    const glm::mat4 previousView = level.camera ? level.camera->view : glm::mat4(1.0f);
+    uploadLightBlock(*texLightsShader, level.lights, level.ambient, previousView);
+
+    level.frustum.beginFrame();
+    if (level.camera) level.camera->update();
+    if (level.rootObject && level.camera && level.stateId != kStateLoading) {
+        level.rootObject->draw(level.camera->viewProjection, level.frustum, DrawMode::Normal);
+    }
+    level.frustum.publishCount();
+
+    glUseProgram(0);
+    unbindAll();
+
+    if (!level.camera) {
+        // Nothing 3D can be placed without a camera: show the cleared scene.
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
+                          sceneBuffer.height, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+        unbindAll();
+        return;
+    }
+
+    drawGlow(level);
+
+    const Light* flashlight = level.player.flashlight;
+    if (flashlight && flashlight->enabled && level.flashlightColourMode() == kFlashlightBlue) {
+        bindScene();
+        drawHiddenText(level);
+        unbindAll();
+    }
+
+    bindScene();
+    drawTransparent(level);
+    unbindAll();
+
+    bindScene();
+    if (level.stateId != kStateLoading) drawMonster(level);
+    unbindAll();
+
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
+                      sceneBuffer.height, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    unbindAll();
+}
+
+bool Renderer::hasGlowObjects(const Level& level) {
+    for (const auto& entry : level.itemsInWorld) {
+        const Item* item = entry.second.get();
+        if (item && !item->used && item->object && item->object->visible) return true;
+    }
+    for (const auto& entry : level.switches) {
+        const InteractiveSwitch* zone = entry.second.get();
+        if (zone && zone->object && zone->object->visible) return true;
+    }
+    return false;
+}
+
+void Renderer::drawPassObject(GameObject& object, Shader& shader, int mode, Level& level) {
+    if (!object.mesh) return;
+    object.mesh->shader = &shader;
+    const glm::mat4& viewProjection = level.camera->viewProjection;
+    if (object.drawable()) {
+        if (!object.bounds || !level.frustum.cull(*object.bounds)) {
+            object.mesh->draw(viewProjection, static_cast<DrawMode>(mode));
+        }
+    }
+    if (!object.visible) return;
+    for (const std::shared_ptr<GameObject>& child : object.children) {
+        child->draw(viewProjection, level.frustum, DrawMode::Normal);
+    }
+}
+
+void Renderer::drawGlow(Level& level) {
+    // With nothing to highlight the glow image would stay empty and the blur
+    // composite would add nothing: skip the three full-size operations.
+    if (!hasGlowObjects(level)) return;
+
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glowBuffer.framebuffer);
+    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, glowBuffer.width, glowBuffer.height,
+                      GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+
+    glBindFramebuffer(GL_FRAMEBUFFER, glowBuffer.framebuffer);
+    glViewport(0, 0, glowBuffer.width, glowBuffer.height);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    glUseProgram(highlightShader->program);
+    setVec3(*highlightShader, "highlightColor", kItemGlowColour);
+    for (const auto& entry : level.itemsInWorld) {
+        Item* item = entry.second.get();
+        if (item && !item->used && item->object) {
+            drawPassObject(*item->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+        }
+    }
+    setVec3(*highlightShader, "highlightColor", kInteractiveGlowColour);
+    for (const auto& entry : level.switches) {
+        InteractiveSwitch* zone = entry.second.get();
+        if (zone && zone->object) {
+            drawPassObject(*zone->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+        }
+    }
+    glUseProgram(0);
+    unbindAll();
+
+    bindScene();
+    glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+    glUseProgram(blurShader->program);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, glowBuffer.colourTexture);
+    applySampling();
+    glUniform1i(glGetUniformLocation(blurShader->program, "windowTex"), 0);
+    glUniform2f(blurShader->getUniformLocation("uShift"), 1.0f / static_cast<float>(glowBuffer.width),
+                1.0f / static_cast<float>(glowBuffer.height));
+    glDepthMask(GL_FALSE);
+    glBindVertexArray(quadVertexArray);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    glBindVertexArray(0);
+    glDepthMask(GL_TRUE);
+    glUseProgram(0);
+
+    // The objects themselves, lit and textured over their glow; texLights
+    // still holds the uniforms the scene pass set.
+    glUseProgram(texLightsShader->program);
+    for (const auto& entry : level.itemsInWorld) {
+        Item* item = entry.second.get();
+        if (item && !item->used && item->object) {
+            drawPassObject(*item->object, *texLightsShader, static_cast<int>(DrawMode::Normal), level);
+        }
+    }
+    for (const auto& entry : level.switches) {
+        InteractiveSwitch* zone = entry.second.get();
+        if (zone && zone->object) {
+            drawPassObject(*zone->object, *texLightsShader, static_cast<int>(DrawMode::Normal), level);
+        }
+    }
+    glUseProgram(0);
+    unbindAll();
+}
+
+void Renderer::drawHiddenText(Level& level) {
+    glUseProgram(hiddenTextShader->program);
+    uploadFlashlight(*hiddenTextShader, *level.player.flashlight);
+    for (const std::shared_ptr<GameObject>& object : level.hiddenTextObjects) {
+        if (object) drawPassObject(*object, *hiddenTextShader, static_cast<int>(DrawMode::HiddenText), level);
+    }
+    glUseProgram(0);
+}
+
+void Renderer::drawTransparent(Level& level) {
+    if (level.transparentObjects.empty()) return;
+    const float transparency = GameSettings::instance().transparency ? kGlassTransparency : 1.0f;
+    glUseProgram(glassShader->program);
+    glUniform1f(glassShader->getUniformLocation("transparency"), transparency);
+    for (const std::shared_ptr<GameObject>& object : level.transparentObjects) {
+        if (object) drawPassObject(*object, *glassShader, static_cast<int>(DrawMode::Glass), level);
+    }
+    glUseProgram(0);
+}
+
+void Renderer::drawMonster(Level& level) {
+    // The monster's skinned model draws itself with the skinning program;
+    // until the level has a monster there is nothing to set up.
+    if (!level.enemy) return;
+    glUseProgram(skinningShader->program);
+    uploadLightBlock(*skinningShader, level.lights, level.ambient, level.camera->view);
+    glEnable(GL_DEPTH_TEST);
+    glUseProgram(0);
+}
+
+void Renderer::drawLoadingOverlay(const std::string& key) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glUseProgram(messageShader->program);
+    glDisable(GL_DEPTH_TEST);
+    HUD::instance().drawMessage(key, *messageShader);
+    glEnable(GL_DEPTH_TEST);
+    glUseProgram(0);
+}
+
+void Renderer::drawGameOverOverlay(const std::string& key,
+                                   const std::vector<std::shared_ptr<Button>>& buttons) {
+    // The lose screen hides the scene; the win screen is drawn over it.
+    if (key == "LOST") glClear(GL_COLOR_BUFFER_BIT);
+    glUseProgram(messageShader->program);
+    glDisable(GL_DEPTH_TEST);
+    HUD::instance().drawGameOver(key, *messageShader, buttons);
+    glEnable(GL_DEPTH_TEST);
+    glUseProgram(0);
+}
+
+void Renderer::drawInventoryOverlay(const std::map<std::string, Item*>& inventory) {
+    glUseProgram(hudShader->program);
+    glDisable(GL_DEPTH_TEST);
+    int count = 0;
+    for (const auto& entry : inventory) {
+        if (entry.second && !entry.second->used) ++count;
+    }
+    HUD::instance().drawIcons(inventory, count, *hudShader);
+    glEnable(GL_DEPTH_TEST);
+    glUseProgram(0);
+}
+
+void Renderer::drawStatsOverlay() {
+    const GameSettings& settings = GameSettings::instance();
+    glUseProgram(fontShader->program);
+    glDisable(GL_DEPTH_TEST);
+    const std::vector<std::string> lines{"FPS:" + std::to_string(settings.fps),
+                                         "CULLED:" + std::to_string(settings.culledCount)};
+    HUD::instance().drawText(lines, *fontShader);
+    glEnable(GL_DEPTH_TEST);
+    glUseProgram(0);
 }
 
 }  // namespace vestrel

@@ -16,7 +16,6 @@ class Button;
 class GameObject;
 class Item;
 class Level;
-class Light;
 
 // Turns the current Level into one frame. Owns the ten shader programs, the
 // full-size scene framebuffer, the half-size glow framebuffer and a
@@ -55,11 +54,6 @@ public:
 
     bool initialized() const { return texLightsShader != nullptr; }
 
-    // Light uniforms of one entry of the "lights" array ("lights[i].type", ...)
-    // and of the "flashlight" structure, set on `shader`, which must be in use.
-    static void uploadLight(const Shader& shader, int index, const Light& light);
-    static void uploadFlashlight(const Shader& shader, const Light& light);
-
     std::unique_ptr<Shader> texLightsShader;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;
@@ -89,12 +83,13 @@ private:
     void drawGameOverOverlay(const std::string& key, const std::vector<std::shared_ptr<Button>>& buttons);
     void drawStatsOverlay();
 
-    // The light block shared by the scene and monster passes.
-    void uploadLightBlock(const Shader& shader, const Level& level);
     // One object of the glow, hidden-text or glass pass: drawn with `shader`
     // in `mode` (frustum-tested and counted), its children with their own
     // programs in mode 0.
     void drawPassObject(GameObject& object, Shader& shader, int mode, Level& level);
+    // Whether the glow pass has anything to draw: an unused item or a switch
+    // whose object is visible with geometry.
+    static bool hasGlowObjects(const Level& level);
     void bindScene();
     void unbindAll();
     void buildQuad();
