@@ -206,11 +206,16 @@ void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
                 glBindTexture(GL_TEXTURE_2D, texture->name);
                 applySampling();
                 glUniform1i(glGetUniformLocation(shader->program, "tex"), 0);
+            } else {
+                // Untextured means texture 0, never a texture someone else left bound.
+                glBindTexture(GL_TEXTURE_2D, 0);
             }
             break;
         case DrawMode::Glass:
             if (texture != nullptr) {
                 shader->bindTexture("tex", texture);
+            } else {
+                glBindTexture(GL_TEXTURE_2D, 0);
             }
             break;
         case DrawMode::Highlight:
