@@ -10,14 +10,14 @@ class Gameoverstate : public GameState {
 public:
     static Gameoverstate& instance();
 
-    void init(Game* game) override;
+    void init(Game* newGame) override;
     void cleanup() override {}
     void pause() override {}
     void resume() override {}
-    void handleEvents(Game* game) override { pollEvents(game); }
+    void handleEvents(Game* current) override { pollEvents(current); }
     void update(Game* /*game*/, float /*dt*/) override {}
-    void draw(Game* game) override { drawAndPresent(game); }
-    void changeState(Game* game, GameState* state) override { forwardChangeState(game, state); }
+    void draw(Game* current) override { drawAndPresent(current); }
+    void changeState(Game* current, GameState* state) override { forwardChangeState(current, state); }
     void onKey(int /*key*/, int /*scancode*/, int /*action*/, int /*mods*/, Game* /*game*/) override {}
     // A left press turns hovered buttons into pressed ones; the release acts
     // on every pressed button, wherever the cursor is by then.

@@ -1,10 +1,15 @@
 #include "app/CommandLine.h"
+#include "app/Game.h"
 #include "app/GameSettings.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 
 int main(int argc, char** argv) {
     using namespace vestrel;
+    // On Windows the console is moved to the top-left corner here; a terminal
+    // on other systems has no window of its own to place.
     int width = 800;
     int height = 600;
     bool fullscreen = false;
@@ -14,5 +19,15 @@ int main(int argc, char** argv) {
     GameSettings::instance().ambientLight = {ambient, ambient, ambient};
     std::cout << "Starting with options: width " << width << ", height " << height
               << " fullscreen: " << fullscreen << ", " << refreshRate << "Hz, Ambient: " << ambient << std::endl;
-    return 0;
+
+    auto game = std::make_unique<Game>();
+    Game::registered = game.get();
+    game->init(width, height, refreshRate, fullscreen);
+    game->installCallbacks();
+    game->startSequence();
+    while (game->running) {
+        game->frame();
+    }
+    game.reset();
+    std::exit(0);
 }

@@ -10,15 +10,15 @@ class Playstate : public GameState {
 public:
     static Playstate& instance();
 
-    void init(Game* game) override;
+    void init(Game* newGame) override;
     void cleanup() override;
     void pause() override { paused = true; }
     void resume() override { paused = false; }
-    void handleEvents(Game* game) override { pollEvents(game); }
-    void update(Game* game, float dt) override;
-    void draw(Game* game) override { drawAndPresent(game); }
-    void changeState(Game* game, GameState* state) override { forwardChangeState(game, state); }
-    void onKey(int key, int scancode, int action, int mods, Game* game) override;
+    void handleEvents(Game* current) override { pollEvents(current); }
+    void update(Game* current, float dt) override;
+    void draw(Game* current) override { drawAndPresent(current); }
+    void changeState(Game* current, GameState* state) override { forwardChangeState(current, state); }
+    void onKey(int key, int scancode, int action, int mods, Game* current) override;
     void onMouseButton(int button, int action, int mods) override;
 
 private:

@@ -1,0 +1,227 @@
+#include "app/Game.h"
+
+#include "app/GameLoop.h"
+#include "app/GameSettings.h"
+#include "app/GameState.h"
+#include "app/Loadstate.h"
+#include "app/Platform.h"
+#include "audio/SoundSystem.h"
+#include "level/Level.h"
+#include "play/Playstate.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+namespace vestrel {
+
+Game* Game::registered = nullptr;
+
+namespace {
+
+// Every window-system error is fatal: report it, wait for a key (on a
+// terminal), exit 1. Installed before glfwInit and kept for the whole run.
+void onGlfwError(int /*code*/, const char* description) {
+    std::cout << description << std::endl;
+    fatalExit();
+}
+
+void onKey(GLFWwindow* /*window*/, int key, int scancode, int action, int mods) {
+    Game* game = Game::registered;
+    if (game != nullptr && game->currentState() != nullptr) {
+        game->currentState()->onKey(key, scancode, action, mods, game);
+    }
+}
+
+void onMouseButton(GLFWwindow* /*window*/, int button, int action, int mods) {
+    Game* game = Game::registered;
+    if (game != nullptr && game->currentState() != nullptr) {
+        game->currentState()->onMouseButton(button, action, mods);
+    }
+}
+
+void onWindowClose(GLFWwindow* /*window*/) {
+    if (Game::registered != nullptr) {
+        Game::registered->running = false;
+    }
+}
+
+}  // namespace
+
+Game::Game() = default;
+
+void Game::init(int width, int height, int refreshRate, bool fullscreen) {
+    GameSettings& settings = GameSettings::instance();
+    settings.windowWidth = width;
+    settings.windowHeight = height;
+    settings.refreshRate = refreshRate;
+
+    glfwSetErrorCallback(onGlfwError);
+    if (!glfwInit()) {
+        std::exit(1);
+    }
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_REFRESH_RATE, refreshRate);
+    GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(width, height, "Vestrel", monitor, nullptr);
+    if (window == nullptr) {
+        std::cout << "Failed to open GLFW window!" << std::endl;
+        glfwTerminate();
+        std::exit(1);
+    }
+    glfwMakeContextCurrent(window);
+
+    glewExperimental = GL_TRUE;
+    const GLenum glewStatus = glewInit();
+    if (glewStatus != GLEW_OK) {
+        std::cout << "ERROR: " << reinterpret_cast<const char*>(glewGetErrorString(glewStatus)) << std::endl;
+        std::exit(1);
+    }
+    // GLEW's probing can leave GL_INVALID_ENUM on core profiles; nothing reads it.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glfwSwapInterval(1);
+    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+
+    renderer.init();
+    createLevel();
+    running = true;
+}
+
+void Game::createLevel() {
+    level = std::make_unique<Level>();
+    level->loadLoadingScreen();
+}
+
+void Game::installCallbacks() {
+    glfwSetKeyCallback(window, onKey);
+    glfwSetMouseButtonCallback(window, onMouseButton);
+    glfwSetWindowCloseCallback(window, onWindowClose);
+}
+
+void Game::startSequence() {
+    changeState(&Loadstate::instance());
+    currentState()->draw(this);
+    countFrame();
+    changeState(&Playstate::instance());
+}
+
+void Game::countFrame() {
+    ++frameCount;
+    fpsTimer += frameTime;
+    stepAccumulator += frameTime;
+}
+
+void Game::frame() {
+    // The state may change during handleEvents (a restart): fetch it each time.
+    currentState()->handleEvents(this);
+    update();
+    currentState()->draw(this);
+    countFrame();
+}
+
+void Game::update() {
+    GameSettings& settings = GameSettings::instance();
+    currentTime = glfwGetTime();
+    frameTime = static_cast<float>(currentTime - previousTime);
+    previousTime = currentTime;
+
+    if (updateFrameRate(fpsTimer, frameCount, fps)) {
+        settings.fps = static_cast<int>(fps);
+    }
+    stepsThisFrame = 0;
+
+    std::ostringstream title;
+    title << "FPS: " << fps;
+    glfwSetWindowTitle(window, title.str().c_str());
+
+    stepsThisFrame = runFixedSteps(stepAccumulator, [this, &settings] {
+        glfwGetCursorPos(window, &cursorX, &cursorY);
+        GameState* state = currentState();
+        state->update(this, kFixedStep);
+        // The step may have pushed the game-over state; place the cursor for
+        // whichever state is current now.
+        state = currentState();
+        CursorPosition moved;
+        if (placeCursor(state->stateId, {cursorX, cursorY}, settings.windowWidth, settings.windowHeight,
+                        moved)) {
+            glfwSetCursorPos(window, moved.x, moved.y);
+        }
+        if (state->stateId == kStateGameOver && level != nullptr) {
+            updateButtonHover(level->buttons, cursorX, cursorY, settings.windowHeight);
+        }
+    });
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void Game::changeState(GameState* state) {
+    if (!states.empty()) {
+        states.back()->cleanup();
+        states.pop_back();
+    }
+    states.push_back(state);
+    state->init(this);
+    if (level != nullptr) {
+        level->stateId = state->stateId;
+    }
+    applyCursorMode(state->stateId);
+}
+
+void Game::pushState(GameState* state) {
+    if (!states.empty()) {
+        states.back()->pause();
+    }
+    states.push_back(state);
+    if (!state->initialized) {
+        state->init(this);
+    }
+    if (level != nullptr) {
+        level->stateId = state->stateId;
+    }
+    applyCursorMode(state->stateId);
+}
+
+void Game::applyCursorMode(int stateId) {
+    if (window == nullptr) {
+        return;
+    }
+    const bool captured = stateId == kStatePlay || stateId == kStateLoading;
+    glfwSetInputMode(window, GLFW_CURSOR, captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
+}
+
+void Game::restart() {
+    SoundSystem::instance().releaseAll();
+    renderer.cleanup();
+    renderer.init();
+    level.reset();
+    createLevel();
+    GameSettings& settings = GameSettings::instance();
+    settings.playerWon = false;
+    settings.playerCaught = false;
+}
+
+Game::~Game() {
+    if (window != nullptr) {
+        glfwDestroyWindow(window);
+        window = nullptr;
+    }
+    std::cout << "window closed" << std::endl;
+    // GL objects the level still holds are released without a context; their
+    // owners turn those releases into no-ops.
+    level.reset();
+    std::cout << "scene deleted" << std::endl;
+    glfwTerminate();
+    std::cout << "GLFW Terminated, Game Delete done" << std::endl;
+    states.clear();
+    if (registered == this) {
+        registered = nullptr;
+    }
+}
+
+}  // namespace vestrel
