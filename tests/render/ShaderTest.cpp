@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <glm/glm.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -261,6 +265,448 @@ TEST_F(ShaderDeathTest, LinkErrorPrintsHeadlineThenLog) {
         ::testing::ExitedWithCode(1), "Failed to link shader program:\n.*mismatched");
     std::remove(vert.c_str());
     std::remove(frag.c_str());
+}
+
+// ---- What the programs draw, read back from a 64 x 64 window ---------------
+
+struct Vertex {
+    glm::vec3 position;
+    glm::vec3 normal;
+    glm::vec2 uv;
+};
+
+// Triangles at the level programs' fixed locations, as a level mesh builds them.
+class TriangleBatch {
+public:
+    explicit TriangleBatch(const std::vector<Vertex>& vertices)
+        : count_(static_cast<GLsizei>(vertices.size())) {
+        glGenVertexArrays(1, &vertexArray_);
+        glGenBuffers(1, &buffer_);
+        glBindVertexArray(vertexArray_);
+        glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
+                     vertices.data(), GL_STATIC_DRAW);
+        const GLint locations[] = {kPositionLocation, kNormalLocation, kUvLocation};
+        const GLint sizes[] = {3, 3, 2};
+        const size_t offsets[] = {offsetof(Vertex, position), offsetof(Vertex, normal), offsetof(Vertex, uv)};
+        for (int i = 0; i < 3; ++i) {
+            glEnableVertexAttribArray(static_cast<GLuint>(locations[i]));
+            glVertexAttribPointer(static_cast<GLuint>(locations[i]), sizes[i], GL_FLOAT, GL_FALSE,
+                                  sizeof(Vertex), reinterpret_cast<const void*>(offsets[i]));
+        }
+        glBindVertexArray(0);
+    }
+    ~TriangleBatch() {
+        glDeleteBuffers(1, &buffer_);
+        glDeleteVertexArrays(1, &vertexArray_);
+    }
+    void draw() const {
+        glBindVertexArray(vertexArray_);
+        glDrawArrays(GL_TRIANGLES, 0, count_);
+        glBindVertexArray(0);
+    }
+
+private:
+    GLuint vertexArray_ = 0;
+    GLuint buffer_ = 0;
+    GLsizei count_ = 0;
+};
+
+// A square in the plane y = height (normal +y), cut into cells so that
+// per-vertex terms have vertices to work with.
+std::vector<Vertex> floorGrid(float halfSize, int cells, float height = 0.0f) {
+    std::vector<Vertex> vertices;
+    const float step = 2.0f * halfSize / static_cast<float>(cells);
+    for (int i = 0; i < cells; ++i) {
+        for (int j = 0; j < cells; ++j) {
+            const float x0 = -halfSize + step * static_cast<float>(i);
+            const float z0 = -halfSize + step * static_cast<float>(j);
+            const glm::vec3 a{x0, height, z0}, b{x0 + step, height, z0}, c{x0 + step, height, z0 + step},
+                d{x0, height, z0 + step};
+            for (const glm::vec3& p : {a, d, c, a, c, b}) {
+                vertices.push_back({p, {0.0f, 1.0f, 0.0f}, {0.5f, 0.5f}});
+            }
+        }
+    }
+    return vertices;
+}
+
+void setVec3(GLuint program, const std::string& name, const glm::vec3& value) {
+    glUniform3fv(glGetUniformLocation(program, name.c_str()), 1, glm::value_ptr(value));
+}
+void setFloat(GLuint program, const std::string& name, float value) {
+    glUniform1f(glGetUniformLocation(program, name.c_str()), value);
+}
+void setInt(GLuint program, const std::string& name, int value) {
+    glUniform1i(glGetUniformLocation(program, name.c_str()), value);
+}
+void setMat4(GLuint program, const std::string& name, const glm::mat4& value) {
+    glUniformMatrix4fv(glGetUniformLocation(program, name.c_str()), 1, GL_FALSE, glm::value_ptr(value));
+}
+
+struct LightValues {
+    int type = 0;
+    glm::vec3 intensity{1.0f};
+    bool enabled = true;
+    glm::vec3 position{0.0f};
+    glm::vec3 attenuation{1.0f, 0.0f, 0.0f};
+    glm::vec3 coneDirection{0.0f};
+    float coneInner = 1.0f;
+    float coneOuter = 1.0f;
+};
+
+void setLight(GLuint program, int index, const LightValues& light) {
+    const std::string prefix = "lights[" + std::to_string(index) + "].";
+    setInt(program, prefix + "enabled", light.enabled ? 1 : 0);
+    setInt(program, prefix + "type", light.type);
+    setVec3(program, prefix + "intensity", light.intensity);
+    setVec3(program, prefix + "position", light.position);
+    setFloat(program, prefix + "constAttenuation", light.attenuation.x);
+    setFloat(program, prefix + "linearAttenuation", light.attenuation.y);
+    setFloat(program, prefix + "quadraticAttenuation", light.attenuation.z);
+    setVec3(program, prefix + "coneDirection", light.coneDirection);
+    setFloat(program, prefix + "coneInnerAngle", light.coneInner);
+    setFloat(program, prefix + "coneOuterAngle", light.coneOuter);
+}
+
+class ShaderPixelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl.ok()) << "no GL 3.3 context";
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        const std::uint8_t white[3] = {255, 255, 255};
+        whiteTexture.upload(white, 1, 1);
+        lookDownFrom(20.0f);
+    }
+    void TearDown() override { glUseProgram(0); }
+
+    // A camera straight above the origin looking down, +x to the right.
+    void lookDownFrom(float height) {
+        eye = {0.0f, height, 0.0f};
+        view = glm::lookAt(eye, glm::vec3(0.0f), glm::vec3(0.0f, 0.0f, -1.0f));
+        projection = glm::perspective(glm::radians(60.0f), 1.0f, 0.1f, 100.0f);
+    }
+    // The window pixel a world point lands on.
+    glm::ivec2 pixelOf(const glm::vec3& world) const {
+        const glm::vec4 clip = projection * view * glm::vec4(world, 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        return glm::ivec2((ndc * 0.5f + 0.5f) * 64.0f);
+    }
+    int red(const glm::vec3& world) const {
+        const glm::ivec2 at = pixelOf(world);
+        return gl.pixel(at.x, at.y)[0];
+    }
+
+    // texLights over the floor grid with the given lights.
+    void drawLitFloor(const std::vector<LightValues>& lights, bool fog = false, float ambient = 0.05f) {
+        glUseProgram(texLights.program);
+        setMat4(texLights.program, "mvp", projection * view);
+        setMat4(texLights.program, "model", glm::mat4(1.0f));
+        setMat4(texLights.program, "viewMatrix", view);
+        setVec3(texLights.program, "fogColor", glm::vec3(0.3f));
+        setInt(texLights.program, "fogEnabled", fog ? 1 : 0);
+        setInt(texLights.program, "numLights", static_cast<int>(lights.size()));
+        setVec3(texLights.program, "ambientLight", glm::vec3(ambient));
+        for (size_t i = 0; i < lights.size(); ++i) {
+            setLight(texLights.program, static_cast<int>(i), lights[i]);
+        }
+        texLights.bindTexture("tex", &whiteTexture);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        floor.draw();
+    }
+
+    GlTestContext gl{64, 64};
+    Texture whiteTexture;
+    Shader texLights{kTexLightsSources};
+    TriangleBatch floor{floorGrid(20.0f, 20)};
+    glm::vec3 eye{0.0f};
+    glm::mat4 view{1.0f};
+    glm::mat4 projection{1.0f};
+};
+
+TEST_F(ShaderPixelTest, PointLightFallsOffWithDistance) {
+    LightValues point;
+    point.position = {6.0f, 1.0f, 0.0f};
+    point.attenuation = {1.0f, 0.0f, 0.05f};
+    drawLitFloor({point});
+    const int near = red({6.0f, 0.0f, 0.0f});
+    const int middle = red({0.0f, 0.0f, 0.0f});
+    const int far = red({-6.0f, 0.0f, 0.0f});
+    EXPECT_GT(near, 150);
+    EXPECT_GT(near, middle + 40);
+    EXPECT_GT(middle, far);
+    EXPECT_EQ(gl.pixel(32, 32)[3], 255) << "lit geometry is opaque";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(ShaderPixelTest, DisabledAndUnknownLightsAddNothing) {
+    LightValues point;
+    point.position = {0.0f, 1.0f, 0.0f};
+    drawLitFloor({});
+    const int ambientOnly = red({0.0f, 0.0f, 0.0f});
+    EXPECT_NEAR(ambientOnly, 13, 2);  // 0.05 of white
+
+    point.enabled = false;
+    LightValues strange = point;
+    strange.enabled = true;
+    strange.type = 7;
+    drawLitFloor({point, strange});
+    EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), ambientOnly, 1);
+}
+
+// A directional light's "position" is the direction its light travels.
+TEST_F(ShaderPixelTest, DirectionalLightShinesAlongItsDirection) {
+    LightValues sun;
+    sun.type = 1;
+    sun.intensity = glm::vec3(0.5f);
+    sun.position = {0.0f, -1.0f, 0.0f};  // straight down onto the floor
+    drawLitFloor({sun});
+    const int lit = red({3.0f, 0.0f, 3.0f});
+    EXPECT_GT(lit, 120);
+    EXPECT_NEAR(red({-5.0f, 0.0f, -5.0f}), lit, 12) << "no distance fall-off";
+
+    sun.position = {0.0f, 1.0f, 0.0f};  // from below: the floor faces away
+    drawLitFloor({sun});
+    EXPECT_LT(red({3.0f, 0.0f, 3.0f}), 20);
+}
+
+TEST_F(ShaderPixelTest, SpotLightLightsOnlyInsideItsCone) {
+    LightValues spot;
+    spot.type = 2;
+    spot.position = {2.0f, 6.0f, 0.0f};
+    spot.coneDirection = {0.0f, -2.0f, 0.0f};  // not unit length: the shader must not care
+    spot.coneInner = std::cos(glm::radians(10.0f));
+    spot.coneOuter = std::cos(glm::radians(20.0f));
+    // A point light far away and disabled, so the spot is not the only entry.
+    LightValues off;
+    off.enabled = false;
+    drawLitFloor({off, spot});
+
+    EXPECT_GT(red({2.0f, 0.0f, 0.0f}), 150) << "cone centre";
+    EXPECT_LT(red({2.0f + 4.0f, 0.0f, 0.0f}), 20) << "outside the outer cone";
+    const int edge = red({2.0f + 6.0f * std::tan(glm::radians(16.0f)), 0.0f, 0.0f});
+    EXPECT_GT(edge, 20) << "between inner and outer cone";
+    EXPECT_LT(edge, red({2.0f, 0.0f, 0.0f}));
+}
+
+TEST_F(ShaderPixelTest, FogPushesDistantPixelsTowardFogColour) {
+    LightValues point;
+    point.position = {0.0f, 2.0f, 0.0f};
+    point.attenuation = {1.0f, 0.0f, 0.1f};
+
+    lookDownFrom(3.0f);
+    drawLitFloor({point}, false);
+    const int nearClear = red({0.0f, 0.0f, 0.0f});
+    drawLitFloor({point}, true);
+    EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), nearClear, 6) << "3 units away: hardly any fog";
+
+    lookDownFrom(58.0f);
+    drawLitFloor({}, false);
+    EXPECT_LT(red({0.0f, 0.0f, 0.0f}), 20);
+    drawLitFloor({}, true);
+    const auto foggy = gl.pixel(32, 32);
+    for (int channel = 0; channel < 3; ++channel) {
+        EXPECT_NEAR(foggy[channel], 77, 8) << "channel " << channel;  // 0.3 grey
+    }
+}
+
+TEST_F(ShaderPixelTest, SkinningMovesVerticesWithTheirBones) {
+    Shader skinning(kSkinningSources);
+    glUseProgram(skinning.program);
+    setMat4(skinning.program, "projectionMatrix", projection);
+    setMat4(skinning.program, "viewMatrix", view);
+    setMat4(skinning.program, "modelMatrix", glm::mat4(1.0f));
+    std::vector<glm::mat4> bones(kMaxShaderBones, glm::mat4(1.0f));
+    bones[3] = glm::translate(glm::mat4(1.0f), glm::vec3(6.0f, 0.0f, 0.0f));
+    glUniformMatrix4fv(glGetUniformLocation(skinning.program, "boneMatrices"), kMaxShaderBones, GL_FALSE,
+                       glm::value_ptr(bones[0]));
+    setInt(skinning.program, "useTexture", 0);
+    setInt(skinning.program, "numLights", 0);
+    setInt(skinning.program, "fogEnabled", 0);
+    setVec3(skinning.program, "ambientLight", glm::vec3(1.0f));
+
+    auto drawSquare = [&](const glm::vec4& weights) {
+        std::vector<float> data;
+        const float corners[6][2] = {{-1, -1}, {-1, 1}, {1, 1}, {-1, -1}, {1, 1}, {1, -1}};
+        for (const auto& c : corners) {
+            data.insert(data.end(), {c[0], 0.0f, c[1], 1.0f, 0.0f, 1.0f, 0.0f, 0.5f, 0.5f, 3.0f, 3.0f, 3.0f,
+                                     3.0f, weights.x, weights.y, weights.z, weights.w});
+        }
+        GLuint vertexArray = 0;
+        GLuint buffer = 0;
+        glGenVertexArrays(1, &vertexArray);
+        glGenBuffers(1, &buffer);
+        glBindVertexArray(vertexArray);
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                     GL_STATIC_DRAW);
+        const struct {
+            const char* name;
+            GLint size;
+            size_t offset;
+        } attributes[] = {{"inPosition", 4, 0},
+                          {"inNormal", 3, 4},
+                          {"inTexCoord", 2, 7},
+                          {"inBoneIndices", 4, 9},
+                          {"inBoneWeights", 4, 13}};
+        for (const auto& attribute : attributes) {
+            const GLint location = skinning.getAttribLocation(attribute.name);
+            ASSERT_GE(location, 0);
+            glEnableVertexAttribArray(static_cast<GLuint>(location));
+            glVertexAttribPointer(static_cast<GLuint>(location), attribute.size, GL_FLOAT, GL_FALSE,
+                                  17 * sizeof(float),
+                                  reinterpret_cast<const void*>(attribute.offset * sizeof(float)));
+        }
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDrawArrays(GL_TRIANGLES, 0, 6);
+        glBindVertexArray(0);
+        glDeleteBuffers(1, &buffer);
+        glDeleteVertexArrays(1, &vertexArray);
+    };
+
+    drawSquare({0.5f, 0.5f, 0.0f, 0.0f});          // two slots on bone 3, weights summing to 1
+    EXPECT_NEAR(red({6.0f, 0.0f, 0.0f}), 178, 3);  // untextured grey 0.7, full ambient
+    EXPECT_EQ(red({0.0f, 0.0f, 0.0f}), 0);
+
+    drawSquare({0.0f, 0.0f, 0.0f, 0.0f});  // no influence: the bind pose
+    EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), 178, 3);
+    EXPECT_EQ(red({6.0f, 0.0f, 0.0f}), 0);
+}
+
+// A flat quad in clip space for the 2D programs; "position" and "uv" are found by name.
+void drawScreenQuad(const Shader& shader, const glm::vec2& from, const glm::vec2& to) {
+    const float data[] = {from.x, from.y, 0, 0, to.x, from.y, 1, 0, to.x, to.y, 1, 1, from.x, to.y, 0, 1};
+    GLuint vertexArray = 0;
+    GLuint buffer = 0;
+    glGenVertexArrays(1, &vertexArray);
+    glGenBuffers(1, &buffer);
+    glBindVertexArray(vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(data), data, GL_STATIC_DRAW);
+    const GLint position = shader.getAttribLocation("position");
+    const GLint uv = shader.getAttribLocation("uv");
+    glEnableVertexAttribArray(static_cast<GLuint>(position));
+    glVertexAttribPointer(static_cast<GLuint>(position), 2, GL_FLOAT, GL_FALSE, 16, nullptr);
+    glEnableVertexAttribArray(static_cast<GLuint>(uv));
+    glVertexAttribPointer(static_cast<GLuint>(uv), 2, GL_FLOAT, GL_FALSE, 16,
+                          reinterpret_cast<const void*>(8));
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    glBindVertexArray(0);
+    glDeleteBuffers(1, &buffer);
+    glDeleteVertexArrays(1, &vertexArray);
+}
+
+TEST_F(ShaderPixelTest, BlurSpreadsTheGlowAndLeavesTheRestUntouched) {
+    // A 16 x 16 silhouette image: a 4 x 4 orange block in the middle, transparent elsewhere.
+    std::vector<std::uint8_t> rgba(16 * 16 * 4, 0);
+    for (int y = 6; y < 10; ++y) {
+        for (int x = 6; x < 10; ++x) {
+            std::uint8_t* p = &rgba[static_cast<size_t>(y * 16 + x) * 4];
+            p[0] = 255;
+            p[1] = 102;
+            p[2] = 0;
+            p[3] = 255;
+        }
+    }
+    GLuint glow = 0;
+    glGenTextures(1, &glow);
+    glBindTexture(GL_TEXTURE_2D, glow);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+
+    Shader blur(kBlurSources);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glUseProgram(blur.program);
+    setInt(blur.program, "windowTex", 0);
+    glUniform2f(glGetUniformLocation(blur.program, "uShift"), 1.0f / 16.0f, 1.0f / 16.0f);
+    glDepthMask(GL_FALSE);
+    drawScreenQuad(blur, {-1.0f, -1.0f}, {1.0f, 1.0f});
+    glDepthMask(GL_TRUE);
+    glDeleteTextures(1, &glow);
+
+    const auto centre = gl.pixel(32, 32);  // texel 8 of 16
+    EXPECT_GT(centre[0], 150);
+    EXPECT_GT(centre[0], 2 * centre[2]) << "mostly glow colour";
+    const auto beside = gl.pixel(42, 32);  // texel 10.5: just outside the block
+    EXPECT_GT(beside[0], 20) << "the glow reaches past the silhouette";
+    EXPECT_GT(beside[2], 20) << "and lets the scene show through";
+    const auto corner = gl.pixel(2, 2);
+    EXPECT_EQ(corner[0], 0);
+    EXPECT_EQ(corner[2], 255);
+}
+
+TEST_F(ShaderPixelTest, HiddenTextShowsOnlyInTheFlashlightCone) {
+    Shader hidden(kHiddenTextSources);
+    glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glUseProgram(hidden.program);
+    setMat4(hidden.program, "mvp", projection * view);
+    setMat4(hidden.program, "model", glm::mat4(1.0f));
+    setVec3(hidden.program, "flashlight.position", eye);
+    setVec3(hidden.program, "flashlight.coneDirection", {0.0f, -1.0f, 0.0f});
+    setFloat(hidden.program, "flashlight.constAttenuation", 0.5f);
+    setFloat(hidden.program, "flashlight.linearAttenuation", 0.01f);
+    setFloat(hidden.program, "flashlight.quadraticAttenuation", 0.0f);
+    setFloat(hidden.program, "flashlight.coneInnerAngle", std::cos(glm::radians(14.0f)));
+    setFloat(hidden.program, "flashlight.coneOuterAngle", std::cos(glm::radians(24.0f)));
+    hidden.bindTexture("tex", &whiteTexture);
+    floor.draw();
+
+    const glm::ivec2 centre = pixelOf(glm::vec3(0.0f));
+    EXPECT_GT(gl.pixel(centre.x, centre.y)[2], 200) << "in the beam the ink shows";
+    EXPECT_NEAR(red({10.0f, 0.0f, 0.0f}), 51, 1) << "outside it the wall behind is untouched";
+}
+
+TEST_F(ShaderPixelTest, GlassOpacityIsTheTransparencyValue) {
+    Shader glass(kGlassSources);
+    const std::uint8_t green[3] = {0, 255, 0};
+    Texture greenTexture;
+    greenTexture.upload(green, 1, 1);
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glUseProgram(glass.program);
+    setMat4(glass.program, "mvp", projection * view);
+    setFloat(glass.program, "transparency", 0.35f);
+    glass.bindTexture("tex", &greenTexture);
+    floor.draw();
+    const auto mixed = gl.pixel(32, 32);
+    EXPECT_NEAR(mixed[0], 166, 3);
+    EXPECT_NEAR(mixed[1], 89, 3);
+}
+
+TEST_F(ShaderPixelTest, ScreenProgramsPlaceQuadsInWindowPixels) {
+    Shader font(kFontSources);
+    Shader hud(kHudSources);
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glUseProgram(hud.program);
+    glUniform2f(glGetUniformLocation(hud.program, "orthoTransformation"), 2.0f / 64.0f, 2.0f / 64.0f);
+    hud.bindTexture("icon", &whiteTexture);
+    drawScreenQuad(hud, {0.0f, 0.0f}, {32.0f, 16.0f});  // lower-left, 32 x 16 pixels
+    EXPECT_EQ(gl.pixel(5, 5)[0], 255);
+    EXPECT_EQ(gl.pixel(31, 15)[0], 255);
+    EXPECT_EQ(gl.pixel(33, 5)[0], 0);
+    EXPECT_EQ(gl.pixel(5, 17)[0], 0);
+
+    // A black font cell is see-through: only the glyph's light pixels cover.
+    const std::uint8_t black[3] = {0, 0, 0};
+    Texture blackTexture;
+    blackTexture.upload(black, 1, 1);
+    glUseProgram(font.program);
+    glUniform2f(glGetUniformLocation(font.program, "orthoTransformation"), 2.0f / 64.0f, 2.0f / 64.0f);
+    font.bindTexture("font", &blackTexture);
+    drawScreenQuad(font, {0.0f, 0.0f}, {64.0f, 64.0f});
+    EXPECT_EQ(gl.pixel(5, 5)[0], 255);
+    glEnable(GL_DEPTH_TEST);
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+#pragma once
+
+// Building blocks for the frame and HUD tests: solid-colour images written to
+// a temp folder and loaded into the texture cache, and camera-facing quads
+// turned into level objects.
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <assimp/mesh.h>
+#include <assimp/scene.h>
+
+#include "app/GameSettings.h"
+#include "level/GameObject.h"
+#include "render/Mesh.h"
+#include "render/TextureCache.h"
+
+namespace vestrel::test {
+
+using Colour = std::array<std::uint8_t, 3>;
+
+// Writes a solid w x h binary PPM and loads it into the texture cache under
+// `key`; returns the cached texture.
+inline Texture* loadSolidImage(const std::string& key, int w, int h, const Colour& colour) {
+    const std::string path = "/tmp/vestrel_frame_" + std::to_string(getpid()) + "_" + std::to_string(w) +
+                             "x" + std::to_string(h) + "_" + std::to_string(colour[0]) + "_" +
+                             std::to_string(colour[1]) + "_" + std::to_string(colour[2]) + ".ppm";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "P6\n" << w << " " << h << "\n255\n";
+        for (int i = 0; i < w * h; ++i) file.write(reinterpret_cast<const char*>(colour.data()), 3);
+    }
+    Texture* texture = TextureCache::instance().load(path, key);
+    std::remove(path.c_str());
+    return texture;
+}
+
+// A square in the plane x = `x`, centred at (x, y, z) with half size `half`,
+// facing a camera at the origin that looks along +x (screen right is +z).
+// Its texture is the cached image under `textureKeyPrefix` + "0".
+inline std::shared_ptr<GameObject> makeFacingQuad(Shader* shader, const char* name, float x, float y, float z,
+                                                  float half, const std::string& textureKeyPrefix) {
+    aiMesh mesh;
+    mesh.mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    mesh.mMaterialIndex = 0;
+    mesh.mNumVertices = 4;
+    mesh.mVertices = new aiVector3D[4]{
+        {x, y - half, z - half}, {x, y - half, z + half}, {x, y + half, z + half}, {x, y + half, z - half}};
+    mesh.mNormals = new aiVector3D[4]{{-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
+    mesh.mTextureCoords[0] = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.mNumUVComponents[0] = 2;
+    mesh.mNumFaces = 2;
+    mesh.mFaces = new aiFace[2];
+    for (int f = 0; f < 2; ++f) {
+        mesh.mFaces[f].mNumIndices = 3;
+        mesh.mFaces[f].mIndices = f == 0 ? new unsigned[3]{0, 1, 2} : new unsigned[3]{0, 2, 3};
+    }
+    aiNode node(name);
+
+    auto object = std::make_shared<GameObject>();
+    object->mesh = std::make_unique<Mesh>(shader, glm::mat4(1.0f), name);
+    object->mesh->loadFromNode(&node, &mesh, textureKeyPrefix);
+    object->computeBounds();
+    return object;
+}
+
+// A node without geometry, as the root of a level tree.
+inline std::unique_ptr<GameObject> makeEmptyRoot(Shader* shader) {
+    auto root = std::make_unique<GameObject>();
+    root->mesh = std::make_unique<Mesh>(shader, glm::mat4(1.0f), "root");
+    return root;
+}
+
+// The window size every renderer and HUD computation reads.
+inline void setWindowSize(int w, int h) {
+    GameSettings::instance().windowWidth = w;
+    GameSettings::instance().windowHeight = h;
+}
+
+}  // namespace vestrel::test

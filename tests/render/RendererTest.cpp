@@ -1,0 +1,373 @@
+#include "render/Renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "FrameTestScene.h"
+#include "support/GlTestContext.h"
+#include "app/GameSettings.h"
+#include "level/GameObject.h"
+#include "level/InteractiveSwitch.h"
+#include "level/Item.h"
+#include "level/Level.h"
+#include "play/Camera.h"
+#include "render/Button.h"
+#include "render/HUD.h"
+#include "render/Light.h"
+
+namespace vestrel {
+namespace {
+
+using test::Colour;
+using test::GlTestContext;
+
+// Pixels a little off because of filtering or blending rounding still match.
+bool near(std::uint8_t actual, int expected, int tolerance = 3) {
+    return std::abs(static_cast<int>(actual) - expected) <= tolerance;
+}
+
+::testing::AssertionResult pixelIs(const GlTestContext& ctx, int x, int y, int r, int g, int b,
+                                   int tolerance = 3) {
+    const auto p = ctx.pixel(x, y);
+    if (near(p[0], r, tolerance) && near(p[1], g, tolerance) && near(p[2], b, tolerance)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << ", " << y << ") is (" << int(p[0]) << ", " << int(p[1]) << ", " << int(p[2])
+           << "), expected (" << r << ", " << g << ", " << b << ")";
+}
+
+// A renderer on a hidden window, with a level whose camera stands at the
+// origin looking along +x, lit only by a full-white ambient so a textured
+// object shows its texture colour exactly.
+class FrameTest : public ::testing::Test {
+protected:
+    explicit FrameTest(int w = 256, int h = 256) : ctx(w, h) {}
+
+    void SetUp() override {
+        ASSERT_TRUE(ctx.ok());
+        GameSettings& settings = GameSettings::instance();
+        settings = GameSettings{};
+        settings.fog = false;
+        settings.ambientLight = glm::vec3(1.0f);
+        test::setWindowSize(ctx.width(), ctx.height());
+        renderer.init();
+        level = std::make_unique<Level>();
+        level->camera = std::make_unique<Camera>(ctx.width(), ctx.height());
+        level->frustum.setParameters(60.0f, 0.1f, 60.0f,
+                                     static_cast<float>(ctx.width()) / static_cast<float>(ctx.height()));
+        level->frustum.update(level->camera->position, level->camera->direction());
+        test::loadSolidImage("frametest_grey0", 4, 4, {128, 128, 128});
+        test::loadSolidImage("frametest_red0", 4, 4, {255, 0, 0});
+        test::loadSolidImage("frametest_blue0", 4, 4, {0, 0, 255});
+        test::loadSolidImage("frametest_white0", 4, 4, {255, 255, 255});
+    }
+
+    void TearDown() override {
+        HUD::instance().clear();
+        level.reset();
+        renderer.cleanup();
+        GameSettings::instance() = GameSettings{};
+    }
+
+    void renderFrame() { renderer.render(*level); }
+
+    int cx() const { return ctx.width() / 2; }
+    int cy() const { return ctx.height() / 2; }
+
+    // A camera-facing quad, 1 unit wide, 5 units ahead; about 2 x 25 pixels
+    // on a 256-pixel window.
+    std::shared_ptr<GameObject> quadAhead(const char* name, const char* texture, float distance = 5.0f,
+                                          float half = 0.5f) {
+        return test::makeFacingQuad(renderer.texLightsShader.get(), name, distance, 0.0f, 0.0f, half,
+                                    texture);
+    }
+
+    GlTestContext ctx;
+    Renderer renderer;
+    std::unique_ptr<Level> level;
+};
+
+TEST_F(FrameTest, SceneIsClearedToFogGreyOnlyWhileFogIsOn) {
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 10, 10, 0, 0, 0));
+
+    GameSettings::instance().fog = true;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 10, 10, 64, 64, 64, 1));
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 64, 64, 64, 1));
+
+    // The fog clear colour must not leak into the next frame's clears.
+    GameSettings::instance().fog = false;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 10, 10, 0, 0, 0));
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[0], 0.0f);
+    EXPECT_EQ(clear[3], 0.0f);
+}
+
+TEST_F(FrameTest, TreeObjectsAreDrawnLitAndTextured) {
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 128, 128, 128));
+    EXPECT_TRUE(pixelIs(ctx, 5, 5, 0, 0, 0));
+}
+
+TEST_F(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Ahead", "frametest_grey"));
+    level->rootObject->addChild(quadAhead("Behind", "frametest_red", -5.0f));
+    level->rootObject->addChild(quadAhead("FarBeyond", "frametest_red", 70.0f));
+
+    renderFrame();
+    EXPECT_EQ(GameSettings::instance().culledCount, 2u);
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 128, 128, 128));
+
+    GameSettings::instance().frustumCulling = false;
+    renderFrame();
+    EXPECT_EQ(GameSettings::instance().culledCount, 0u);
+
+    // An invisible object is neither drawn nor counted.
+    GameSettings::instance().frustumCulling = true;
+    level->rootObject->children[1]->visible = false;
+    level->rootObject->children[0]->visible = false;
+    renderFrame();
+    EXPECT_EQ(GameSettings::instance().culledCount, 1u);
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+}
+
+// The glow around an object: sampled just outside its silhouette, where only
+// the blurred highlight can have put colour.
+class GlowTest : public FrameTest {
+protected:
+    std::array<std::uint8_t, 4> halo() const { return ctx.pixel(cx() + 29, cy()); }
+};
+
+TEST_F(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
+    auto object = quadAhead("Duck_item", "frametest_grey");
+    auto item = std::make_shared<Item>(object.get(), "Duck_item");
+    level->items["Duck_item"] = item;
+    level->itemsInWorld["Duck_item"] = item;
+
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 128, 128, 128));  // the item itself, lit over its glow
+    const auto p = halo();
+    EXPECT_GT(p[0], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+    EXPECT_GT(p[0], p[1]);
+    EXPECT_GT(p[1], p[2]);
+    EXPECT_TRUE(pixelIs(ctx, 5, 5, 0, 0, 0));  // far from it nothing glows
+
+    // A used item, or one picked up (gone from itemsInWorld), is not drawn.
+    item->used = true;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+    item->used = false;
+    level->itemsInWorld.clear();
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, cx() + 29, cy(), 0, 0, 0));
+}
+
+TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
+    auto zone = quadAhead("Generator_interactive", "frametest_grey");
+    level->switches["Generator_interactive"] = std::make_shared<InteractiveSwitch>(zone.get(), nullptr);
+
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 128, 128, 128));
+    const auto p = halo();
+    EXPECT_GT(p[1], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+    EXPECT_GT(p[1], 4 * p[0]);
+    EXPECT_GT(p[1], 4 * p[2]);
+
+    // A wall in front of the zone: its silhouette fails the depth test, so
+    // neither the object nor its glow shows.
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_blue", 3.0f, 2.0f));
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 255));
+    EXPECT_TRUE(pixelIs(ctx, cx() + 29, cy(), 0, 0, 255));
+}
+
+TEST_F(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
+    level->setUp();
+    Light& flashlight = *level->player.flashlight;
+    level->hiddenTextObjects.push_back(quadAhead("Hint_hiddenText", "frametest_white"));
+    level->player.hasFlashlight = true;
+
+    renderFrame();  // flashlight off
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+
+    flashlight.enabled = true;  // on, white
+    renderFrame();
+    const auto white = ctx.pixel(cx(), cy());
+    EXPECT_LT(white[2], 60) << "hidden text drawn under white light";
+
+    level->player.toggleFlashlightColour();  // blue
+    ASSERT_EQ(level->player.flashlightMode, kFlashlightBlue);
+    renderFrame();
+    const auto blue = ctx.pixel(cx(), cy());
+    EXPECT_GT(blue[2], 200);
+    EXPECT_GT(blue[2], blue[0]);
+    EXPECT_TRUE(pixelIs(ctx, 5, 5, 0, 0, 0));
+
+    flashlight.enabled = false;  // off again while still blue
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+}
+
+TEST_F(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_blue", 8.0f, 3.0f));
+    level->transparentObjects.push_back(quadAhead("Window_transparent", "frametest_red"));
+
+    renderFrame();
+    // 0.35 of the glass's red over 0.65 of the blue wall.
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 89, 0, 166, 4));
+
+    GameSettings::instance().transparency = false;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 255, 0, 0));
+}
+
+TEST_F(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
+    test::loadSolidImage("MESSAGE_LOADING_0", 64, 256, {0, 200, 0});  // a tall image: 64 px wide on screen
+    HUD::instance().init();
+    level->stateId = 2;
+
+    GameSettings::instance().fog = true;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 200, 0));
+    EXPECT_TRUE(pixelIs(ctx, cx() - 40, cy(), 0, 0, 0));  // fog and scene cleared away
+    EXPECT_TRUE(pixelIs(ctx, cx() + 40, cy(), 0, 0, 0));
+}
+
+TEST_F(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
+    GameSettings& settings = GameSettings::instance();
+    settings.fog = true;
+    test::loadSolidImage("WIN", 128, 32, {255, 255, 0});
+    test::loadSolidImage("LOST", 64, 64, {255, 0, 0});
+    HUD::instance().init();
+
+    settings.playerWon = true;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), 192, 255, 255, 0));  // message centred at 0.75 of the height
+    EXPECT_TRUE(pixelIs(ctx, 5, 5, 64, 64, 64, 1));     // fogged scene behind it
+
+    settings.playerWon = false;
+    settings.playerCaught = true;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 5, 5, 255, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, ctx.width() - 2, ctx.height() - 2, 255, 0, 0));
+}
+
+TEST_F(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
+    test::loadSolidImage("FONT_TEXTURE", 16, 16, {255, 255, 255});
+    HUD& hud = HUD::instance();
+    hud.init();
+    hud.fontTexture = TextureCache::instance().find("FONT_TEXTURE");
+    GameSettings& settings = GameSettings::instance();
+    settings.fps = 60;
+
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + hud.glyphHeight + 2, hud.textStartY - 2, 0, 0, 0));
+
+    settings.showFps = true;
+    renderFrame();
+    // 256 high: glyphs of 8 pixels, text starting 4 from the left and top.
+    // "FPS:60" fills 6 cells after the first advance, "CULLED:0" 8 cells.
+    const int top = hud.textStartY;
+    const int step = hud.glyphHeight;
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + step + step / 2, top - step / 2, 255, 255, 255));
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 6 * step + step / 2, top - step / 2, 255, 255, 255));
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 7 * step + step / 2, top - step / 2, 0, 0, 0));
+    const int secondLine = top - step - hud.lineSpacing;
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 8 * step + step / 2, secondLine - step / 2, 255, 255, 255));
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 9 * step + step / 2, secondLine - step / 2, 0, 0, 0));
+    EXPECT_EQ(hud.textQuads.size(), 14u);
+}
+
+TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
+    GlTestContext ctx(64, 48);
+    ASSERT_TRUE(ctx.ok());
+    GameSettings::instance() = GameSettings{};
+    test::setWindowSize(64, 48);
+
+    Renderer renderer;
+    renderer.cleanup();  // before init: nothing to release
+    renderer.init();
+    ASSERT_TRUE(renderer.initialized());
+    EXPECT_EQ(renderer.sceneBuffer.width, 64);
+    EXPECT_EQ(renderer.glowBuffer.width, 32);
+    EXPECT_EQ(renderer.glowBuffer.height, 24);
+
+    const GLuint sceneTexture = renderer.sceneBuffer.colourTexture;
+    const GLuint glowFramebuffer = renderer.glowBuffer.framebuffer;
+    const GLuint program = renderer.skinningShader->program;
+    const GLuint quad = renderer.quadVertexArray;
+    renderer.cleanup();
+    EXPECT_FALSE(renderer.initialized());
+    EXPECT_FALSE(glIsTexture(sceneTexture));
+    EXPECT_FALSE(glIsFramebuffer(glowFramebuffer));
+    EXPECT_FALSE(glIsProgram(program));
+    EXPECT_FALSE(glIsVertexArray(quad));
+    renderer.cleanup();  // twice is harmless
+
+    // Restarts reuse the freed names instead of piling up new ones.
+    GLuint highestTexture = 0;
+    for (int restart = 0; restart < 5; ++restart) {
+        renderer.init();
+        highestTexture =
+            std::max({highestTexture, renderer.sceneBuffer.colourTexture, renderer.glowBuffer.colourTexture});
+        Level level;
+        level.camera = std::make_unique<Camera>(64, 48);
+        renderer.render(level);
+        renderer.cleanup();
+    }
+    EXPECT_LE(highestTexture, std::max(sceneTexture, renderer.glowBuffer.colourTexture) + 2);
+
+    // init while initialised starts over instead of leaking the first set.
+    renderer.init();
+    const GLuint first = renderer.sceneBuffer.framebuffer;
+    renderer.init();
+    EXPECT_FALSE(glIsFramebuffer(first) && first != renderer.sceneBuffer.framebuffer);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    // Released after the window is gone (the game's teardown order): no crash.
+    ctx.destroyWindow();
+    renderer.cleanup();
+    EXPECT_FALSE(renderer.initialized());
+}
+
+TEST(RendererLifecycle, TinyWindowStillGetsCompleteFramebuffers) {
+    GlTestContext ctx(1, 1);
+    ASSERT_TRUE(ctx.ok());
+    GameSettings::instance() = GameSettings{};
+    test::setWindowSize(1, 1);
+    Renderer renderer;
+    renderer.init();
+    EXPECT_EQ(renderer.glowBuffer.width, 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.glowBuffer.framebuffer);
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    renderer.cleanup();
+}
+
+TEST(RendererLifecycle, GlowBufferIsHalfTheWindowRoundedDown) {
+    GlTestContext ctx(801, 601);
+    ASSERT_TRUE(ctx.ok());
+    GameSettings::instance() = GameSettings{};
+    test::setWindowSize(801, 601);
+    Renderer renderer;
+    renderer.init();
+    EXPECT_EQ(renderer.glowBuffer.width, 400);
+    EXPECT_EQ(renderer.glowBuffer.height, 300);
+    renderer.cleanup();
+}
+
+}  // namespace
+}  // namespace vestrel
