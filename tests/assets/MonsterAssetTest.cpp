@@ -35,9 +35,7 @@ struct SceneDeleter {
 };
 using ScenePtr = std::unique_ptr<const aiScene, SceneDeleter>;
 
-ScenePtr importModel(const std::string& path) {
-    return ScenePtr(aiImportFile(path.c_str(), kLoaderFlags));
-}
+ScenePtr importModel(const std::string& path) { return ScenePtr(aiImportFile(path.c_str(), kLoaderFlags)); }
 
 const aiNode* findNode(const aiNode* node, const std::string& name) {
     if (name == node->mName.C_Str()) return node;
@@ -63,13 +61,15 @@ std::map<std::string, aiMatrix4x4> poseAtKey(const aiAnimation* anim, unsigned k
     std::map<std::string, aiMatrix4x4> pose;
     for (unsigned c = 0; c < anim->mNumChannels; ++c) {
         const aiNodeAnim* ch = anim->mChannels[c];
-        aiVector3D position = ch->mNumPositionKeys ? ch->mPositionKeys[std::min(key, ch->mNumPositionKeys - 1)].mValue
-                                                   : aiVector3D(0, 0, 0);
+        aiVector3D position = ch->mNumPositionKeys
+                                  ? ch->mPositionKeys[std::min(key, ch->mNumPositionKeys - 1)].mValue
+                                  : aiVector3D(0, 0, 0);
         aiQuaternion rotation = ch->mNumRotationKeys
                                     ? ch->mRotationKeys[std::min(key, ch->mNumRotationKeys - 1)].mValue
                                     : aiQuaternion();
-        aiVector3D scaling = ch->mNumScalingKeys ? ch->mScalingKeys[std::min(key, ch->mNumScalingKeys - 1)].mValue
-                                                 : aiVector3D(1, 1, 1);
+        aiVector3D scaling = ch->mNumScalingKeys
+                                 ? ch->mScalingKeys[std::min(key, ch->mNumScalingKeys - 1)].mValue
+                                 : aiVector3D(1, 1, 1);
         pose[ch->mNodeName.C_Str()] = aiMatrix4x4(scaling, rotation, position);
     }
     return pose;
@@ -86,7 +86,8 @@ aiMatrix4x4 globalTransform(const aiNode* node, const std::map<std::string, aiMa
 
 // Skins every vertex of mesh `m` the way the game does (inverse of the mesh
 // node's global transform x bone node's global transform x offset matrix).
-std::vector<aiVector3D> skin(const aiScene* scene, unsigned m, const std::map<std::string, aiMatrix4x4>& pose) {
+std::vector<aiVector3D> skin(const aiScene* scene, unsigned m,
+                             const std::map<std::string, aiMatrix4x4>& pose) {
     const aiMesh* mesh = scene->mMeshes[m];
     aiMatrix4x4 meshInverse = globalTransform(findMeshNode(scene->mRootNode, m), pose);
     meshInverse.Inverse();
@@ -208,7 +209,8 @@ TEST_F(MonsterAsset, StandsAboutFiveAndAHalfUnitsTallOnItsOrigin) {
     // stand along +Z with the feet at the origin's height.
     Box box;
     for (unsigned m = 0; m < scene_->mNumMeshes; ++m)
-        for (unsigned v = 0; v < scene_->mMeshes[m]->mNumVertices; ++v) box.add(scene_->mMeshes[m]->mVertices[v]);
+        for (unsigned v = 0; v < scene_->mMeshes[m]->mNumVertices; ++v)
+            box.add(scene_->mMeshes[m]->mVertices[v]);
     EXPECT_NEAR(box.lo.z, 0.0f, 0.1f);
     EXPECT_NEAR(box.hi.z - box.lo.z, 5.5f, 0.4f);
     // Roughly centred on its origin, so the capsule around it fits.
@@ -225,7 +227,8 @@ TEST_F(MonsterAsset, BindPoseSkinsEveryVertexOntoItself) {
         const aiMesh* mesh = scene_->mMeshes[m];
         std::vector<aiVector3D> skinned = skin(scene_, m, bindPose);
         for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
-            ASSERT_LT((skinned[v] - mesh->mVertices[v]).Length(), 1e-3f) << "vertex " << v << " of mesh " << m;
+            ASSERT_LT((skinned[v] - mesh->mVertices[v]).Length(), 1e-3f)
+                << "vertex " << v << " of mesh " << m;
         }
     }
 }
@@ -239,7 +242,8 @@ TEST_F(MonsterAsset, HasOneLoopingWalkOfAboutOneSecond) {
 
     std::set<std::string> bones;
     for (unsigned m = 0; m < scene_->mNumMeshes; ++m)
-        for (unsigned b = 0; b < scene_->mMeshes[m]->mNumBones; ++b) bones.insert(scene_->mMeshes[m]->mBones[b]->mName.C_Str());
+        for (unsigned b = 0; b < scene_->mMeshes[m]->mNumBones; ++b)
+            bones.insert(scene_->mMeshes[m]->mBones[b]->mName.C_Str());
     std::set<std::string> animated;
     for (unsigned c = 0; c < anim->mNumChannels; ++c) {
         const aiNodeAnim* ch = anim->mChannels[c];
@@ -256,8 +260,10 @@ TEST_F(MonsterAsset, HasOneLoopingWalkOfAboutOneSecond) {
         EXPECT_NEAR(ch->mRotationKeys[ch->mNumRotationKeys - 1].mTime, anim->mDuration, 1e-3);
         const aiQuaternion& first = ch->mRotationKeys[0].mValue;
         const aiQuaternion& last = ch->mRotationKeys[ch->mNumRotationKeys - 1].mValue;
-        EXPECT_NEAR(std::abs(first.w * last.w + first.x * last.x + first.y * last.y + first.z * last.z), 1.0, 1e-4);
-        EXPECT_LT((ch->mPositionKeys[0].mValue - ch->mPositionKeys[ch->mNumPositionKeys - 1].mValue).Length(), 1e-4f);
+        EXPECT_NEAR(std::abs(first.w * last.w + first.x * last.x + first.y * last.y + first.z * last.z), 1.0,
+                    1e-4);
+        EXPECT_LT((ch->mPositionKeys[0].mValue - ch->mPositionKeys[ch->mNumPositionKeys - 1].mValue).Length(),
+                  1e-4f);
     }
     // Every bone moves with the walk: a bone without a channel would stay stiff.
     EXPECT_EQ(animated, bones);
