@@ -1,0 +1,195 @@
+// The Game with a real window and GL context (Xvfb + llvmpipe): state
+// switching, the loop's clock and title, restart, and the teardown order.
+#include "app/Game.h"
+
+#include "ConsoleCapture.h"
+#include "app/GameLoop.h"
+#include "app/GameSettings.h"
+#include "app/GameState.h"
+#include "level/Level.h"
+#include "render/GlContext.h"
+#include "render/Texture.h"
+#include "render/TextureCache.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vestrel {
+namespace {
+
+// A state that records what the Game asks of it.
+class RecordingState : public GameState {
+public:
+    RecordingState(std::string stateName, int id, std::vector<std::string>& journal)
+        : name(std::move(stateName)), log(journal) {
+        stateId = id;
+    }
+    void init(Game* g) override {
+        game = g;
+        initialized = true;
+        log.push_back(name + ".init");
+    }
+    void cleanup() override { log.push_back(name + ".cleanup"); }
+    void pause() override {
+        paused = true;
+        log.push_back(name + ".pause");
+    }
+    void resume() override { paused = false; }
+    void handleEvents(Game* g) override { pollEvents(g); }
+    void update(Game* /*g*/, float dt) override {
+        ++updates;
+        lastDt = dt;
+    }
+    void draw(Game* /*g*/) override { ++draws; }
+    void changeState(Game* g, GameState* state) override { forwardChangeState(g, state); }
+    void onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* /*g*/) override {
+        log.push_back(name + ".key " + std::to_string(key) + "/" + std::to_string(action));
+    }
+    void onMouseButton(int /*button*/, int /*action*/, int /*mods*/) override {}
+
+    std::string name;
+    std::vector<std::string>& log;
+    int updates = 0;
+    int draws = 0;
+    float lastDt = 0.0f;
+};
+
+class GameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GameSettings::instance() = GameSettings{};
+        game = std::make_unique<Game>();
+        Game::registered = game.get();
+        test::ConsoleCapture quiet;
+        game->init(320, 240, 60, false);
+    }
+    void TearDown() override {
+        test::ConsoleCapture quiet;
+        game.reset();
+    }
+    std::unique_ptr<Game> game;
+    std::vector<std::string> journal;
+};
+
+TEST_F(GameTest, InitOpensTheWindowAndPreparesTheLoadingScreen) {
+    ASSERT_NE(game->window, nullptr);
+    EXPECT_TRUE(game->running);
+    EXPECT_TRUE(game->states.empty());
+    EXPECT_EQ(GameSettings::instance().windowWidth, 320);
+    EXPECT_EQ(GameSettings::instance().windowHeight, 240);
+    EXPECT_EQ(GameSettings::instance().refreshRate, 60);
+    int major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    EXPECT_GE(major * 10 + minor, 33);
+    ASSERT_NE(game->level, nullptr);
+    EXPECT_NE(game->level->camera, nullptr);
+    EXPECT_EQ(TextureCache::instance().textures.count("MESSAGE_LOADING_0"), 1u);
+    EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_DISABLED);
+}
+
+TEST_F(GameTest, ChangeStateReplacesAndPushStateKeepsTheStateBelow) {
+    RecordingState play("play", kStatePlay, journal);
+    RecordingState over("over", kStateGameOver, journal);
+
+    game->changeState(&play);
+    EXPECT_EQ(game->level->stateId, kStatePlay);
+    game->pushState(&over);
+    ASSERT_EQ(game->states.size(), 2u);
+    EXPECT_EQ(game->currentState(), &over);
+    EXPECT_EQ(game->level->stateId, kStateGameOver);
+    EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_NORMAL);
+
+    // A second push of an initialised state does not run its init again.
+    game->changeState(&play);
+    game->pushState(&over);
+    EXPECT_EQ(journal, (std::vector<std::string>{"play.init", "play.pause", "over.init", "over.cleanup",
+                                                 "play.init", "play.pause"}));
+    EXPECT_EQ(game->states.size(), 3u);
+}
+
+TEST_F(GameTest, UpdateRunsFixedStepsAndShowsTheFrameRateInTheTitle) {
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+
+    game->stepAccumulator = 0.2f;  // a long frame's worth
+    game->previousTime = glfwGetTime();
+    game->update();
+    EXPECT_EQ(game->stepsThisFrame, 5);
+    EXPECT_EQ(play.updates, 5);
+    EXPECT_FLOAT_EQ(play.lastDt, kFixedStep);
+    EXPECT_GT(game->stepAccumulator, 0.1f);  // the rest waits for the next frames
+
+    // A counted second of frames sets the rate and the shared statistic.
+    game->fpsTimer = 1.0f;
+    game->frameCount = 45;
+    game->update();
+    EXPECT_FLOAT_EQ(game->fps, 45.0f);
+    EXPECT_EQ(GameSettings::instance().fps, 45);
+}
+
+TEST_F(GameTest, PlayRecentresTheCursorAfterEveryStep) {
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+    glfwSetCursorPos(game->window, 10.0, 10.0);
+    game->stepAccumulator = kFixedStep;
+    game->previousTime = glfwGetTime();
+    game->update();
+    double x = 0.0, y = 0.0;
+    glfwGetCursorPos(game->window, &x, &y);
+    EXPECT_NEAR(x, 160.0, 1.0);
+    EXPECT_NEAR(y, 120.0, 1.0);
+}
+
+TEST_F(GameTest, RestartGivesAFreshLevelAndClearsTheEndFlags) {
+    GameSettings& settings = GameSettings::instance();
+    settings.playerWon = true;
+    settings.playerCaught = true;
+    settings.fog = false;  // other switches survive a restart
+    {
+        test::ConsoleCapture console;
+        game->restart();
+        EXPECT_NE(console.text().find("Done loading screen"), std::string::npos);
+    }
+    EXPECT_NE(game->level.get(), nullptr);
+    EXPECT_FALSE(settings.playerWon);
+    EXPECT_FALSE(settings.playerCaught);
+    EXPECT_FALSE(settings.fog);
+    EXPECT_TRUE(game->renderer.initialized());
+}
+
+TEST_F(GameTest, WindowCloseEndsTheLoop) {
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+    game->installCallbacks();
+    glfwSetWindowShouldClose(game->window, GLFW_FALSE);
+    // The close callback is what a window manager's close button reaches.
+    GLFWwindowclosefun previous = glfwSetWindowCloseCallback(game->window, nullptr);
+    ASSERT_NE(previous, nullptr);
+    previous(game->window);
+    EXPECT_FALSE(game->running);
+}
+
+TEST(GameTeardown, PrintsItsThreeLinesInOrderAndLateGlReleasesAreHarmless) {
+    GameSettings::instance() = GameSettings{};
+    auto game = std::make_unique<Game>();
+    test::ConsoleCapture console;
+    game->init(200, 150, 60, false);
+    // A texture that outlives the window, as the level's textures do.
+    auto late = std::make_unique<Texture>();
+    const unsigned char pixels[3 * 4] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+    late->upload(pixels, 2, 2);
+    EXPECT_TRUE(hasCurrentGlContext());
+    console.clear();
+    game.reset();
+    EXPECT_FALSE(hasCurrentGlContext());
+    late.reset();  // no context: must do nothing rather than crash
+    EXPECT_EQ(console.text(), "window closed\nscene deleted\nGLFW Terminated, Game Delete done\n");
+}
+
+}  // namespace
+}  // namespace vestrel
