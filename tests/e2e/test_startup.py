@@ -1,14 +1,13 @@
 """The real binary: command line, window, frame-rate title, clean close."""
 
+import os
 import subprocess
 import sys
 import time
 
 from vestrel_driver import GameSession, Runner, SOURCE_DIR, lit_fraction, sanitizer_env
 
-import os
-
-BINARY = sys.argv[1]
+BINARY = os.path.abspath(sys.argv[1])
 USAGE = "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT"
 
 
@@ -65,9 +64,28 @@ def escape_ends_the_game():
         game.stop()
 
 
+def missing_shader_stops_start_up():
+    """A working directory whose Shader folder lacks one source: fatal, with the path."""
+    import shutil
+    import tempfile
+    with tempfile.TemporaryDirectory() as root:
+        os.symlink(os.path.join(SOURCE_DIR, "Assets"), os.path.join(root, "Assets"))
+        shutil.copytree(os.path.join(SOURCE_DIR, "Shader"), os.path.join(root, "Shader"))
+        os.remove(os.path.join(root, "Shader", "glass.frag"))
+        game = GameSession(BINARY, cwd=root)
+        try:
+            code = game.wait_exit(timeout=60)
+            out = game.output()
+            assert code == 1, (code, out)
+            assert "Failed to open shader file: Shader\\glass.frag" in out, out
+        finally:
+            game.stop()
+
+
 if __name__ == "__main__":
     runner = Runner()
     runner.run("bad command lines print the usage line and exit 1", bad_command_lines_print_usage_and_exit_1)
     runner.run("starts, shows the FPS title and closes cleanly", starts_shows_fps_title_and_closes_cleanly)
     runner.run("Escape ends the game", escape_ends_the_game)
+    runner.run("a missing shader source stops start-up", missing_shader_stops_start_up)
     sys.exit(runner.finish())

@@ -57,12 +57,12 @@ class Xvfb:
 
 
 class GameSession:
-    def __init__(self, binary, args=(), xvfb=None):
+    def __init__(self, binary, args=(), xvfb=None, cwd=SOURCE_DIR):
         self.xvfb = xvfb or Xvfb()
         self.own_xvfb = xvfb is None
         self.env = sanitizer_env(self.xvfb.env())
         self.log = tempfile.TemporaryFile(mode="w+")
-        self.proc = subprocess.Popen([binary] + [str(a) for a in args], cwd=SOURCE_DIR, env=self.env,
+        self.proc = subprocess.Popen([binary] + [str(a) for a in args], cwd=cwd, env=self.env,
                                      stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
         self.window = None
 
