@@ -153,9 +153,9 @@ def lose_message(out):
     # Stretched over the whole window.
     width, height = 1280, 720
     img = to_image(dark_backdrop(width, height, seed=31, base=(14, 4, 4), glow=(90, 6, 6), grain=3.5))
-    drip_text(img, (width // 2, 270), "YOU DIED", font(SERIF_BOLD, 190), (150, 8, 8), seed=32)
-    glow_text(img, (width // 2, 270), "YOU DIED", font(SERIF_BOLD, 190), (190, 16, 14), (80, 0, 0), 16)
-    glow_text(img, (width // 2, 460), "It found you.", font(SANS, 44), (200, 185, 175), (60, 0, 0), 6)
+    drip_text(img, (width // 2, 250), "YOU DIED", font(SERIF_BOLD, 190), (150, 8, 8), seed=32)
+    glow_text(img, (width // 2, 250), "YOU DIED", font(SERIF_BOLD, 190), (190, 16, 14), (80, 0, 0), 16)
+    glow_text(img, (width // 2, 420), "It found you.", font(SANS, 44), (200, 185, 175), (60, 0, 0), 6)
     save(img, out, "Assets/Screen_message/LoseMsg.png")
 
 
