@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "FrameTestScene.h"
-#include "support/GlTestContext.h"
 #include "app/GameSettings.h"
 #include "level/GameObject.h"
 #include "level/InteractiveSwitch.h"
@@ -15,6 +17,7 @@
 #include "render/Button.h"
 #include "render/HUD.h"
 #include "render/Light.h"
+#include "support/GlTestContext.h"
 
 namespace vestrel {
 namespace {
@@ -58,14 +61,24 @@ protected:
         level->frustum.setParameters(60.0f, 0.1f, 60.0f,
                                      static_cast<float>(ctx.width()) / static_cast<float>(ctx.height()));
         level->frustum.update(level->camera->position, level->camera->direction());
-        test::loadSolidImage("frametest_grey0", 4, 4, {128, 128, 128});
-        test::loadSolidImage("frametest_red0", 4, 4, {255, 0, 0});
-        test::loadSolidImage("frametest_blue0", 4, 4, {0, 0, 255});
-        test::loadSolidImage("frametest_white0", 4, 4, {255, 255, 255});
+        image("frametest_grey0", 4, 4, {128, 128, 128});
+        image("frametest_red0", 4, 4, {255, 0, 0});
+        image("frametest_blue0", 4, 4, {0, 0, 255});
+        image("frametest_white0", 4, 4, {255, 255, 255});
+    }
+
+    // A solid image for this test; TearDown drops it again while this test's
+    // context still exists (the cache outlives every test window).
+    Texture* image(const std::string& key, int w, int h, const Colour& colour) {
+        return test::loadSolidImage(key, w, h, colour);
     }
 
     void TearDown() override {
         HUD::instance().clear();
+        HUD::instance().fontTexture = nullptr;
+        // The level set-up and the HUD load images of their own; drop every
+        // entry so none outlives its context.
+        TextureCache::instance().textures.clear();
         level.reset();
         renderer.cleanup();
         GameSettings::instance() = GameSettings{};
@@ -143,7 +156,10 @@ TEST_F(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
 // the blurred highlight can have put colour.
 class GlowTest : public FrameTest {
 protected:
-    std::array<std::uint8_t, 4> halo() const { return ctx.pixel(cx() + 29, cy()); }
+    std::array<std::uint8_t, 4> halo() const { return ctx.pixel(cx() + kHaloOffset, cy()); }
+    // The quad's edge lies 22 pixels right of the centre; the blur reaches
+    // a few pixels beyond it.
+    static constexpr int kHaloOffset = 23;
 };
 
 TEST_F(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
@@ -168,7 +184,7 @@ TEST_F(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
     level->itemsInWorld.clear();
     renderFrame();
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
-    EXPECT_TRUE(pixelIs(ctx, cx() + 29, cy(), 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, cx() + kHaloOffset, cy(), 0, 0, 0));
 }
 
 TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
@@ -188,7 +204,7 @@ TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
     level->rootObject->addChild(quadAhead("Wall", "frametest_blue", 3.0f, 2.0f));
     renderFrame();
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 255));
-    EXPECT_TRUE(pixelIs(ctx, cx() + 29, cy(), 0, 0, 255));
+    EXPECT_TRUE(pixelIs(ctx, cx() + kHaloOffset, cy(), 0, 0, 255));
 }
 
 TEST_F(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
@@ -235,7 +251,7 @@ TEST_F(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
 TEST_F(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
-    test::loadSolidImage("MESSAGE_LOADING_0", 64, 256, {0, 200, 0});  // a tall image: 64 px wide on screen
+    image("MESSAGE_LOADING_0", 64, 256, {0, 200, 0});  // a tall image: 64 px wide on screen
     HUD::instance().init();
     level->stateId = 2;
 
@@ -249,8 +265,8 @@ TEST_F(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
 TEST_F(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
     GameSettings& settings = GameSettings::instance();
     settings.fog = true;
-    test::loadSolidImage("WIN", 128, 32, {255, 255, 0});
-    test::loadSolidImage("LOST", 64, 64, {255, 0, 0});
+    image("WIN", 128, 32, {255, 255, 0});
+    image("LOST", 64, 64, {255, 0, 0});
     HUD::instance().init();
 
     settings.playerWon = true;
@@ -266,9 +282,9 @@ TEST_F(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
 }
 
 TEST_F(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
-    test::loadSolidImage("FONT_TEXTURE", 16, 16, {255, 255, 255});
     HUD& hud = HUD::instance();
     hud.init();
+    image("FONT_TEXTURE", 16, 16, {255, 255, 255});
     hud.fontTexture = TextureCache::instance().find("FONT_TEXTURE");
     GameSettings& settings = GameSettings::instance();
     settings.fps = 60;
@@ -317,18 +333,24 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     EXPECT_FALSE(glIsVertexArray(quad));
     renderer.cleanup();  // twice is harmless
 
-    // Restarts reuse the freed names instead of piling up new ones.
-    GLuint highestTexture = 0;
-    for (int restart = 0; restart < 5; ++restart) {
+    // Every restart frees all it made, frames or not.
+    for (int restart = 0; restart < 4; ++restart) {
         renderer.init();
-        highestTexture =
-            std::max({highestTexture, renderer.sceneBuffer.colourTexture, renderer.glowBuffer.colourTexture});
+        const std::vector<GLuint> textures{renderer.sceneBuffer.colourTexture,
+                                           renderer.glowBuffer.colourTexture};
+        const std::vector<GLuint> framebuffers{renderer.sceneBuffer.framebuffer,
+                                               renderer.glowBuffer.framebuffer};
+        const std::vector<GLuint> buffers{renderer.quadPositionBuffer, renderer.quadUvBuffer};
+        const GLuint texLights = renderer.texLightsShader->program;
         Level level;
         level.camera = std::make_unique<Camera>(64, 48);
         renderer.render(level);
         renderer.cleanup();
+        for (GLuint name : textures) EXPECT_FALSE(glIsTexture(name));
+        for (GLuint name : framebuffers) EXPECT_FALSE(glIsFramebuffer(name));
+        for (GLuint name : buffers) EXPECT_FALSE(glIsBuffer(name));
+        EXPECT_FALSE(glIsProgram(texLights));
     }
-    EXPECT_LE(highestTexture, std::max(sceneTexture, renderer.glowBuffer.colourTexture) + 2);
 
     // init while initialised starts over instead of leaking the first set.
     renderer.init();
