@@ -391,10 +391,10 @@ def build_house():
     flashlight.cylinder((2.7, 1.98, -3.85), 0.26, 0.3, axis="x", seg=10)
     h.add("Flashlight_item", flashlight, "flashlight")
 
-    h.add("Sofa_mesh", furniture("Sofa", [(-9, -3, FLOOR, 0.6, 7.0, 9.6), (-9, -3, FLOOR, 2.6, 8.8, 9.6),
-                                          (-9.6, -9, FLOOR, 1.4, 7.0, 9.6), (-3, -2.4, FLOOR, 1.4, 7.0, 9.6)]),
+    h.add("Sofa_mesh", furniture("Sofa", [(-11, -5, FLOOR, 0.6, 7.0, 9.6), (-11, -5, FLOOR, 2.6, 8.8, 9.6),
+                                          (-11.6, -11, FLOOR, 1.4, 7.0, 9.6), (-5, -4.4, FLOOR, 1.4, 7.0, 9.6)]),
           "fabric")
-    h.add("CoffeeTable_mesh", furniture("CoffeeTable", table(-8, -4, 3.0, 5.0, 0.4)), "wood_dark")
+    h.add("CoffeeTable_mesh", furniture("CoffeeTable", table(-10, -6, 3.0, 5.0, 0.4)), "wood_dark")
     h.add("TvStand_mesh", furniture("TvStand", [(-13.7, -12.2, FLOOR, 1.4, -2.4, 2.4)]), "wood_dark")
     h.add("TvSet_mesh", furniture("TvSet", [(-13.5, -12.6, 1.4, 5.0, -2.2, 2.2)]), "metal")
     tv = Mesh()
@@ -406,14 +406,14 @@ def build_house():
                                       + [(-13.7, -12.5, y, y + 0.15, -5.5, -3.1) for y in (-0.9, 0.9, 2.7, 4.5)]),
           "wood_dark")
     rug = Mesh()
-    rug.grid((-9, FLOOR + 0.01, 6.0), (6, 0, 0), (0, 0, -5), (0, 1, 0), 1.0, 3, 3, uvscale=(1, 1))
+    rug.grid((-11, FLOOR + 0.01, 6.0), (6, 0, 0), (0, 0, -5), (0, 1, 0), 1.0, 3, 3, uvscale=(1, 1))
     h.add("LivingRug", rug, "fabric")
     statue = Mesh()
-    statue.box(2.7, 4.3, FLOOR, 1.4, 5.7, 7.3, tile=2.0)
-    statue.ellipsoid((3.5, 2.7, 6.5), (1.0, 1.2, 0.95), seg=14, rings=10)
-    statue.ellipsoid((2.4, 3.0, 6.5), (0.45, 0.5, 0.15), seg=10, rings=6)
-    statue.ellipsoid((4.6, 3.0, 6.5), (0.45, 0.5, 0.15), seg=10, rings=6)
-    statue.ellipsoid((3.5, 2.3, 5.6), (0.7, 0.45, 0.3), seg=10, rings=6)
+    statue.box(3.3, 4.9, FLOOR, 1.4, 5.7, 7.3, tile=2.0)
+    statue.ellipsoid((4.1, 2.7, 6.5), (1.0, 1.2, 0.95), seg=14, rings=10)
+    statue.ellipsoid((4.1, 3.0, 7.6), (0.15, 0.5, 0.45), seg=10, rings=6)
+    statue.ellipsoid((4.1, 3.0, 5.4), (0.15, 0.5, 0.45), seg=10, rings=6)
+    statue.ellipsoid((3.2, 2.3, 6.5), (0.3, 0.45, 0.7), seg=10, rings=6)
     h.add("Suzanne_interactive", statue, "stone")
     hidden_text_plane(h, "StatueHint", "hint_statue", (2.2, 3.2, -5.68), 4.4, 4.4, "+z")
 
@@ -552,7 +552,7 @@ def build_house():
         ("CorridorLight", "point", (9.0, 6.8, 0.0), (0.3, 0.3, 0.3)),
         ("BathroomLight", "point", (21.0, 6.8, -14.0), cold),
         ("StorageLight", "point", (20.0, 6.8, -1.0), cold),
-        ("StatueSpot", "spot", (3.5, 7.6, 6.5), (0.8, 0.7, 0.55)),
+        ("StatueSpot", "spot", (3.0, 7.6, 6.5), (0.8, 0.7, 0.55)),
         ("GeneratorSpot", "spot", (25.0, 7.6, 13.0), (0.7, 0.65, 0.5)),
         ("ShowerSpot", "spot", (32.8, 7.6, -14.0), (0.5, 0.6, 0.7)),
     ]
