@@ -2,7 +2,7 @@
 """Builds the monster: a hunched, long-limbed creature about 5.5 units tall,
 skinned to a 20-joint skeleton with a one-second looping walk.
 
-Writes Assets/enemy_rigged.dae (Collada 1.4.1, Z up, feet on z = 0, facing -Y)
+Writes Assets/enemy_rigged.dae (Collada 1.4.1, Z up, feet on z = 0, facing +Y)
 and its texture Assets/Textures/monster_skin.png.
 
 Usage: tools/make_monster.py [--out DIR]   (DIR defaults to the repository root)
@@ -387,6 +387,22 @@ def local_matrix(name, pose):
     return mat_mul(translation(add(bind_offset(name), offset)), rotation(*angles))
 
 
+# The creature is built facing -Y and written turned half round, facing +Y.
+# The game stands the file upright (a quarter turn about X) and the enemy adds
+# a half turn about the vertical, which leaves it facing the world's +Z: the
+# direction of its first walk from waypoint 0 to waypoint 1. Its turns at the
+# waypoints are relative, so it walks face first only if it starts that way.
+HALF_TURN = [-1.0, 0.0, 0.0, 0.0, 0.0, -1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0]
+
+
+def turned(p):
+    return (-p[0], -p[1], p[2])
+
+
+def turned_matrix(m):
+    return mat_mul(HALF_TURN, mat_mul(m, HALF_TURN))
+
+
 # --- Output ------------------------------------------------------------------------
 
 
@@ -404,7 +420,9 @@ def fmt_list(values, per_line):
 
 
 def write_dae(mesh, path):
-    nv = len(mesh.positions)
+    positions = [turned(p) for p in mesh.positions]
+    normals = [turned(n) for n in mesh.normals]
+    nv = len(positions)
     njoints = len(JOINTS)
     out = []
     w = out.append
@@ -447,8 +465,8 @@ def write_dae(mesh, path):
     w('    <geometry id="monster-mesh" name="monster">')
     w('      <mesh>')
     for sid, data, stride, params in (
-            ("positions", [c for p in mesh.positions for c in p], 3, "XYZ"),
-            ("normals", [c for n in mesh.normals for c in n], 3, "XYZ"),
+            ("positions", [c for p in positions for c in p], 3, "XYZ"),
+            ("normals", [c for n in normals for c in n], 3, "XYZ"),
             ("uvs", [c for t in mesh.uvs for c in t], 2, "ST")):
         w('        <source id="monster-mesh-%s">' % sid)
         w('          <float_array id="monster-mesh-%s-array" count="%d">' % (sid, len(data)))
@@ -486,7 +504,7 @@ def write_dae(mesh, path):
             weights_flat.append(weight)
     inv_bind = []
     for name, _, pos in JOINTS:
-        inv_bind += translation(mul(pos, -1.0))
+        inv_bind += translation(mul(turned(pos), -1.0))
     w('  <library_controllers>')
     w('    <controller id="monster-skin" name="monster-skin">')
     w('      <skin source="#monster-mesh">')
@@ -543,7 +561,7 @@ def write_dae(mesh, path):
         w('      </source>')
         w('      <source id="%s-output">' % base)
         w('        <float_array id="%s-output-array" count="%d">' % (base, 16 * nkeys))
-        w(fmt_list([v for pose in poses for v in local_matrix(name, pose)], 16))
+        w(fmt_list([v for pose in poses for v in turned_matrix(local_matrix(name, pose))], 16))
         w('        </float_array>')
         w('        <technique_common><accessor source="#%s-output-array" count="%d" stride="16">'
           '<param name="TRANSFORM" type="float4x4"/></accessor></technique_common>' % (base, nkeys))
@@ -572,7 +590,7 @@ def write_dae(mesh, path):
     def write_joint(name, depth):
         pad = "  " * depth
         w('%s<node id="%s" name="%s" sid="%s" type="JOINT">' % (pad, name, name, name))
-        w('%s  <matrix sid="transform">%s</matrix>' % (pad, fmt_list(translation(bind_offset(name)), 16)))
+        w('%s  <matrix sid="transform">%s</matrix>' % (pad, fmt_list(translation(turned(bind_offset(name))), 16)))
         for child in children.get(name, []):
             write_joint(child, depth + 1)
         w('%s</node>' % pad)

@@ -218,6 +218,32 @@ TEST_F(MonsterAsset, StandsAboutFiveAndAHalfUnitsTallOnItsOrigin) {
     EXPECT_LT(std::max(std::abs(box.lo.y), std::abs(box.hi.y)), 2.5f);
 }
 
+TEST_F(MonsterAsset, FacesItsFirstLegOnceTheGameHasTurnedIt) {
+    // The loader stands the model up (-90 degrees about X) and the enemy adds
+    // a half turn about the model's Z; later turns are relative to the heading,
+    // so the model has to start out facing its first leg, which the house lays
+    // out along the world's +Z. The head hangs forward of the hips, so it
+    // shows which way the creature faces.
+    aiMatrix4x4 upright, halfTurn;
+    aiMatrix4x4::RotationX(-1.570796f, upright);
+    aiMatrix4x4::RotationZ(3.141593f, halfTurn);
+    const aiMatrix4x4 gameTurn = upright * halfTurn;
+    aiVector3D head(0, 0, 0), hips(0, 0, 0);
+    unsigned headCount = 0, hipsCount = 0;
+    for (unsigned m = 0; m < scene_->mNumMeshes; ++m) {
+        for (unsigned v = 0; v < scene_->mMeshes[m]->mNumVertices; ++v) {
+            const aiVector3D& p = scene_->mMeshes[m]->mVertices[v];
+            if (p.z > 4.5f) head += gameTurn * p, ++headCount;
+            if (p.z > 2.0f && p.z < 2.6f && std::abs(p.x) < 0.3f) hips += gameTurn * p, ++hipsCount;
+        }
+    }
+    ASSERT_GT(headCount, 0u);
+    ASSERT_GT(hipsCount, 0u);
+    aiVector3D forward = head / float(headCount) - hips / float(hipsCount);
+    EXPECT_GT(forward.z, 0.5f) << "the head should lean towards the world's +Z";
+    EXPECT_LT(std::abs(forward.x), 0.1f);
+}
+
 TEST_F(MonsterAsset, BindPoseSkinsEveryVertexOntoItself) {
     // With the file's own node transforms the bone matrices must be the
     // identity; otherwise inverse bind matrices and skeleton disagree and the
