@@ -274,23 +274,34 @@ def room(house, name, x0, x1, z0, z1, wall_mat, floor_mat, openings=None, floor_
     openings = openings or {}
     walls = Mesh()
     t = WALL
+    # The face of a lining that looks out of the room lies against the neighbour's lining or
+    # the outside, and faces on the floor or against the ceiling are never seen: leave them out.
     sides = {
-        "W": (z0, z1, lambda a, b: (x0, x0 + t, a, b)),
-        "E": (z0, z1, lambda a, b: (x1 - t, x1, a, b)),
-        "N": (x0, x1, lambda a, b: (a, b, z0, z0 + t)),
-        "S": (x0, x1, lambda a, b: (a, b, z1 - t, z1)),
+        "W": (z0, z1, lambda a, b: (x0, x0 + t, a, b), "-x"),
+        "E": (z0, z1, lambda a, b: (x1 - t, x1, a, b), "+x"),
+        "N": (x0, x1, lambda a, b: (a, b, z0, z0 + t), "-z"),
+        "S": (x0, x1, lambda a, b: (a, b, z1 - t, z1), "+z"),
     }
-    for side, (a, b, span) in sides.items():
+
+    def piece(bx0, bx1, y0, y1, bz0, bz1, outside):
+        hidden = {outside}
+        if y0 == FLOOR:
+            hidden.add("-y")
+        if y1 == CEILING:
+            hidden.add("+y")
+        walls.box(bx0, bx1, y0, y1, bz0, bz1, wall_tile, split=True, skip=hidden)
+
+    for side, (a, b, span, outside) in sides.items():
         holes = openings.get(side, [])
         for p0, p1 in segments(a, b, [(h[0], h[1]) for h in holes]):
             bx0, bx1, bz0, bz1 = span(p0, p1)
-            walls.box(bx0, bx1, FLOOR, CEILING, bz0, bz1, wall_tile, split=True)
+            piece(bx0, bx1, FLOOR, CEILING, bz0, bz1, outside)
         for h0, h1, bottom, top in holes:
             bx0, bx1, bz0, bz1 = span(h0, h1)
             if bottom > FLOOR:
-                walls.box(bx0, bx1, FLOOR, bottom, bz0, bz1, wall_tile, split=True)
+                piece(bx0, bx1, FLOOR, bottom, bz0, bz1, outside)
             if top < CEILING:
-                walls.box(bx0, bx1, top, CEILING, bz0, bz1, wall_tile, split=True)
+                piece(bx0, bx1, top, CEILING, bz0, bz1, outside)
     house.add(name + "Walls_mesh", walls, wall_mat)
 
     floor = Mesh()
