@@ -659,10 +659,10 @@ def skin_texture():
             n = (0.5 * value_noise(x, y, 4, 1) + 0.3 * value_noise(x, y, 12, 2) + 0.2 * value_noise(x, y, 40, 3))
             bruise = value_noise(x, y, 6, 4)
             vein = 1.0 - abs(value_noise(x, y, 10, 5) - 0.5) * 2.0
-            vein = vein ** 14
-            r = 120 + 70 * n - 40 * bruise - 50 * vein
-            g = 118 + 62 * n - 20 * bruise - 30 * vein
-            b = 104 + 50 * n + 10 * bruise - 10 * vein
+            vein = vein ** 24
+            r = 128 + 64 * n + 30 * bruise * bruise - 60 * vein
+            g = 130 + 56 * n - 40 * bruise - 80 * vein
+            b = 112 + 44 * n - 20 * bruise - 50 * vein
             row += bytes(max(0, min(255, int(v))) for v in (r, g, b))
         rows.append(bytes(row))
     return rows
