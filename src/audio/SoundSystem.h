@@ -22,6 +22,12 @@ namespace vestrel {
 // and "Message: ") and never stop the game: a sound that failed to load is kept without
 // a usable sound, a play that failed registers no channel, and with no output at all
 // every call simply has no effect.
+//
+// How the game drives it: instance() on first use (the loading state's set-up), then
+// createSound for each sound and startLoopingSounds when play begins; every fixed step
+// update() followed by updateListener(player position); releaseAll() on a restart,
+// before the new level creates its sounds; nothing at exit (the destructor closes the
+// output once main has returned).
 class SoundSystem {
 public:
     // One loaded sound. The sound table owns it; everyone else keeps plain pointers,
