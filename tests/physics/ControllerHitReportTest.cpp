@@ -1,0 +1,115 @@
+#include "physics/ControllerHitReport.h"
+
+#include <gtest/gtest.h>
+
+#include "PhysicsTestGeometry.h"
+#include "app/GameSettings.h"
+#include "physics/ControllerRecord.h"
+#include "physics/PhysicsWorld.h"
+
+namespace vestrel {
+namespace {
+
+constexpr float kDt = 1.0f / 60.0f;
+
+class ControllerHitReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PhysicsWorld::destroy();
+        GameSettings::instance().playerCaught = false;
+    }
+    void TearDown() override {
+        player.reset();
+        enemy.reset();
+        PhysicsWorld::destroy();
+        GameSettings::instance().playerCaught = false;
+    }
+
+    void move(ControllerRecord& record, const glm::vec3& displacement) {
+        record.controller->move(displacement, record.minDist, kDt, record.filters);
+    }
+
+    bool caught() const { return GameSettings::instance().playerCaught; }
+
+    bool onGround = false;
+    std::unique_ptr<ControllerRecord> player;
+    std::unique_ptr<ControllerRecord> enemy;
+};
+
+TEST_F(ControllerHitReportTest, DirectionAndNameDecideWhatATouchMeans) {
+    ControllerHitReport report;
+    report.setOnGroundFlag(&onGround);
+    auto monster = PhysicsWorld::instance().createEnemyController({0.0f, 0.0f, 0.0f});
+    const PhysicsActor* monsterActor = monster->controller->getActor();
+    std::unique_ptr<PhysicsActor> wall = test::addBox({5.0f, 0.0f, 0.0f}, {6.0f, 1.0f, 1.0f}, "Wall_box");
+
+    ControllerShapeHit hit;
+    hit.actor = monsterActor;
+    hit.dir = {0.0f, -1.0f, 0.0f};  // downward: ground, never caught
+    report.onShapeHit(hit);
+    EXPECT_TRUE(onGround);
+    EXPECT_FALSE(caught());
+
+    onGround = false;
+    hit.dir = {0.0f, 1.0f, 0.0f};  // upward into the monster
+    report.onShapeHit(hit);
+    EXPECT_TRUE(caught());
+    EXPECT_FALSE(onGround);
+
+    GameSettings::instance().playerCaught = false;
+    hit.dir = {1.0f, 0.0f, 0.0f};
+    hit.actor = wall.get();  // named, but not the monster
+    report.onShapeHit(hit);
+    hit.actor = nullptr;
+    report.onShapeHit(hit);
+    EXPECT_FALSE(caught());
+    EXPECT_FALSE(onGround);
+
+    // Without a player the report still works and touches nothing else.
+    report.setOnGroundFlag(nullptr);
+    hit.dir = {0.0f, -1.0f, 0.0f};
+    report.onShapeHit(hit);
+    EXPECT_FALSE(onGround);
+}
+
+TEST_F(ControllerHitReportTest, PlayerFallingOntoTheFloorPlaneIsOnGroundAndWalkingAlongItChangesNothing) {
+    PhysicsWorld& world = PhysicsWorld::instance();
+    player = world.createPlayerController(&onGround);
+    player->controller->setPosition({0.0, -17.4, 0.0});  // 0.1 above the plane's reach
+    move(*player, world.gravity * kDt);
+    EXPECT_TRUE(onGround);  // the first downward touch
+    onGround = false;
+    move(*player, {0.2f, 0.0f, 0.0f});
+    move(*player, {0.0f, 0.0f, -0.2f});
+    EXPECT_FALSE(caught());
+}
+
+TEST_F(ControllerHitReportTest, WalkingIntoTheMonsterCatchesThePlayer) {
+    PhysicsWorld& world = PhysicsWorld::instance();
+    std::unique_ptr<PhysicsActor> floor =
+        test::addBox({-50.0f, -1.0f, -50.0f}, {50.0f, 0.0f, 50.0f}, "Floor_box");
+    player = world.createPlayerController(&onGround);
+    player->controller->setPosition({0.0, 2.55, 0.0});
+    enemy = world.createEnemyController({5.0f, 0.0f, 0.0f});
+    enemy->controller->setPosition({5.0, 2.85, 0.0});
+    for (int i = 0; i < 30 && !caught(); ++i) {
+        move(*player, world.gravity * kDt);
+        move(*player, {16.0f * kDt, 0.0f, 0.0f});
+    }
+    EXPECT_TRUE(caught());
+}
+
+TEST_F(ControllerHitReportTest, LandingOnTheMonsterFromAboveIsOnlyGround) {
+    PhysicsWorld& world = PhysicsWorld::instance();
+    player = world.createPlayerController(&onGround);
+    enemy = world.createEnemyController({0.0f, 0.0f, 0.0f});
+    player->controller->setPosition({0.0, 12.0, 0.0});
+    for (int i = 0; i < 120; ++i) move(*player, world.gravity * kDt);
+    // Resting on the monster's head: its top (3 + 1.5 + 1.3) plus the player's half height and the gap.
+    EXPECT_NEAR(player->controller->getPosition().y, 3.0 + 1.5 + 1.3 + 2.5 + 0.05, 0.02);
+    EXPECT_TRUE(onGround);
+    EXPECT_FALSE(caught());
+}
+
+}  // namespace
+}  // namespace vestrel
