@@ -43,14 +43,6 @@ protected:
     }
 };
 
-TEST(ViewFrustum, NewFrustumIsZeroWithCullingOff) {
-    ViewFrustum frustum;
-    EXPECT_FALSE(frustum.cullingEnabled);
-    EXPECT_EQ(frustum.culledCount, 0);
-    EXPECT_EQ(frustum.farDistance, 0.0f);
-    EXPECT_EQ(frustum.planes[5], glm::vec4(0.0f));
-}
-
 TEST(ViewFrustum, CornersAndPlanesFollowTheView) {
     const ViewFrustum frustum = gameFrustum(glm::vec3(1.0f, 2.0f, 3.0f), glm::vec3(2.0f, 0.0f, 0.0f));
     const float farHalfHeight = std::tan(0.5235987902f) * 60.0f;
