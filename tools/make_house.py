@@ -398,8 +398,8 @@ def build_house():
     side = h.add("SideTable_mesh", furniture("SideTable", table(1.5, 3.0, -4.6, -3.1, 1.8)), "wood_dark")
     del side
     flashlight = Mesh()
-    flashlight.cylinder((2.1, 1.98, -3.85), 0.16, 1.0, axis="x", seg=10)
-    flashlight.cylinder((2.7, 1.98, -3.85), 0.26, 0.3, axis="x", seg=10)
+    flashlight.cylinder((2.1, 2.07, -3.85), 0.16, 1.0, axis="x", seg=10)
+    flashlight.cylinder((2.7, 2.07, -3.85), 0.26, 0.3, axis="x", seg=10)
     h.add("Flashlight_item", flashlight, "flashlight")
 
     h.add("Sofa_mesh", furniture("Sofa", [(-11, -5, FLOOR, 0.6, 7.0, 9.6), (-11, -5, FLOOR, 2.6, 8.8, 9.6),
@@ -528,9 +528,9 @@ def build_house():
     rack.add(Node("RackBolts", bolts, "metal"))
     h.add("AlcoveCrate_box", furniture("AlcoveCrate", [(32.5, 34.5, FLOOR, 1.0, -1.6, 0.4)]), "crate")
     duck = Mesh()
-    duck.ellipsoid((33.5, 1.45, -0.6), (0.5, 0.38, 0.38), seg=10, rings=6)
-    duck.ellipsoid((33.15, 2.05, -0.6), (0.27, 0.27, 0.27), seg=10, rings=6)
-    duck.obox((32.8, 2.0, -0.6), (0.16, 0.05, 0.1), tile=1.0)
+    duck.ellipsoid((33.5, 1.39, -0.6), (0.5, 0.38, 0.38), seg=10, rings=6)
+    duck.ellipsoid((33.15, 1.99, -0.6), (0.27, 0.27, 0.27), seg=10, rings=6)
+    duck.obox((32.8, 1.94, -0.6), (0.16, 0.05, 0.1), tile=1.0)
     h.add("Duck_item", duck, "duck")
     hidden_text_plane(h, "RackHint", "hint_rack", (20.0, 3.6, -7.68), 4.4, 4.4, "+z")
 

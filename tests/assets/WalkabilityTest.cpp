@@ -11,10 +11,13 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "assets/HouseScene.h"
+#include "physics/PhysicsWorld.h"
 
 namespace vestrel::housetest {
 namespace {
@@ -487,6 +490,163 @@ TEST_F(WalkabilityTest, MonsterWalksItsPathAndNeverReachesTheFrontRooms) {
         }
     }
     EXPECT_GT(closest, kCatchDistance + 0.5f);
+}
+
+// ---- The route walked by the game's own physics ----------------------------------------------
+
+// Records which triggers the player's capsule enters.
+class TriggerLog : public SimulationEventCallback {
+public:
+    void onTrigger(const TriggerPair* pairs, std::uint32_t count) override {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (pairs[i].status == TriggerStatus::TouchFound) entered.insert(pairs[i].triggerActor->name());
+        }
+    }
+    std::set<std::string> entered;
+};
+
+PhysicsShapeKind kindOf(const std::string& tag) {
+    if (tag == "box" || tag == "transparent") return PhysicsShapeKind::Box;
+    if (tag == "mesh") return PhysicsShapeKind::TriangleMesh;
+    if (tag == "item") return PhysicsShapeKind::Trigger;
+    if (tag == "interactive") return PhysicsShapeKind::BoxWithTrigger;
+    return PhysicsShapeKind::None;
+}
+
+class HouseRouteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(house_.scene(), nullptr) << house_.error();
+        PhysicsWorld::destroy();
+        world_ = &PhysicsWorld::instance();
+        auto log = std::make_unique<TriggerLog>();
+        log_ = log.get();
+        world_->setSimulationEventCallback(std::move(log));
+        for (const HouseNode& n : house_.nodes()) {
+            const PhysicsShapeKind kind = kindOf(n.tag);
+            if (n.mesh == nullptr || kind == PhysicsShapeKind::None) continue;
+            build(n, colliderBox(n.bounds), kind);
+        }
+        player_ = world_->createPlayerController(&onGround_);
+        ASSERT_NE(player_, nullptr);
+    }
+    void TearDown() override {
+        player_.reset();
+        actors_.clear();
+        PhysicsWorld::destroy();
+    }
+
+    void build(const HouseNode& n, const Box& box, PhysicsShapeKind kind) {
+        std::vector<float> positions;
+        for (const glm::vec3& p : n.worldPositions) positions.insert(positions.end(), {p.x, p.y, p.z});
+        std::vector<std::uint32_t> indices;
+        for (unsigned f = 0; f < n.mesh->mNumFaces; ++f) {
+            const unsigned* idx = n.mesh->mFaces[f].mIndices;
+            indices.insert(indices.end(), {idx[0], idx[1], idx[2]});
+        }
+        PhysicsMeshData data{n.name, positions.data(), static_cast<std::uint32_t>(n.worldPositions.size()),
+                             indices.data(), static_cast<std::uint32_t>(indices.size())};
+        const float bounds[6] = {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z};
+        auto& slot = actors_[n.name];
+        world_->createActor(data, bounds, kind, &slot.first, &slot.second);
+    }
+
+    // What the switches do: a door's box moves 5 in its own axes, the rack goes away.
+    void open(const std::string& name) {
+        const HouseNode* n = house_.find(name);
+        ASSERT_NE(n, nullptr);
+        actors_.erase(name);
+        if (name == "Racking_CrossBeams31_box") return;
+        const glm::vec3 local = name == "Door_box" ? glm::vec3(0, -5, 0) : glm::vec3(0, 5, 0);
+        const glm::vec3 offset = glm::mat3(n->world) * local;
+        Box moved = colliderBox(n->bounds);
+        moved.min += offset;
+        moved.max += offset;
+        build(*n, moved, PhysicsShapeKind::Box);
+    }
+
+    glm::vec2 position() const {
+        const glm::dvec3 p = player_->controller->getPosition();
+        return {static_cast<float>(p.x), static_cast<float>(p.z)};
+    }
+
+    // Walks straight at 8 units/s towards each point in turn, as the play state steps the
+    // world. False when the player stops short of a point for two seconds.
+    bool walk(std::initializer_list<glm::vec2> points) {
+        constexpr float dt = 1.0f / 60.0f;
+        for (const glm::vec2& target : points) {
+            int stuck = 0;
+            glm::vec2 last = position();
+            while (glm::length(target - position()) > 0.3f) {
+                world_->simulate(dt);
+                world_->fetchResults(true);
+                player_->controller->move(world_->gravity * dt, player_->minDist, dt, player_->filters);
+                const glm::vec2 to = target - position();
+                const glm::vec2 step = to * std::min(8.0f * dt / glm::length(to), 1.0f);
+                player_->controller->move(glm::vec3(step.x, 0.0f, step.y), player_->minDist, dt,
+                                          player_->filters);
+                const glm::dvec3 p = player_->controller->getPosition();
+                if (p.y < kFloorY) {
+                    ADD_FAILURE() << "the player fell through the floor at (" << p.x << ", " << p.z << ")";
+                    return false;
+                }
+                stuck = glm::length(position() - last) < 0.01f ? stuck + 1 : 0;
+                if (stuck > 120) return false;
+                last = position();
+            }
+        }
+        return true;
+    }
+    bool entered(const std::string& name) const { return log_->entered.count(name) != 0; }
+
+    HouseScene house_;
+    PhysicsWorld* world_ = nullptr;
+    TriggerLog* log_ = nullptr;
+    std::map<std::string, std::pair<std::unique_ptr<PhysicsActor>, std::unique_ptr<PhysicsActor>>> actors_;
+    std::unique_ptr<ControllerRecord> player_;
+    bool onGround_ = false;
+};
+
+TEST_F(HouseRouteTest, PlayerWalksThePuzzleInOrder) {
+    // Land, pick up the flashlight, fetch the banana from the kitchen, go to the statue.
+    ASSERT_TRUE(walk({{0.5f, 0.0f}, {1.5f, -1.8f}}));
+    EXPECT_TRUE(entered("Flashlight_item"));
+    ASSERT_TRUE(walk({{-5.0f, -3.0f}, {-5.0f, -8.0f}, {-3.5f, -9.6f}}));
+    EXPECT_TRUE(entered("Banana_item"));
+    ASSERT_TRUE(walk({{-5.0f, -8.0f}, {-5.0f, -3.0f}, {1.0f, 4.0f}}));
+    EXPECT_TRUE(entered("Suzanne_interactive"));
+
+    // The door stops the player until the statue opens it.
+    EXPECT_FALSE(walk({{3.5f, 0.0f}, {9.0f, 0.0f}}));
+    EXPECT_LT(position().x, 5.0f);
+    open("Door_box");
+    ASSERT_TRUE(walk({{9.0f, 0.0f}, {14.0f, 0.0f}, {18.5f, 2.5f}}));
+    EXPECT_TRUE(entered("can_item"));
+
+    // Generator room, then the bathroom: the shower stays shut until the generator runs.
+    ASSERT_TRUE(walk({{14.0f, 0.0f}, {9.0f, 0.0f}, {9.0f, 13.0f}, {15.0f, 13.0f}, {24.0f, 13.5f}}));
+    EXPECT_TRUE(entered("Generator_interactive"));
+    ASSERT_TRUE(walk({{15.0f, 13.0f}, {9.0f, 13.0f}, {9.0f, -13.0f}, {15.0f, -13.0f}, {27.0f, -11.0f}}));
+    EXPECT_FALSE(walk({{32.5f, -11.0f}}));
+    EXPECT_FALSE(entered("file_item"));
+    open("Shower_door_box");
+    ASSERT_TRUE(walk({{32.5f, -11.0f}, {33.0f, -16.5f}}));
+    EXPECT_TRUE(entered("file_item"));
+
+    // The cabinet, then the rack stands in the way of the duck until the cabinet acts.
+    ASSERT_TRUE(walk(
+        {{27.0f, -11.0f}, {15.0f, -13.0f}, {9.0f, -13.0f}, {9.0f, 0.0f}, {14.0f, 0.0f}, {22.0f, -3.5f}}));
+    EXPECT_TRUE(entered("cabinet_interactive"));
+    EXPECT_FALSE(walk({{26.0f, -0.5f}, {31.0f, -0.5f}}));
+    EXPECT_FALSE(entered("Duck_item"));
+    open("Racking_CrossBeams31_box");
+    ASSERT_TRUE(walk({{31.0f, -0.5f}}));
+    EXPECT_TRUE(entered("Duck_item"));
+
+    // Back to the sink.
+    ASSERT_TRUE(walk(
+        {{24.0f, -0.5f}, {14.0f, 0.0f}, {9.0f, 0.0f}, {9.0f, -13.0f}, {15.0f, -13.0f}, {17.5f, -11.5f}}));
+    EXPECT_TRUE(entered("sink_interactive"));
 }
 
 }  // namespace
