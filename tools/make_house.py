@@ -100,8 +100,9 @@ class Mesh:
                 self.triangle(a, a + 1, a + nu + 2)
                 self.triangle(a, a + nu + 2, a + nu + 1)
 
-    def box(self, x0, x1, y0, y1, z0, z1, tile=4.0, split=False, skip=()):
-        """Axis-aligned box; uvs are planar in world units so textures line up across boxes."""
+    def box(self, x0, x1, y0, y1, z0, z1, tile=4.0, split=False, skip=(), fit=False):
+        """Axis-aligned box; uvs are planar in world units so textures line up across boxes,
+        or with fit each face shows the whole texture once (doors, crates)."""
 
         def cells(length):
             return max(1, int(math.ceil(length / CELL - 1e-6))) if split else 1
@@ -118,7 +119,10 @@ class Mesh:
         for name, o, du, dv, n, uv0, lu, lv in faces:
             if name in skip or lu <= 0 or lv <= 0:
                 continue
-            self.grid(o, du, dv, n, tile, cells(lu), cells(lv), (uv0[0] / tile, uv0[1] / tile))
+            if fit:
+                self.grid(o, du, dv, n, tile, cells(lu), cells(lv), uvscale=(1.0, 1.0))
+            else:
+                self.grid(o, du, dv, n, tile, cells(lu), cells(lv), (uv0[0] / tile, uv0[1] / tile))
 
     def obox(self, centre, half, yaw=0.0, roll=0.0, tile=1.0):
         """Box turned by roll about z, then by yaw about the vertical; uvs span each face once."""
@@ -331,10 +335,10 @@ def glass(house, name, x0, x1, y0, y1, z0, z1):
     house.add(name + "_transparent", m, "glass")
 
 
-def furniture(name, parts, tile=2.0):
+def furniture(name, parts, tile=2.0, fit=False):
     m = Mesh()
     for p in parts:
-        m.box(*p, tile=tile)
+        m.box(*p, tile=tile, fit=fit)
     return m
 
 
@@ -455,7 +459,7 @@ def build_house():
     # --- The pocket door between the living room and the corridor. It slides 5 along +z into
     # the wall; its trim hangs under it.
     door_mesh = Mesh()
-    door_mesh.box(5.85, 6.15, FLOOR, 6.1, -2.5, 2.5, tile=5.0)
+    door_mesh.box(5.85, 6.15, FLOOR, 6.1, -2.5, 2.5, fit=True)
     door_node = h.add("Door_box", door_mesh, "door")
     handle = Mesh()
     handle.box(5.65, 6.35, 2.2, 2.45, 1.6, 2.1, tile=1.0)
@@ -467,7 +471,7 @@ def build_house():
     # --- Bathroom: the shower behind a glass screen and a sliding door that moves 5 along -z.
     glass(h, "ShowerScreen", 29.95, 30.05, FLOOR, 6.5, -19.7, -13.0)
     shower_door = Mesh()
-    shower_door.box(29.45, 29.75, FLOOR, 6.5, -13.2, -8.3, tile=5.0)
+    shower_door.box(29.45, 29.75, FLOOR, 6.5, -13.2, -8.3, fit=True)
     sd = h.add("Shower_door_box", shower_door, "shower_door")
     sdh = Mesh()
     sdh.box(29.25, 29.45, 2.0, 3.6, -9.4, -9.1, tile=1.0)
@@ -502,10 +506,10 @@ def build_house():
     can = Mesh()
     can.cylinder((18.5, 1.8, 4.95), 0.32, 0.9, seg=12)
     h.add("can_item", can, "can")
-    h.add("cabinet_interactive", furniture("Cabinet", [(21.5, 25.0, FLOOR, 5.5, -7.7, -6.2)], tile=4.0), "metal")
-    h.add("CrateA_box", furniture("CrateA", [(13.0, 15.5, FLOOR, 1.5, -7.5, -5.0)]), "crate")
-    h.add("CrateB_box", furniture("CrateB", [(13.2, 15.0, 1.5, 3.3, -7.3, -5.5)]), "crate")
-    h.add("CrateC_box", furniture("CrateC", [(24.5, 27.0, FLOOR, 1.5, 3.0, 5.5)]), "crate")
+    h.add("cabinet_interactive", furniture("Cabinet", [(21.5, 25.0, FLOOR, 5.5, -7.7, -6.2)], fit=True), "cabinet")
+    h.add("CrateA_box", furniture("CrateA", [(13.0, 15.5, FLOOR, 1.5, -7.5, -5.0)], fit=True), "crate")
+    h.add("CrateB_box", furniture("CrateB", [(13.2, 15.0, 1.5, 3.3, -7.3, -5.5)], fit=True), "crate")
+    h.add("CrateC_box", furniture("CrateC", [(24.5, 27.0, FLOOR, 1.5, 3.0, 5.5)], fit=True), "crate")
     uprights = [(27.4, 28.6, FLOOR, 6.4, -3.4, -3.0), (27.4, 28.6, FLOOR, 6.4, 2.0, 2.4),
                 (27.4, 28.6, 6.0, 6.4, -3.0, 2.0)]
     upright_node = h.add("RackUprights_mesh", furniture("RackUprights", uprights, tile=2.0), "rack")
@@ -526,7 +530,7 @@ def build_house():
         for z in (-3.05, 1.95):
             bolts.box(27.5, 27.6, y - 0.15, y + 0.15, z - 0.05, z + 0.1, tile=1.0)
     rack.add(Node("RackBolts", bolts, "metal"))
-    h.add("AlcoveCrate_box", furniture("AlcoveCrate", [(32.5, 34.5, FLOOR, 1.0, -1.6, 0.4)]), "crate")
+    h.add("AlcoveCrate_box", furniture("AlcoveCrate", [(32.5, 34.5, FLOOR, 1.0, -1.6, 0.4)], fit=True), "crate")
     duck = Mesh()
     duck.ellipsoid((33.5, 1.39, -0.6), (0.5, 0.38, 0.38), seg=10, rings=6)
     duck.ellipsoid((33.15, 1.99, -0.6), (0.27, 0.27, 0.27), seg=10, rings=6)
@@ -576,7 +580,7 @@ def build_house():
 MATERIALS = [
     "wallpaper", "plaster", "concrete", "wall_tiles", "wood_floor", "tiles", "wood_dark", "fabric", "metal",
     "stone", "porcelain", "glass", "door", "shower_door", "crate", "rack", "generator", "tv_screen",
-    "hint_statue", "hint_rack", "hint_generator", "flashlight", "banana", "duck", "can", "file",
+    "hint_statue", "hint_rack", "hint_generator", "flashlight", "banana", "duck", "can", "file", "cabinet",
 ]
 
 
@@ -938,6 +942,21 @@ def hint(text, size=512, seed_angle=-4):
     return img
 
 
+def tex_cabinet(rng, size=256):
+    """A filing cabinet front: four drawers with handles and label slots."""
+    n = tile_noise(rng, size, 8, 4)
+    rgb = colourise(n, (70, 82, 72), (115, 130, 112))
+    y, x = np.mgrid[0:size, 0:size]
+    drawer = size // 4
+    seam = ((y % drawer) < 4) | (x < 6) | (x > size - 7)
+    rgb[seam] = (30, 34, 30)
+    for d in range(4):
+        top = d * drawer
+        rgb[top + 20:top + 30, size // 2 - 30:size // 2 + 30] = (170, 170, 160)
+        rgb[top + 36:top + 44, size // 2 - 20:size // 2 + 20] = (45, 45, 42)
+    return to_image(rgb * grime(rng, size, 0.3)[:, :, None], 48)
+
+
 def solid(rng, size, dark, light, cells=8):
     return colourise(tile_noise(rng, size, cells, 3), dark, light)
 
@@ -983,6 +1002,7 @@ TEXTURES = {
     "hint_rack": lambda rng: hint("PAPERS\nIN THE\nCABINET\nBREAK IT", seed_angle=3),
     "hint_generator": lambda rng: hint("FUEL\nWAKES\nTHE\nENGINE", seed_angle=-2),
     "flashlight": tex_flashlight, "banana": tex_banana, "duck": tex_duck, "can": tex_can, "file": tex_file,
+    "cabinet": tex_cabinet,
 }
 
 
