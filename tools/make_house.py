@@ -567,6 +567,7 @@ def build_house():
         ("CorridorLight", "point", (9.0, 6.8, 0.0), (0.3, 0.3, 0.3)),
         ("BathroomLight", "point", (21.0, 6.8, -14.0), cold),
         ("StorageLight", "point", (20.0, 6.8, -1.0), cold),
+        ("GeneratorRoomLight", "point", (18.0, 6.8, 13.0), (0.3, 0.32, 0.3)),
         ("StatueSpot", "spot", (3.0, 7.6, 6.5), (0.8, 0.7, 0.55)),
         ("GeneratorSpot", "spot", (25.0, 7.6, 13.0), (0.7, 0.65, 0.5)),
         ("ShowerSpot", "spot", (32.8, 7.6, -14.0), (0.5, 0.6, 0.7)),
