@@ -649,5 +649,43 @@ TEST_F(HouseRouteTest, PlayerWalksThePuzzleInOrder) {
     EXPECT_TRUE(entered("sink_interactive"));
 }
 
+TEST_F(HouseRouteTest, MonsterPatrolsThereAndBackWithTheGamesController) {
+    // Walked as the monster walks: straight at 7 units/s towards the next waypoint, the heading
+    // taken in three dimensions from its centre, turning when within 0.5 horizontally.
+    std::map<std::string, glm::vec3> sorted;
+    for (const HouseNode& n : house_.nodes()) {
+        if (n.name.compare(0, 9, "Waypoint_") == 0) {
+            const aiMatrix4x4& t = n.node->mTransformation;
+            sorted[n.name] = glm::vec3(t.a4, t.b4, t.c4);
+        }
+    }
+    std::vector<glm::vec3> path;
+    for (const auto& entry : sorted) path.push_back(entry.second);
+    ASSERT_GE(path.size(), 4u);
+    auto monster = world_->createEnemyController(path[0]);
+    ASSERT_NE(monster, nullptr);
+
+    constexpr float dt = 1.0f / 60.0f;
+    const int legs = 2 * static_cast<int>(path.size() - 1);  // out and back
+    int target = 1;
+    bool forward = true;
+    std::vector<int> reached;
+    glm::vec3 direction = glm::normalize(path[1] - path[0]);
+    for (int step = 0; step < 60 * 60 && static_cast<int>(reached.size()) < legs; ++step) {
+        monster->controller->move(direction * 7.0f * dt, monster->minDist, dt, monster->filters);
+        const glm::vec3 p(monster->controller->getPosition());
+        if (glm::length(glm::vec2(path[target].x - p.x, path[target].z - p.z)) >= 0.5f) continue;
+        reached.push_back(target);
+        if (forward && target + 1 == static_cast<int>(path.size())) forward = false;
+        if (!forward && target == 0) forward = true;
+        target += forward ? 1 : -1;
+        direction = glm::normalize(path[target] - p);
+    }
+    std::vector<int> expected;
+    for (int i = 1; i < static_cast<int>(path.size()); ++i) expected.push_back(i);
+    for (int i = static_cast<int>(path.size()) - 2; i >= 0; --i) expected.push_back(i);
+    EXPECT_EQ(reached, expected) << "the monster got stuck on its way";
+}
+
 }  // namespace
 }  // namespace vestrel::housetest
