@@ -41,24 +41,43 @@ inline Texture* loadSolidImage(const std::string& key, int w, int h, const Colou
 }
 
 // A square in the plane x = `x`, centred at (x, y, z) with half size `half`,
-// facing a camera at the origin that looks along +x (screen right is +z).
-// Its texture is the cached image under `textureKeyPrefix` + "0".
+// facing a camera at the origin that looks along +x (screen right is +z),
+// split into divisions x divisions cells of two triangles. Its texture is
+// the cached image under `textureKeyPrefix` + "0".
 inline std::shared_ptr<GameObject> makeFacingQuad(Shader* shader, const char* name, float x, float y, float z,
-                                                  float half, const std::string& textureKeyPrefix) {
+                                                  float half, const std::string& textureKeyPrefix,
+                                                  int divisions = 1) {
+    const int n = divisions < 1 ? 1 : divisions;
+    const unsigned side = static_cast<unsigned>(n + 1);
     aiMesh mesh;
     mesh.mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
     mesh.mMaterialIndex = 0;
-    mesh.mNumVertices = 4;
-    mesh.mVertices = new aiVector3D[4]{
-        {x, y - half, z - half}, {x, y - half, z + half}, {x, y + half, z + half}, {x, y + half, z - half}};
-    mesh.mNormals = new aiVector3D[4]{{-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
-    mesh.mTextureCoords[0] = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.mNumVertices = side * side;
+    mesh.mVertices = new aiVector3D[mesh.mNumVertices];
+    mesh.mNormals = new aiVector3D[mesh.mNumVertices];
+    mesh.mTextureCoords[0] = new aiVector3D[mesh.mNumVertices];
     mesh.mNumUVComponents[0] = 2;
-    mesh.mNumFaces = 2;
-    mesh.mFaces = new aiFace[2];
-    for (int f = 0; f < 2; ++f) {
-        mesh.mFaces[f].mNumIndices = 3;
-        mesh.mFaces[f].mIndices = f == 0 ? new unsigned[3]{0, 1, 2} : new unsigned[3]{0, 2, 3};
+    for (unsigned row = 0; row < side; ++row) {
+        for (unsigned col = 0; col < side; ++col) {
+            const float u = static_cast<float>(col) / static_cast<float>(n);
+            const float v = static_cast<float>(row) / static_cast<float>(n);
+            const unsigned i = row * side + col;
+            mesh.mVertices[i] = aiVector3D(x, y - half + 2 * half * v, z - half + 2 * half * u);
+            mesh.mNormals[i] = aiVector3D(-1, 0, 0);
+            mesh.mTextureCoords[0][i] = aiVector3D(u, v, 0);
+        }
+    }
+    mesh.mNumFaces = static_cast<unsigned>(2 * n * n);
+    mesh.mFaces = new aiFace[mesh.mNumFaces];
+    unsigned face = 0;
+    for (unsigned row = 0; row < static_cast<unsigned>(n); ++row) {
+        for (unsigned col = 0; col < static_cast<unsigned>(n); ++col) {
+            const unsigned bl = row * side + col, br = bl + 1, tl = bl + side, tr = tl + 1;
+            mesh.mFaces[face].mNumIndices = 3;
+            mesh.mFaces[face++].mIndices = new unsigned[3]{bl, br, tr};
+            mesh.mFaces[face].mNumIndices = 3;
+            mesh.mFaces[face++].mIndices = new unsigned[3]{bl, tr, tl};
+        }
     }
     aiNode node(name);
 
