@@ -1,28 +1,36 @@
 #version 330 core
-// Glow composite: a 9-tap blur of the half-size silhouette image. Each tap
-// sits between texels, so with linear filtering it averages four of them and
-// nine taps cover an 8 x 8 texel area at little cost. Pixels the glow does
-// not reach are discarded, saving their blend.
+// Glow composite over the full frame from the half-size silhouette image.
+//
+// Software rasterisers pay for every filtered tap on every pixel, and the
+// renderer applies the game's texture sampling mode (anisotropic included) to
+// this image; unfiltered texelFetch taps cost the same in every mode. Nine
+// taps on a 3 x 3 grid two glow texels apart (four screen pixels) give a soft
+// halo a few pixels wide. Pixels the glow does not reach are discarded,
+// keeping the scene under them exactly as it was.
 
 uniform sampler2D windowTex;
-uniform vec2 uShift;  // one texel of windowTex
+uniform vec2 uShift;  // one texel of windowTex in texture coordinates
 
 in vec2 vUv;
 
 out vec4 fragColor;
 
+const int SPACING = 2;
+
 void main() {
-    vec2 near = uShift * 1.5;
-    vec2 far = uShift * 3.5;
-    vec4 sum = texture(windowTex, vUv) * 0.2;
-    sum += (texture(windowTex, vUv + vec2(near.x, near.y)) + texture(windowTex, vUv + vec2(-near.x, near.y)) +
-            texture(windowTex, vUv + vec2(near.x, -near.y)) + texture(windowTex, vUv + vec2(-near.x, -near.y))) *
-           0.12;
-    sum += (texture(windowTex, vUv + vec2(far.x, 0.0)) + texture(windowTex, vUv + vec2(-far.x, 0.0)) +
-            texture(windowTex, vUv + vec2(0.0, far.y)) + texture(windowTex, vUv + vec2(0.0, -far.y))) *
-           0.08;
+    ivec2 last = textureSize(windowTex, 0) - ivec2(1);
+    ivec2 centre = ivec2(vUv / uShift);
+    vec4 sum = vec4(0.0);
+    for (int y = -1; y <= 1; ++y) {
+        for (int x = -1; x <= 1; ++x) {
+            ivec2 at = clamp(centre + ivec2(x, y) * SPACING, ivec2(0), last);
+            // Centre 4, edges 2, corners 1 (out of 16): a small tent filter.
+            float weight = float((2 - abs(x)) * (2 - abs(y))) / 16.0;
+            sum += texelFetch(windowTex, at, 0) * weight;
+        }
+    }
     if (sum.a < 0.004) discard;
     // The silhouettes are opaque colour over transparent black, so the colour
-    // is the alpha-weighted average; the coverage becomes the opacity.
-    fragColor = vec4(sum.rgb / sum.a, min(sum.a * 1.25, 1.0));
+    // is the coverage-weighted average and the coverage is the opacity.
+    fragColor = vec4(sum.rgb / sum.a, min(sum.a * 1.5, 1.0));
 }

@@ -9,10 +9,11 @@ layout(location = 2) in vec2 uv;
 const int MAX_LIGHTS = 16;
 const int POINT = 0;
 const int DIRECTIONAL = 1;
+const int SPOT = 2;
 
 struct Light {
     int enabled;
-    int type;  // 0 point, 1 directional, 2 spot
+    int type;  // 0 point, 1 directional, 2 spot; other values add nothing
     vec3 intensity;
     vec3 position;  // world position; the travel direction for a directional light
     float constAttenuation;
@@ -30,15 +31,14 @@ uniform int numLights;
 uniform vec3 ambientLight;
 uniform Light lights[MAX_LIGHTS];
 
-out vec3 vWorldPosition;
+out vec3 vToLight0;  // from the vertex to lights[0]
 out vec3 vWorldNormal;
 out vec3 vToEye;
-out vec3 vViewPosition;
 out vec2 vUv;
-out vec3 vVertexDiffuse;   // ambient + point and directional diffuse
-out vec3 vVertexSpecular;  // point and directional specular
+out vec3 vVertexDiffuse;   // ambient + lights[1..] diffuse
+out vec3 vVertexSpecular;  // lights[1..] specular
 
-// Blinn-Phong exponent 32 by repeated squaring (cheaper than pow on llvmpipe).
+// Blinn-Phong exponent 32 by repeated squaring (cheaper than pow).
 float shininess32(float x) {
     x *= x;
     x *= x;
@@ -58,21 +58,25 @@ void main() {
     vec3 diffuse = ambientLight;
     vec3 specular = vec3(0.0);
     int count = min(numLights, MAX_LIGHTS);
-    for (int i = 0; i < count; ++i) {
-        if (lights[i].enabled == 0) continue;
+    for (int i = 1; i < count; ++i) {
+        int type = lights[i].type;
+        if (lights[i].enabled == 0 || type < POINT || type > SPOT) continue;
         vec3 l;
         float attenuation = 1.0;
-        if (lights[i].type == POINT) {
+        if (type == DIRECTIONAL) {
+            l = -normalize(lights[i].position);
+        } else {
             vec3 toLight = lights[i].position - world.xyz;
             float d = length(toLight);
             l = toLight / max(d, 1e-4);
             attenuation = 1.0 / max(lights[i].constAttenuation + lights[i].linearAttenuation * d +
                                         lights[i].quadraticAttenuation * d * d,
                                     1e-3);
-        } else if (lights[i].type == DIRECTIONAL) {
-            l = -normalize(lights[i].position);
-        } else {
-            continue;  // spot lights are per pixel; unknown kinds add nothing
+            if (type == SPOT) {
+                float cosAngle = dot(-l, normalize(lights[i].coneDirection));
+                attenuation *= smoothstep(lights[i].coneOuterAngle,
+                                          max(lights[i].coneInnerAngle, lights[i].coneOuterAngle + 1e-4), cosAngle);
+            }
         }
         float nDotL = dot(n, l);
         if (nDotL <= 0.0) continue;
@@ -81,10 +85,9 @@ void main() {
         specular += lights[i].intensity * (0.25 * attenuation * shininess32(max(dot(n, h), 0.0)));
     }
 
-    vWorldPosition = world.xyz;
+    vToLight0 = lights[0].position - world.xyz;
     vWorldNormal = n;
     vToEye = toEye;
-    vViewPosition = (viewMatrix * world).xyz;
     vUv = uv;
     vVertexDiffuse = diffuse;
     vVertexSpecular = specular;
