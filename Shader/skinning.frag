@@ -1,11 +1,13 @@
 #version 330 core
-// The monster, lit and fogged exactly like texLights.frag: spot lights (the
-// flashlight among them) per pixel, the rest arrive from the vertex stage.
+// The monster, lit and fogged exactly like texLights.frag (lights[0], the
+// flashlight, per pixel; the others arrive from the vertex stage).
 
 const int MAX_LIGHTS = 16;
+const int POINT = 0;
+const int DIRECTIONAL = 1;
 const int SPOT = 2;
 const float FOG_DENSITY = 0.035;
-const float UNTEXTURED = 0.7;
+const float UNTEXTURED = 0.7;  // grey of a part without a texture
 
 struct Light {
     int enabled;
@@ -21,16 +23,15 @@ struct Light {
 };
 
 uniform sampler2D tex;
-uniform int useTexture;  // 0: drawn in a plain grey
+uniform int useTexture;  // 0: the part is drawn in plain grey
 uniform vec3 fogColor;
 uniform int fogEnabled;
 uniform int numLights;
 uniform Light lights[MAX_LIGHTS];
 
-in vec3 vWorldPosition;
+in vec3 vToLight0;
 in vec3 vWorldNormal;
 in vec3 vToEye;
-in vec3 vViewPosition;
 in vec2 vTexCoord;
 in vec3 vVertexDiffuse;
 in vec3 vVertexSpecular;
@@ -47,37 +48,31 @@ float shininess32(float x) {
 
 void main() {
     vec3 n = normalize(vWorldNormal);
-    vec3 v = normalize(vToEye);
-    vec3 diffuse = vVertexDiffuse;
-    vec3 specular = vVertexSpecular;
+    float eyeDistance = length(vToEye);
+    vec3 v = vToEye / max(eyeDistance, 1e-4);
 
-    int count = min(numLights, MAX_LIGHTS);
-    for (int i = 0; i < count; ++i) {
-        if (lights[i].enabled == 0 || lights[i].type != SPOT) continue;
-        vec3 toLight = lights[i].position - vWorldPosition;
-        float d = length(toLight);
-        vec3 l = toLight / max(d, 1e-4);
-        float cosAngle = dot(-l, normalize(lights[i].coneDirection));
-        if (cosAngle <= lights[i].coneOuterAngle) continue;
-        float nDotL = dot(n, l);
-        if (nDotL <= 0.0) continue;
-        // Soft edge from the outer to the inner cone (smoothstep, safe when they meet).
-        float edge = clamp((cosAngle - lights[i].coneOuterAngle) /
-                               max(lights[i].coneInnerAngle - lights[i].coneOuterAngle, 1e-4),
-                           0.0, 1.0);
-        float cone = edge * edge * (3.0 - 2.0 * edge);
-        float attenuation = cone / max(lights[i].constAttenuation + lights[i].linearAttenuation * d +
-                                           lights[i].quadraticAttenuation * d * d,
-                                       1e-3);
-        vec3 h = normalize(l + v);
-        diffuse += lights[i].intensity * (nDotL * attenuation);
-        specular += lights[i].intensity * (0.25 * attenuation * shininess32(max(dot(n, h), 0.0)));
-    }
+    // lights[0], written without branches: every term is computed and the
+    // kind picks which apply.
+    int type = lights[0].type;
+    float switchedOn = float(numLights > 0 && lights[0].enabled != 0 && type >= POINT && type <= SPOT);
+    float directional = float(type == DIRECTIONAL);
+    float d = length(vToLight0);
+    vec3 l = mix(vToLight0 / max(d, 1e-4), -normalize(lights[0].position), directional);
+    float attenuation = mix(1.0 / max(lights[0].constAttenuation + lights[0].linearAttenuation * d +
+                                          lights[0].quadraticAttenuation * d * d,
+                                      1e-3),
+                            1.0, directional);
+    float cone = smoothstep(lights[0].coneOuterAngle, max(lights[0].coneInnerAngle, lights[0].coneOuterAngle + 1e-4),
+                            dot(-l, normalize(lights[0].coneDirection)));
+    attenuation *= switchedOn * mix(1.0, cone, float(type == SPOT));
+    vec3 h = normalize(l + v);
+    vec3 diffuse = vVertexDiffuse + lights[0].intensity * (max(dot(n, l), 0.0) * attenuation);
+    vec3 specular = vVertexSpecular + lights[0].intensity * (0.25 * attenuation * float(dot(n, l) > 0.0) *
+                                                             shininess32(max(dot(n, h), 0.0)));
 
-    vec3 colour = mix(vec3(UNTEXTURED), texture(tex, vTexCoord).rgb, float(useTexture != 0)) * diffuse + specular;
-    if (fogEnabled != 0) {
-        float k = FOG_DENSITY * length(vViewPosition);
-        colour = mix(colour, fogColor, 1.0 - exp2(-k * k));
-    }
-    fragColor = vec4(colour, 1.0);
+    vec3 base = mix(vec3(UNTEXTURED), texture(tex, vTexCoord).rgb, float(useTexture != 0));
+    vec3 colour = base * diffuse + specular;
+    float k = FOG_DENSITY * eyeDistance;
+    float fog = float(fogEnabled != 0) * (1.0 - exp2(-k * k));
+    fragColor = vec4(mix(colour, fogColor, fog), 1.0);
 }

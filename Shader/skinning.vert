@@ -1,7 +1,7 @@
 #version 330 core
 // The monster: up to four bone influences per vertex from 60 bone matrices,
-// then lit like texLights (point and directional lights here, per vertex;
-// spot lights per pixel in skinning.frag).
+// then lit like texLights (lights[1..] per vertex here, lights[0] per pixel
+// in skinning.frag).
 
 in vec4 inPosition;
 in vec3 inNormal;
@@ -13,17 +13,18 @@ const int MAX_BONES = 60;
 const int MAX_LIGHTS = 16;
 const int POINT = 0;
 const int DIRECTIONAL = 1;
+const int SPOT = 2;
 
 struct Light {
     int enabled;
-    int type;
+    int type;  // 0 point, 1 directional, 2 spot; other values add nothing
     vec3 intensity;
-    vec3 position;
+    vec3 position;  // world position; the travel direction for a directional light
     float constAttenuation;
     float linearAttenuation;
     float quadraticAttenuation;
     vec3 coneDirection;
-    float coneInnerAngle;
+    float coneInnerAngle;  // cosines of the cone's half-angles
     float coneOuterAngle;
 };
 
@@ -35,10 +36,9 @@ uniform int numLights;
 uniform vec3 ambientLight;
 uniform Light lights[MAX_LIGHTS];
 
-out vec3 vWorldPosition;
+out vec3 vToLight0;
 out vec3 vWorldNormal;
 out vec3 vToEye;
-out vec3 vViewPosition;
 out vec2 vTexCoord;
 out vec3 vVertexDiffuse;
 out vec3 vVertexSpecular;
@@ -64,8 +64,7 @@ void main() {
     if (total < 1e-4) skin = mat4(1.0);
 
     vec4 world = modelMatrix * (skin * vec4(inPosition.xyz, 1.0));
-    mat3 normalMatrix = transpose(inverse(mat3(modelMatrix) * mat3(skin)));
-    vec3 n = normalize(normalMatrix * inNormal);
+    vec3 n = normalize(transpose(inverse(mat3(modelMatrix) * mat3(skin))) * inNormal);
     vec3 eye = -(transpose(mat3(viewMatrix)) * viewMatrix[3].xyz);
     vec3 toEye = eye - world.xyz;
     vec3 v = normalize(toEye);
@@ -73,21 +72,25 @@ void main() {
     vec3 diffuse = ambientLight;
     vec3 specular = vec3(0.0);
     int count = min(numLights, MAX_LIGHTS);
-    for (int i = 0; i < count; ++i) {
-        if (lights[i].enabled == 0) continue;
+    for (int i = 1; i < count; ++i) {
+        int type = lights[i].type;
+        if (lights[i].enabled == 0 || type < POINT || type > SPOT) continue;
         vec3 l;
         float attenuation = 1.0;
-        if (lights[i].type == POINT) {
+        if (type == DIRECTIONAL) {
+            l = -normalize(lights[i].position);
+        } else {
             vec3 toLight = lights[i].position - world.xyz;
             float d = length(toLight);
             l = toLight / max(d, 1e-4);
             attenuation = 1.0 / max(lights[i].constAttenuation + lights[i].linearAttenuation * d +
                                         lights[i].quadraticAttenuation * d * d,
                                     1e-3);
-        } else if (lights[i].type == DIRECTIONAL) {
-            l = -normalize(lights[i].position);
-        } else {
-            continue;
+            if (type == SPOT) {
+                float cosAngle = dot(-l, normalize(lights[i].coneDirection));
+                attenuation *= smoothstep(lights[i].coneOuterAngle,
+                                          max(lights[i].coneInnerAngle, lights[i].coneOuterAngle + 1e-4), cosAngle);
+            }
         }
         float nDotL = dot(n, l);
         if (nDotL <= 0.0) continue;
@@ -96,10 +99,9 @@ void main() {
         specular += lights[i].intensity * (0.25 * attenuation * shininess32(max(dot(n, h), 0.0)));
     }
 
-    vWorldPosition = world.xyz;
+    vToLight0 = lights[0].position - world.xyz;
     vWorldNormal = n;
     vToEye = toEye;
-    vViewPosition = (viewMatrix * world).xyz;
     vTexCoord = inTexCoord;
     vVertexDiffuse = diffuse;
     vVertexSpecular = specular;

@@ -422,24 +422,31 @@ protected:
     GlTestContext gl{64, 64};
     Texture whiteTexture;
     Shader texLights{kTexLightsSources};
-    TriangleBatch floor{floorGrid(20.0f, 20)};
+    TriangleBatch floor{floorGrid(20.0f, 40)};
     glm::vec3 eye{0.0f};
     glm::mat4 view{1.0f};
     glm::mat4 projection{1.0f};
 };
 
-TEST_F(ShaderPixelTest, PointLightFallsOffWithDistance) {
+// Slot 0 (the flashlight's) is lit per pixel, the others per vertex: both
+// paths must give the same kind of picture.
+TEST_F(ShaderPixelTest, PointLightFallsOffWithDistanceInEverySlot) {
     LightValues point;
     point.position = {6.0f, 1.0f, 0.0f};
     point.attenuation = {1.0f, 0.0f, 0.05f};
-    drawLitFloor({point});
-    const int near = red({6.0f, 0.0f, 0.0f});
-    const int middle = red({0.0f, 0.0f, 0.0f});
-    const int far = red({-6.0f, 0.0f, 0.0f});
-    EXPECT_GT(near, 150);
-    EXPECT_GT(near, middle + 40);
-    EXPECT_GT(middle, far);
-    EXPECT_EQ(gl.pixel(32, 32)[3], 255) << "lit geometry is opaque";
+    LightValues off;
+    off.enabled = false;
+    for (const auto& lights : {std::vector<LightValues>{point}, std::vector<LightValues>{off, point}}) {
+        SCOPED_TRACE(lights.size() == 1 ? "slot 0" : "slot 1");
+        drawLitFloor(lights);
+        const int near = red({6.0f, 0.0f, 0.0f});
+        const int middle = red({0.0f, 0.0f, 0.0f});
+        const int far = red({-6.0f, 0.0f, 0.0f});
+        EXPECT_GT(near, 150);
+        EXPECT_GT(near, middle + 40);
+        EXPECT_GT(middle, far);
+        EXPECT_EQ(gl.pixel(32, 32)[3], 255) << "lit geometry is opaque";
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -456,41 +463,57 @@ TEST_F(ShaderPixelTest, DisabledAndUnknownLightsAddNothing) {
     strange.type = 7;
     drawLitFloor({point, strange});
     EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), ambientOnly, 1);
+    drawLitFloor({strange, point});
+    EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), ambientOnly, 1);
+    // "numLights" 0: whatever the first slot still holds is not used.
+    point.enabled = true;
+    glUseProgram(texLights.program);
+    setLight(texLights.program, 0, point);
+    drawLitFloor({});
+    EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), ambientOnly, 1);
 }
 
 // A directional light's "position" is the direction its light travels.
-TEST_F(ShaderPixelTest, DirectionalLightShinesAlongItsDirection) {
+TEST_F(ShaderPixelTest, DirectionalLightShinesAlongItsDirectionInEverySlot) {
     LightValues sun;
     sun.type = 1;
     sun.intensity = glm::vec3(0.5f);
-    sun.position = {0.0f, -1.0f, 0.0f};  // straight down onto the floor
-    drawLitFloor({sun});
-    const int lit = red({3.0f, 0.0f, 3.0f});
-    EXPECT_GT(lit, 120);
-    EXPECT_NEAR(red({-5.0f, 0.0f, -5.0f}), lit, 12) << "no distance fall-off";
+    LightValues off;
+    off.enabled = false;
+    for (int slot : {0, 1}) {
+        SCOPED_TRACE(slot);
+        sun.position = {0.0f, -1.0f, 0.0f};  // straight down onto the floor
+        drawLitFloor(slot == 0 ? std::vector<LightValues>{sun} : std::vector<LightValues>{off, sun});
+        const int lit = red({3.0f, 0.0f, 3.0f});
+        EXPECT_GT(lit, 120);
+        EXPECT_NEAR(red({-5.0f, 0.0f, -5.0f}), lit, 12) << "no distance fall-off";
 
-    sun.position = {0.0f, 1.0f, 0.0f};  // from below: the floor faces away
-    drawLitFloor({sun});
-    EXPECT_LT(red({3.0f, 0.0f, 3.0f}), 20);
+        sun.position = {0.0f, 1.0f, 0.0f};  // from below: the floor faces away
+        drawLitFloor(slot == 0 ? std::vector<LightValues>{sun} : std::vector<LightValues>{off, sun});
+        EXPECT_LT(red({3.0f, 0.0f, 3.0f}), 20);
+    }
 }
 
-TEST_F(ShaderPixelTest, SpotLightLightsOnlyInsideItsCone) {
+TEST_F(ShaderPixelTest, SpotLightLightsOnlyInsideItsConeInEverySlot) {
     LightValues spot;
     spot.type = 2;
     spot.position = {2.0f, 6.0f, 0.0f};
     spot.coneDirection = {0.0f, -2.0f, 0.0f};  // not unit length: the shader must not care
-    spot.coneInner = std::cos(glm::radians(10.0f));
-    spot.coneOuter = std::cos(glm::radians(20.0f));
-    // A point light far away and disabled, so the spot is not the only entry.
+    spot.coneInner = std::cos(glm::radians(14.0f));
+    spot.coneOuter = std::cos(glm::radians(24.0f));
     LightValues off;
     off.enabled = false;
-    drawLitFloor({off, spot});
-
-    EXPECT_GT(red({2.0f, 0.0f, 0.0f}), 150) << "cone centre";
-    EXPECT_LT(red({2.0f + 4.0f, 0.0f, 0.0f}), 20) << "outside the outer cone";
-    const int edge = red({2.0f + 6.0f * std::tan(glm::radians(16.0f)), 0.0f, 0.0f});
-    EXPECT_GT(edge, 20) << "between inner and outer cone";
-    EXPECT_LT(edge, red({2.0f, 0.0f, 0.0f}));
+    for (const auto& lights : {std::vector<LightValues>{spot}, std::vector<LightValues>{off, spot}}) {
+        SCOPED_TRACE(lights.size() == 1 ? "slot 0" : "slot 1");
+        drawLitFloor(lights);
+        const int centre = red({2.0f, 0.0f, 0.0f});
+        EXPECT_GT(centre, 150) << "cone centre";
+        EXPECT_LT(red({2.0f + 5.0f, 0.0f, 0.0f}), 20) << "outside the outer cone";
+        EXPECT_LT(red({2.0f, 0.0f, -5.0f}), 20) << "outside the outer cone";
+        const int edge = red({2.0f + 6.0f * std::tan(glm::radians(21.0f)), 0.0f, 0.0f});
+        EXPECT_GT(edge, 20) << "between inner and outer cone";
+        EXPECT_LT(edge, centre - 20);
+    }
 }
 
 TEST_F(ShaderPixelTest, FogPushesDistantPixelsTowardFogColour) {
