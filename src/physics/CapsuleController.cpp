@@ -135,7 +135,7 @@ public:
     };
 
     struct Result {
-        btVector3 position;
+        btVector3 position{0, 0, 0};
         std::uint32_t flags = 0;
         std::vector<Hit> hits;
         bool endedOnSteepGround = false;
