@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/GameSettings.h"
+#include "render/GlContext.h"
 #include "render/Texture.h"
 #include "support/ConsoleCapture.h"
 #include "support/GlTestContext.h"
@@ -212,7 +213,9 @@ TEST_F(ShaderTest, DestructionDeletesTheProgramOnceAndSurvivesALostContext) {
     EXPECT_EQ(current, 0);
 
     auto late = std::make_unique<Shader>(kHudSources);
+    EXPECT_TRUE(hasCurrentGlContext());
     gl.destroyWindow();
+    EXPECT_FALSE(hasCurrentGlContext());
     late.reset();  // no context any more: must not call into GL
     SUCCEED();
 }
