@@ -237,6 +237,19 @@ TEST_F(ShaderDeathTest, MissingSourceFileIsFatal) {
         ::testing::ExitedWithCode(1), "^Failed to open shader file: Shader\\\\missing\\.vert\n");
 }
 
+// Without a current context GL hands out no shader names.
+TEST_F(ShaderDeathTest, StageCreationFailureIsFatal) {
+    EXPECT_EXIT(
+        {
+            GlTestContext gl;
+            gl.destroyWindow();
+            std::cout.rdbuf(std::cerr.rdbuf());
+            GLuint stage = 0;
+            Shader::loadShader(kHudSources.vertexPath, GL_VERTEX_SHADER, stage);
+        },
+        ::testing::ExitedWithCode(1), "Failed to create 35633\n");
+}
+
 TEST_F(ShaderDeathTest, CompileErrorPrintsHeadlineThenLog) {
     const std::string path =
         writeTempFile("broken.frag", "#version 330 core\nvoid main() { undefinedThing = 1; }\n");
