@@ -64,10 +64,12 @@ protected:
         GameSettings::instance() = GameSettings{};
         game = std::make_unique<Game>();
         Game::registered = game.get();
-        test::ConsoleCapture quiet;
         game->init(320, 240, 60, false);
     }
     void TearDown() override {
+        // Cached textures belong to this window's context; a later test's
+        // context could reuse their names.
+        TextureCache::instance().textures.clear();
         test::ConsoleCapture quiet;
         game.reset();
     }
@@ -188,6 +190,7 @@ TEST(GameTeardown, PrintsItsThreeLinesInOrderAndLateGlReleasesAreHarmless) {
     game.reset();
     EXPECT_FALSE(hasCurrentGlContext());
     late.reset();  // no context: must do nothing rather than crash
+    TextureCache::instance().textures.clear();
     EXPECT_EQ(console.text(), "window closed\nscene deleted\nGLFW Terminated, Game Delete done\n");
 }
 

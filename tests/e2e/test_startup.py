@@ -12,7 +12,7 @@ USAGE = "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT"
 
 
 def run_without_display(args):
-    env = sanitizer_env(dict(os.environ))
+    env = sanitizer_env(dict(os.environ), BINARY)
     env.pop("DISPLAY", None)
     return subprocess.run([BINARY] + args, cwd=SOURCE_DIR, env=env, stdin=subprocess.DEVNULL,
                           capture_output=True, text=True, timeout=60)

@@ -18,12 +18,20 @@ BUILD_DIR = os.environ.get("VESTREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build"
 SCREEN_DIR = os.path.join(BUILD_DIR, "e2e-screens")
 
 
-def sanitizer_env(env):
+def sanitizer_env(env, binary=None):
     supp = os.path.join(SOURCE_DIR, "tests", "support", "lsan.supp")
     env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
     env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)
     env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
     env.setdefault("ALSOFT_DRIVERS", "null")
+    # A sanitized game gets Mesa's driver preloaded so leak suppressions can
+    # match its start-up allocations (see tests/support/with_display.sh).
+    dri = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
+    if binary and os.path.exists(dri) and "LD_PRELOAD" not in env:
+        ldd = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
+        asan = [line.split()[2] for line in ldd.splitlines() if "libasan" in line and "=>" in line]
+        if asan:
+            env["LD_PRELOAD"] = " ".join(asan + [dri])
     return env
 
 
@@ -60,9 +68,10 @@ class GameSession:
     def __init__(self, binary, args=(), xvfb=None, cwd=SOURCE_DIR):
         self.xvfb = xvfb or Xvfb()
         self.own_xvfb = xvfb is None
-        self.env = sanitizer_env(self.xvfb.env())
+        self.env = self.xvfb.env()  # for the X tools
+        game_env = sanitizer_env(self.xvfb.env(), binary)
         self.log = tempfile.TemporaryFile(mode="w+")
-        self.proc = subprocess.Popen([binary] + [str(a) for a in args], cwd=cwd, env=self.env,
+        self.proc = subprocess.Popen([binary] + [str(a) for a in args], cwd=cwd, env=game_env,
                                      stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
         self.window = None
 

@@ -10,7 +10,40 @@ export LIBGL_ALWAYS_SOFTWARE=1
 # Debian's python3 (with python3-numpy and python3-pil) runs the asset generators.
 export PATH="/usr/bin:$PATH"
 export ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-null}"
-if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1; then
-  exec "$@"
+# Mesa's driver is unloaded at exit, which leaves its few start-up
+# allocations without symbols, so the leak suppressions cannot match them.
+# A sanitized test program therefore gets the driver preloaded (after the
+# sanitizer runtime, which must come first), keeping it mapped to the end.
+# Only the test program gets it, not Xvfb.
+run=("$@")
+dri=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so
+asan=$(ldd "$1" 2>/dev/null | awk '/libasan/ {print $3}')
+if [ -n "$asan" ] && [ -f "$dri" ] && [ -z "${LD_PRELOAD:-}" ]; then
+  run=(env LD_PRELOAD="$asan $dri" "$@")
 fi
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1; then
+  exec "${run[@]}"
+fi
+
+# A private Xvfb. The server picks a free display number itself (-displayfd),
+# so test programs running in parallel never share or fight over one.
+numberfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 200); do
+  [ -s "$numberfile" ] && break
+  sleep 0.05
+done
+if [ ! -s "$numberfile" ]; then
+  echo "with_display.sh: Xvfb did not start" >&2
+  kill "$xvfb_pid" 2>/dev/null
+  rm -f "$numberfile"
+  exit 1
+fi
+export DISPLAY=":$(tr -d '[:space:]' <"$numberfile")"
+rm -f "$numberfile"
+"${run[@]}"
+status=$?
+kill "$xvfb_pid" 2>/dev/null
+wait "$xvfb_pid" 2>/dev/null
+exit $status
