@@ -28,7 +28,7 @@ fi
 # A private Xvfb. The server picks a free display number itself (-displayfd),
 # so test programs running in parallel never share or fight over one.
 numberfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 200); do
   [ -s "$numberfile" ] && break
