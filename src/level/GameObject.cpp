@@ -1,17 +1,141 @@
 #include "level/GameObject.h"
 
 #include <algorithm>
+#include <iostream>
 #include <utility>
 
+#include <assimp/scene.h>
+
 #include "app/GameSettings.h"
+#include "audio/SoundSystem.h"
+#include "physics/PhysicsActor.h"
+#include "physics/PhysicsShapeKind.h"
+#include "physics/PhysicsWorld.h"
 #include "render/Mesh.h"
 #include "render/ViewFrustum.h"
 
 namespace vestrel {
 
+namespace {
+
+constexpr float kBoundsStart = 100000.0f;
+constexpr float kLoopedMinDistance = 0.1f;
+constexpr float kOneShotMinDistance = 10000.0f;
+constexpr float kMaxDistance = 10000.0f;
+
+}  // namespace
+
 GameObject::GameObject() = default;
 
+// The actors leave the world as their unique_ptrs die; the mesh and the
+// children go with their owners.
 GameObject::~GameObject() = default;
+
+std::string GameObject::tagOf(const std::string& nodeName) {
+    const std::size_t cut = nodeName.rfind('_');
+    return cut == std::string::npos ? std::string() : nodeName.substr(cut + 1);
+}
+
+std::string GameObject::baseNameOf(const std::string& nodeName) {
+    const std::size_t cut = nodeName.rfind('_');
+    return cut == std::string::npos ? nodeName : nodeName.substr(0, cut);
+}
+
+int GameObject::kindForTag(const std::string& tag) {
+    if (tag == "box") return static_cast<int>(PhysicsShapeKind::Box);
+    if (tag == "mesh") return static_cast<int>(PhysicsShapeKind::TriangleMesh);
+    if (tag == "item") return static_cast<int>(PhysicsShapeKind::Trigger);
+    if (tag == "interactive") return static_cast<int>(PhysicsShapeKind::BoxWithTrigger);
+    if (tag == "transparent") return static_cast<int>(PhysicsShapeKind::Box);
+    return static_cast<int>(PhysicsShapeKind::None);
+}
+
+bool GameObject::isWaypointName(const std::string& nodeName) {
+    return nodeName.compare(0, 8, "Waypoint") == 0;
+}
+
+std::string GameObject::soundPathFor(const std::string& baseName) {
+    if (baseName == "waterdrip") return "Assets\\Audio\\waterdrip.flac";
+    if (baseName == "bang") return "Assets\\Audio\\bang.ogg";
+    if (baseName == "engine") return "Assets\\Audio\\engine.wav";
+    return std::string();
+}
+
+void GameObject::initFromNode(GameObject* parentObject, aiNode* node, aiMesh* const* meshes,
+                              unsigned meshCount, Shader* meshShader, const std::string& levelPath) {
+    parent = parentObject;
+    const std::string nodeName = node ? node->mName.C_Str() : std::string();
+    mesh = std::make_unique<Mesh>(meshShader, glm::mat4(1.0f), nodeName.c_str());
+    if (node == nullptr) return;
+    const std::string tag = tagOf(nodeName);
+
+    const aiMesh* source = nullptr;
+    if (node->mNumMeshes > 0) {
+        const unsigned index = node->mMeshes[0];
+        if (meshes != nullptr && index < meshCount) {
+            source = meshes[index];
+        } else {
+            std::cout << "Node " << nodeName << " names mesh " << index << " of " << meshCount
+                      << "; read without geometry" << std::endl;
+        }
+    }
+    if (source != nullptr) {
+        mesh->loadFromNode(node, source, levelPath);
+        computeBounds();
+        kind = kindForTag(tag);
+        if (kind != static_cast<int>(PhysicsShapeKind::None)) buildActors();
+    } else {
+        mesh->setFromNode(node);
+    }
+
+    if (tag == "hiddenText") {
+        hiddenText = true;
+    } else if (tag == "transparent") {
+        transparent = true;
+    }
+
+    if (tag == "sound" || tag == "soundLooped") createSoundEmitter(nodeName, tag);
+}
+
+void GameObject::createSoundEmitter(const std::string& nodeName, const std::string& tag) {
+    const std::string baseName = baseNameOf(nodeName);
+    SoundSystem& sounds = SoundSystem::instance();
+    if (sounds.findSound(baseName) != nullptr) return;
+
+    const bool looped = tag == "soundLooped";
+    SoundSystem::SoundClass* sound = sounds.createSound(soundPathFor(baseName), baseName, kSound3D, looped);
+    sound->sound.set3DMinMaxDistance(looped ? kLoopedMinDistance : kOneShotMinDistance, kMaxDistance);
+
+    // An emitter takes its place from the object it hangs under. Without
+    // bounds there (a parent without geometry) the emitter's own node
+    // position is the best guess left, rather than a box of +-100000 corners.
+    glm::vec3 position(0.0f);
+    if (parent != nullptr && parent->bounds) {
+        position = parent->boundsCentre();
+    } else {
+        position = glm::vec3(mesh->modelMatrix[3]);
+        std::cout << "Sound " << nodeName << " hangs under no object with geometry; placed at its node"
+                  << std::endl;
+    }
+    sound->position = position;
+    sounds.channel(baseName).set3DAttributes(&position, nullptr);
+}
+
+void GameObject::buildActors() {
+    if (!mesh || !bounds) return;
+    PhysicsMeshData data;
+    data.name = mesh->name;
+    if (!mesh->worldPositions.empty()) {
+        data.positions = &mesh->worldPositions[0].x;
+        data.vertexCount = static_cast<std::uint32_t>(mesh->worldPositions.size());
+    }
+    if (!mesh->indices.empty()) {
+        data.indices = mesh->indices.data();
+        data.indexCount = static_cast<std::uint32_t>(mesh->indices.size());
+    }
+    PhysicsWorld::instance().createActor(data, bounds->data(), static_cast<PhysicsShapeKind>(kind),
+                                         &collisionActor, &triggerActor);
+}
 
 void GameObject::addChild(GameObject* child) { addChild(std::shared_ptr<GameObject>(child)); }
 
@@ -22,7 +146,8 @@ void GameObject::addChild(std::shared_ptr<GameObject> child) {
 }
 
 void GameObject::computeBounds() {
-    std::array<float, 6> box{100000.0f, 100000.0f, 100000.0f, -100000.0f, -100000.0f, -100000.0f};
+    std::array<float, 6> box{kBoundsStart,  kBoundsStart,  kBoundsStart,
+                             -kBoundsStart, -kBoundsStart, -kBoundsStart};
     if (mesh) {
         for (const glm::vec3& p : mesh->worldPositions) {
             for (int axis = 0; axis < 3; ++axis) {
@@ -32,6 +157,12 @@ void GameObject::computeBounds() {
         }
     }
     bounds = box;
+}
+
+glm::vec3 GameObject::boundsCentre() const {
+    if (!bounds) return glm::vec3(0.0f);
+    const std::array<float, 6>& b = *bounds;
+    return glm::vec3((b[3] - b[0]) * 0.5f + b[0], (b[4] - b[1]) * 0.5f + b[1], (b[5] - b[2]) * 0.5f + b[2]);
 }
 
 bool GameObject::drawable() const { return visible && mesh && !mesh->noGeometry; }
@@ -60,12 +191,40 @@ void GameObject::moveBy(const glm::vec3& offset) {
     worldMoveStep = glm::vec3(moveStep.x, moveStep.z, -moveStep.y);
 }
 
+void GameObject::update(float deltaSeconds) {
+    if (moveStepsLeft > 0) {
+        if (mesh) mesh->translate(moveStep, 1.0f);
+        // Both old actors leave the world before the new ones are built, so a
+        // moving object never leaves a stale collider or trigger behind.
+        collisionActor.reset();
+        triggerActor.reset();
+        if (bounds) {
+            for (int axis = 0; axis < 3; ++axis) {
+                (*bounds)[axis] += worldMoveStep[axis];
+                (*bounds)[axis + 3] += worldMoveStep[axis];
+            }
+        }
+        // A hidden object (taken out of the world) keeps moving out of sight
+        // but gets no actors back.
+        if (visible) buildActors();
+        --moveStepsLeft;
+        if (moveStepsLeft < 1) {
+            moveStep = glm::vec3(0.0f);
+            moveStepsLeft = 0;
+        }
+    }
+    if (mesh) mesh->update(deltaSeconds);
+    for (const std::shared_ptr<GameObject>& child : children) child->update(deltaSeconds);
+}
+
 void GameObject::removeFromWorld() {
     while (!children.empty()) {
         children.back()->removeFromWorld();
         children.pop_back();
     }
     visible = false;
+    collisionActor.reset();
+    triggerActor.reset();
 }
 
 }  // namespace vestrel

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <glm/mat4x4.hpp>
@@ -10,9 +11,14 @@
 
 #include "render/SceneObject.h"
 
+struct aiMesh;
+struct aiNode;
+
 namespace vestrel {
 
 class Mesh;
+class PhysicsActor;
+class Shader;
 struct ViewFrustum;
 
 // One level node: its drawable mesh, its axis-aligned bounds, what kind of
@@ -23,6 +29,10 @@ public:
     GameObject* parent = nullptr;
     std::vector<std::shared_ptr<GameObject>> children;
     std::unique_ptr<Mesh> mesh;  // always present once the node is read
+    // The static actors the physics world built for this object (kind permitting).
+    // Destroying an actor takes it out of the world.
+    std::unique_ptr<PhysicsActor> collisionActor;
+    std::unique_ptr<PhysicsActor> triggerActor;
     // min x, min y, min z, max x, max y, max z in world space; empty for a
     // node without geometry.
     std::optional<std::array<float, 6>> bounds;
@@ -38,6 +48,27 @@ public:
     virtual ~GameObject();
     GameObject(const GameObject&) = delete;
     GameObject& operator=(const GameObject&) = delete;
+
+    // What a node name means: the tag is the text after the last "_" (empty
+    // without one), the base name the text before it.
+    static std::string tagOf(const std::string& nodeName);
+    static std::string baseNameOf(const std::string& nodeName);
+    // The physics kind a node with a mesh gets from its tag.
+    static int kindForTag(const std::string& tag);
+    // Names starting with "Waypoint" (case-sensitive) mark monster waypoints.
+    static bool isWaypointName(const std::string& nodeName);
+    // The sound file an emitter's base name selects; empty for unknown names.
+    static std::string soundPathFor(const std::string& baseName);
+
+    // Fills this (fresh) object from one level node: the mesh (geometry from
+    // the node's first mesh, textures keyed by `levelPath`), the bounds, the
+    // kind and its physics actors, the hiddenText / transparent flags and, for
+    // "sound" / "soundLooped" nodes, the 3D sound emitter. `meshes` holds
+    // `meshCount` entries; a mesh index outside it is reported and the node
+    // is read without geometry. Needs a current GL context for nodes with
+    // geometry.
+    void initFromNode(GameObject* parentObject, aiNode* node, aiMesh* const* meshes, unsigned meshCount,
+                      Shader* meshShader, const std::string& levelPath);
 
     // Takes ownership of `child` and appends it; the child's parent becomes this.
     void addChild(GameObject* child);
@@ -58,11 +89,26 @@ public:
     // offset over refresh rate x 5 update steps. Replaces a running move.
     void moveBy(const glm::vec3& offset);
 
-    // Releases the children (deepest first) and hides the object.
+    // One simulation step of the object and its subtree: advances a running
+    // move (mesh, bounds and rebuilt actors), then the mesh's own update.
+    void update(float deltaSeconds);
+
+    // Releases the children (deepest first), hides the object and takes its
+    // physics actors out of the world.
     void removeFromWorld();
+
+    // The centre of `bounds` ((max - min) * 0.5 + min per axis); the origin
+    // without bounds.
+    glm::vec3 boundsCentre() const;
 
     // Whether this object itself would reach the GPU: visible with geometry.
     bool drawable() const;
+
+private:
+    // Has the physics world build the actors of `kind` for the current mesh and bounds.
+    void buildActors();
+    // Creates the 3D sound named by this "sound"/"soundLooped" node, placed at the parent's centre.
+    void createSoundEmitter(const std::string& nodeName, const std::string& tag);
 };
 
 }  // namespace vestrel

@@ -10,6 +10,7 @@
 #include "play/Player.h"
 #include "render/ViewFrustum.h"
 
+struct aiNode;
 struct aiScene;
 namespace Assimp {
 class Importer;
@@ -23,8 +24,16 @@ class Enemy;
 class GameObject;
 class InteractiveSwitch;
 class Item;
+class Shader;
 class Texture;
+struct ControllerRecord;
 struct Light;
+
+// Loads the diffuse texture of every material of `scene` that has one into
+// the TextureCache, keyed by `path` followed by the material's index; the
+// image is read from the folder of `path` (up to its last "\") + "/" + the
+// texture's own path. Missing images are reported by the cache and skipped.
+void loadMaterialTextures(const aiScene* scene, const std::string& path);
 
 // Everything of one game: the level's object tree and lookup tables, its
 // lights, the player, the camera, the monster and the game-over buttons.
@@ -57,6 +66,13 @@ public:
     Player player;
     std::unique_ptr<Enemy> enemy;
     std::unique_ptr<Camera> camera;
+    // The objects of items and interaction zones: they hang in no tree, so
+    // the level keeps them alive while Items and switches point at them.
+    std::vector<std::shared_ptr<GameObject>> detachedObjects;
+    // The character controllers of this game; the player and the monster
+    // point at them.
+    std::unique_ptr<ControllerRecord> playerControllerRecord;
+    std::unique_ptr<ControllerRecord> enemyControllerRecord;
 
     // Takes the ambient colour from GameSettings; nothing else is loaded.
     Level();
@@ -75,11 +91,26 @@ public:
     // and Restart buttons with their images. Needs a current GL context.
     void setUp();
 
+    // Reads the level file at `path` (once per Level; backslashes allowed),
+    // loads its material textures, converts its lights and builds the object
+    // tree, the item, zone, box, glass and hidden-text tables, the sound
+    // emitters and the monster's waypoints. Every level mesh starts with
+    // `meshShader`; `monsterShader` is kept for the monster's model. Prints
+    // "Error parsing <path>: <reason>" and returns false (building nothing)
+    // when the file cannot be read.
+    bool loadLevel(const std::string& path, Shader* meshShader, Shader* monsterShader);
+
     // Wraps `light` (ownership taken) and appends it to `lights`.
     void addLight(Light* light);
 
     // The flashlight's colour mode for the renderer: 0 white, 1 blue.
     int flashlightColourMode() const { return player.flashlightMode; }
+
+private:
+    void convertLights();
+    void buildObjects(Shader* meshShader, const std::string& path);
+    void visitNode(aiNode* node, GameObject* object, Shader* meshShader, const std::string& path);
+    void placeObject(const std::shared_ptr<GameObject>& child, GameObject* parentObject);
 };
 
 }  // namespace vestrel

@@ -1,0 +1,157 @@
+// Timed moves, actor rebuilding and removal of level objects, without GL:
+// meshes here carry no GPU data, only the fields the object logic reads.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include <glm/glm.hpp>
+
+#include "app/GameSettings.h"
+#include "level/GameObject.h"
+#include "physics/PhysicsActor.h"
+#include "physics/PhysicsShapeKind.h"
+#include "physics/PhysicsWorld.h"
+#include "render/Mesh.h"
+
+namespace vestrel {
+namespace {
+
+std::shared_ptr<GameObject> makeBoxObject(const char* name, const std::array<float, 6>& bounds,
+                                          PhysicsShapeKind kind) {
+    auto object = std::make_shared<GameObject>();
+    object->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), name);
+    object->bounds = bounds;
+    object->kind = static_cast<int>(kind);
+    PhysicsMeshData data;
+    data.name = name;
+    PhysicsWorld::instance().createActor(data, object->bounds->data(), kind, &object->collisionActor,
+                                         &object->triggerActor);
+    return object;
+}
+
+class GameObjectTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedRefreshRate = GameSettings::instance().refreshRate;
+        GameSettings::instance().refreshRate = 60;
+    }
+    void TearDown() override { GameSettings::instance().refreshRate = savedRefreshRate; }
+    int savedRefreshRate = 60;
+};
+
+TEST_F(GameObjectTest, DoorMoveRunsFiveSecondsAndCarriesBoundsAndCollider) {
+    auto door = makeBoxObject("Door_box", {5.9f, -1.0f, -2.5f, 6.1f, 6.0f, 2.5f}, PhysicsShapeKind::Box);
+    ASSERT_NE(door->collisionActor, nullptr);
+    const glm::vec3 actorStart = door->collisionActor->position();
+    const std::size_t actorsBefore = PhysicsWorld::instance().actorCount();
+
+    // One visible child jumps the whole way at once; one without geometry stays.
+    auto panel = std::make_shared<GameObject>();
+    panel->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Door_panel");
+    panel->mesh->noGeometry = false;
+    auto marker = std::make_shared<GameObject>();
+    marker->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Door_marker");
+    door->addChild(panel);
+    door->addChild(marker);
+
+    door->moveBy(glm::vec3(0.0f, -5.0f, 0.0f));
+    EXPECT_EQ(door->moveStepsLeft, 300);
+    EXPECT_NEAR(door->moveStep.y, -5.0f / 300.0f, 1e-7f);
+    EXPECT_NEAR(door->worldMoveStep.z, 5.0f / 300.0f, 1e-7f);
+    EXPECT_NEAR(panel->mesh->modelMatrix[3].y, -25.0f, 1e-5f);
+    EXPECT_EQ(marker->mesh->modelMatrix[3], glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
+
+    const float step = 1.0f / 60.0f;
+    int steps = 0;
+    while (door->moveStepsLeft > 0 && steps < 1000) {
+        const std::array<float, 6> before = *door->bounds;
+        door->update(step);
+        ++steps;
+        for (int corner = 0; corner < 6; corner += 3) {
+            EXPECT_FLOAT_EQ((*door->bounds)[corner + 0], before[corner + 0]);
+            EXPECT_FLOAT_EQ((*door->bounds)[corner + 1], before[corner + 1]);
+            EXPECT_NEAR((*door->bounds)[corner + 2] - before[corner + 2], step, 1e-5f);
+        }
+        ASSERT_NE(door->collisionActor, nullptr) << "step " << steps;
+        // Rebuilding the collider every step must not pile up actors.
+        ASSERT_EQ(PhysicsWorld::instance().actorCount(), actorsBefore) << "step " << steps;
+    }
+    EXPECT_EQ(steps, 300);
+    EXPECT_EQ(door->moveStepsLeft, 0);
+    EXPECT_EQ(door->moveStep, glm::vec3(0.0f));
+    EXPECT_NEAR((*door->bounds)[2], 2.5f, 1e-3f);
+    EXPECT_NEAR((*door->bounds)[5], 7.5f, 1e-3f);
+    const glm::vec3 actorEnd = door->collisionActor->position();
+    EXPECT_NEAR(actorEnd.z - actorStart.z, 5.0f, 1e-3f);
+    EXPECT_NEAR(actorEnd.x, actorStart.x, 1e-4f);
+    // The mesh travelled the same way in its own axes.
+    EXPECT_NEAR(door->mesh->modelMatrix[3].y, -5.0f, 1e-3f);
+
+    // Further steps change nothing.
+    door->update(step);
+    EXPECT_NEAR((*door->bounds)[5], 7.5f, 1e-3f);
+}
+
+TEST_F(GameObjectTest, NewMoveReplacesRunningOneAndZeroRefreshRateStillEnds) {
+    auto box = makeBoxObject("Shower_door_box", {0, 0, 0, 1, 1, 1}, PhysicsShapeKind::Box);
+    box->moveBy(glm::vec3(0.0f, 5.0f, 0.0f));
+    for (int i = 0; i < 100; ++i) box->update(1.0f / 60.0f);
+    box->moveBy(glm::vec3(5.0f, 0.0f, 0.0f));
+    EXPECT_EQ(box->moveStepsLeft, 300);
+    EXPECT_EQ(box->moveStep.y, 0.0f);
+
+    GameSettings::instance().refreshRate = 0;
+    box->moveBy(glm::vec3(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(box->moveStepsLeft, 1);
+    EXPECT_TRUE(std::isfinite(box->moveStep.x));
+    box->update(1.0f / 60.0f);
+    EXPECT_EQ(box->moveStepsLeft, 0);
+}
+
+TEST_F(GameObjectTest, RemoveFromWorldReleasesActorsAndSubtree) {
+    PhysicsWorld& world = PhysicsWorld::instance();
+    const std::size_t before = world.actorCount();
+    auto rack = makeBoxObject("Racking_CrossBeams31_box", {27, -1, -3, 28, 6, 2}, PhysicsShapeKind::Box);
+    auto beam = makeBoxObject("Beam_interactive", {27, 2, -3, 28, 3, 2}, PhysicsShapeKind::BoxWithTrigger);
+    auto bolt = makeBoxObject("Bolt_box", {27, 2, 0, 27.5f, 2.5f, 0.5f}, PhysicsShapeKind::Box);
+    beam->addChild(bolt);
+    rack->addChild(beam);
+    std::weak_ptr<GameObject> watchBeam = beam;
+    std::weak_ptr<GameObject> watchBolt = bolt;
+    beam.reset();
+    bolt.reset();
+    ASSERT_EQ(world.actorCount(), before + 4);
+
+    rack->removeFromWorld();
+    EXPECT_FALSE(rack->visible);
+    EXPECT_TRUE(rack->children.empty());
+    EXPECT_EQ(rack->collisionActor, nullptr);
+    EXPECT_EQ(rack->triggerActor, nullptr);
+    EXPECT_TRUE(watchBeam.expired());
+    EXPECT_TRUE(watchBolt.expired());
+    EXPECT_EQ(world.actorCount(), before);
+
+    // A removed object that is still moving gets no collider back.
+    rack->moveBy(glm::vec3(0.0f, -5.0f, 0.0f));
+    rack->update(1.0f / 60.0f);
+    EXPECT_EQ(rack->collisionActor, nullptr);
+    EXPECT_EQ(world.actorCount(), before);
+}
+
+TEST_F(GameObjectTest, BoundsOfEmptyMeshStayInsideOut) {
+    GameObject object;
+    object.mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Empty_mesh");
+    object.computeBounds();
+    ASSERT_TRUE(object.bounds.has_value());
+    EXPECT_EQ(*object.bounds, (std::array<float, 6>{100000, 100000, 100000, -100000, -100000, -100000}));
+
+    object.mesh->worldPositions = {{1, -2, 3}, {-4, 5, 0.5f}};
+    object.computeBounds();
+    EXPECT_EQ(*object.bounds, (std::array<float, 6>{-4, -2, 0.5f, 1, 5, 3}));
+    EXPECT_EQ(object.boundsCentre(), glm::vec3(-1.5f, 1.5f, 1.75f));
+}
+
+}  // namespace
+}  // namespace vestrel
