@@ -3,6 +3,13 @@
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
+#include "audio/SoundSystem.h"
+#include "enemy/Enemy.h"
+#include "level/Level.h"
+#include "physics/PhysicsWorld.h"
+
+#include <iostream>
+#include <string>
 
 #include <GLFW/glfw3.h>
 
@@ -16,11 +23,39 @@ Playstate& Playstate::instance() {
 void Playstate::init(Game* newGame) {
     game = newGame;
     stateId = kStatePlay;
+
+    Level* level = game ? game->level.get() : nullptr;
+    if (level != nullptr) {
+        PhysicsWorld& world = PhysicsWorld::instance();
+        level->playerControllerRecord = world.createPlayerController(&level->player.onGround);
+        level->player.controller = level->playerControllerRecord.get();
+
+        const std::string levelPath = "Assets\\house1.dae";
+        if (!level->loadLevel(levelPath, game->renderer.texLightsShader.get(),
+                              game->renderer.skinningShader.get())) {
+            std::cout << "Couldn't load mesh from " << levelPath << std::endl;
+        }
+
+        // The monster starts above its first waypoint; a level without
+        // waypoints has no monster to move.
+        if (level->enemy && !level->enemy->waypoints.empty()) {
+            level->enemyControllerRecord =
+                world.createEnemyController(level->enemy->waypoints.front().position);
+            level->enemy->controller = level->enemyControllerRecord.get();
+        }
+    }
+
+    SoundSystem& sounds = SoundSystem::instance();
+    sounds.createSound("Assets\\Audio\\Ambient.mp3", "ambient", kSoundDefault, true);
+    sounds.startLoopingSounds();
+
     paused = false;
     initialized = true;
 }
 
-void Playstate::cleanup() {}
+void Playstate::cleanup() {
+    if (PhysicsWorld::exists()) PhysicsWorld::destroy();
+}
 
 void Playstate::update(Game* currentGame, float /*dt*/) {
     if (paused) {
