@@ -10,17 +10,7 @@ export LIBGL_ALWAYS_SOFTWARE=1
 # Debian's python3 (with python3-numpy and python3-pil) runs the asset generators.
 export PATH="/usr/bin:$PATH"
 export ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-null}"
-# Mesa's driver is unloaded at exit, which leaves its few start-up
-# allocations without symbols, so the leak suppressions cannot match them.
-# A sanitized test program therefore gets the driver preloaded (after the
-# sanitizer runtime, which must come first), keeping it mapped to the end.
-# Only the test program gets it, not Xvfb.
 run=("$@")
-dri=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so
-asan=$(ldd "$1" 2>/dev/null | awk '/libasan/ {print $3}')
-if [ -n "$asan" ] && [ -f "$dri" ] && [ -z "${LD_PRELOAD:-}" ]; then
-  run=(env LD_PRELOAD="$asan $dri" "$@")
-fi
 if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1; then
   exec "${run[@]}"
 fi
