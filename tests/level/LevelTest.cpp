@@ -245,6 +245,7 @@ TEST_F(HouseLevelTest, LightsKeepFileOrderTypesAndWorldPositions) {
     ASSERT_EQ(level->lights.size(), reference.scene->mNumLights + 1);
     ASSERT_GT(reference.scene->mNumLights, 0u);
     EXPECT_EQ(level->lights[0].get(), level->player.flashlight);
+    EXPECT_LE(level->lights.size(), static_cast<std::size_t>(kMaxShaderLights)) << "the shaders' light slots";
     bool sawSpot = false;
     for (unsigned i = 0; i < reference.scene->mNumLights; ++i) {
         const aiLight& source = *reference.scene->mLights[i];
