@@ -11,6 +11,15 @@ namespace vestrel {
 
 class GameState;
 class Level;
+struct GameSettings;
+
+// True for Mesa's llvmpipe, softpipe and swrast (GL_RENDERER strings).
+bool isSoftwareRasterizer(const char* rendererName);
+
+// The texture sampling mode a new window starts with: the default
+// (anisotropic trilinear) except on a software rasteriser, where it starts at
+// trilinear and says so. A mode already changed from the default is kept.
+void chooseStartSampling(const char* rendererName, GameSettings& settings);
 
 // The application: the one window with its GL 3.3 core context, the renderer,
 // the level, the state stack and the fixed-step clock. The entry point

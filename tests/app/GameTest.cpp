@@ -176,6 +176,25 @@ TEST_F(GameTest, WindowCloseEndsTheLoop) {
     EXPECT_FALSE(game->running);
 }
 
+TEST(StartSampling, SoftwareRasterizersStartAtTrilinear) {
+    test::ConsoleCapture console;
+    GameSettings settings;
+    chooseStartSampling("llvmpipe (LLVM 15.0.6, 256 bits)", settings);
+    EXPECT_EQ(settings.samplingMode, 2);
+    EXPECT_NE(console.text().find("TRILINEAR"), std::string::npos);
+
+    GameSettings hardware;
+    chooseStartSampling("NVIDIA H100/PCIe/SSE2", hardware);
+    EXPECT_EQ(hardware.samplingMode, 3);
+
+    GameSettings chosen;
+    chosen.samplingMode = 0;
+    chooseStartSampling("llvmpipe", chosen);
+    EXPECT_EQ(chosen.samplingMode, 0);
+    chooseStartSampling(nullptr, hardware);
+    EXPECT_EQ(hardware.samplingMode, 3);
+}
+
 TEST(GameTeardown, PrintsItsThreeLinesInOrderAndLateGlReleasesAreHarmless) {
     GameSettings::instance() = GameSettings{};
     auto game = std::make_unique<Game>();
