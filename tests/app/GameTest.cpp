@@ -6,6 +6,9 @@
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
+#include "app/Gameoverstate.h"
+#include "play/Playstate.h"
+#include "render/Button.h"
 #include "level/Level.h"
 #include "render/GlContext.h"
 #include "render/Texture.h"
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -174,6 +178,66 @@ TEST_F(GameTest, WindowCloseEndsTheLoop) {
     ASSERT_NE(previous, nullptr);
     previous(game->window);
     EXPECT_FALSE(game->running);
+}
+
+// The game-over screen over a real level: its buttons come from the loading
+// state's set-up.
+class GameOverTest : public GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        game->startSequence();
+        // The state records its game only on its first init; each test has a
+        // game of its own.
+        Gameoverstate::instance().initialized = false;
+        game->pushState(&Gameoverstate::instance());
+        ASSERT_EQ(game->level->buttons.size(), 2u);
+    }
+    Button& button(const std::string& name) {
+        for (const auto& b : game->level->buttons) {
+            if (b->name == name) return *b;
+        }
+        throw std::runtime_error("no button " + name);
+    }
+    void click(int glfwButton, int action) { Gameoverstate::instance().onMouseButton(glfwButton, action, 0); }
+};
+
+TEST_F(GameOverTest, ExitActsOnReleaseEvenAwayFromTheButton) {
+    EXPECT_EQ(glfwGetInputMode(game->window, GLFW_CURSOR), GLFW_CURSOR_NORMAL);
+    button("EXIT").state = 1;  // hovered
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+    EXPECT_EQ(button("EXIT").state, 2);
+    EXPECT_TRUE(game->running);
+    button("EXIT").state = 2;  // the cursor moved off: a pressed button stays pressed
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+    EXPECT_FALSE(game->running);
+}
+
+TEST_F(GameOverTest, OnlyHoveredButtonsArePressedAndOnlyTheLeftButtonCounts) {
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);  // over nothing
+    button("EXIT").state = 1;                   // then released over Exit
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+    EXPECT_TRUE(game->running);
+    click(GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS);
+    click(GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE);
+    EXPECT_EQ(button("EXIT").state, 1);
+    EXPECT_TRUE(game->running);
+}
+
+TEST_F(GameOverTest, RestartBuildsAFreshGameOnTopOfTheStack) {
+    GameSettings::instance().playerCaught = true;
+    const size_t before = game->states.size();
+    button("RESTART").state = 1;
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+    click(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+    EXPECT_FALSE(GameSettings::instance().playerCaught);
+    EXPECT_EQ(game->currentState(), &Playstate::instance());
+    EXPECT_EQ(game->states.size(), before);  // [play, play]: one more play entry than [play] before the loss
+    EXPECT_EQ(game->level->stateId, kStatePlay);
+    for (const auto& b : game->level->buttons) {
+        EXPECT_EQ(b->state, 0);  // the new level's buttons
+    }
+    EXPECT_TRUE(game->running);
 }
 
 TEST(StartSampling, SoftwareRasterizersStartAtTrilinear) {
