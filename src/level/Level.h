@@ -106,6 +106,10 @@ public:
     // The flashlight's colour mode for the renderer: 0 white, 1 blue.
     int flashlightColourMode() const { return player.flashlightMode; }
 
+    // One fixed step of the play: player, monster, capture test, TV, culling
+    // frustum, sound listener and the object tree's timed moves.
+    void update(int cursorX, int cursorY, float dt);
+
 private:
     void convertLights();
     void buildObjects(Shader* meshShader, const std::string& path);

@@ -30,6 +30,19 @@ Camera::~Camera() = default;
 
 glm::vec3 Camera::direction() const { return viewDirection(pitch, yaw); }
 
+void Camera::turn(float pitchDelta, float yawDelta) {
+    pitch += pitchDelta;
+    yaw += yawDelta;
+    if (pitch <= -kPitchLimit) pitch = -kPitchLimit;
+    if (pitch >= kPitchLimit) pitch = kPitchLimit;
+    // A whole number of turns is taken off, not just one: a large jump of the
+    // cursor (a window regaining focus) must not leave yaw outside [0, 360].
+    // For the usual small steps this is the same as adding or taking 360 once.
+    if (yaw < 0.0f || yaw > 360.0f) {
+        yaw -= 360.0f * std::floor(yaw / 360.0f);
+    }
+}
+
 void Camera::update() {
     view = glm::lookAt(position, position + direction(), up);
     viewProjection = projection * view;

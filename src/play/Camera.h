@@ -28,6 +28,12 @@ public:
 
     // The unit view direction for the current pitch and yaw.
     glm::vec3 direction() const;
+
+    // Adds to pitch and yaw (degrees), then holds pitch within
+    // [-kPitchLimit, kPitchLimit] and brings yaw back into [0, 360].
+    void turn(float pitchDelta, float yawDelta);
+
+    static constexpr float kPitchLimit = 80.0f;
 };
 
 // The view direction for pitch and yaw in degrees.

@@ -7,9 +7,12 @@
 #include "enemy/Enemy.h"
 #include "level/Level.h"
 #include "physics/PhysicsWorld.h"
+#include "play/DebugKeys.h"
 
 #include <iostream>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include <GLFW/glfw3.h>
 
@@ -57,21 +60,90 @@ void Playstate::cleanup() {
     if (PhysicsWorld::exists()) PhysicsWorld::destroy();
 }
 
-void Playstate::update(Game* currentGame, float /*dt*/) {
-    if (paused) {
+namespace {
+
+// E and the pad's X reach the level's interaction once the level offers one.
+template <typename World, typename = void>
+struct HasInteract : std::false_type {};
+template <typename World>
+struct HasInteract<World, std::void_t<decltype(std::declval<World&>().interact())>> : std::true_type {};
+
+template <typename World>
+void interactWith(World& world) {
+    if constexpr (HasInteract<World>::value) world.interact();
+}
+
+}  // namespace
+
+void Playstate::update(Game* currentGame, float dt) {
+    if (paused || currentGame == nullptr) {
         return;
     }
+    Level* level = currentGame->level.get();
+
+    if (level != nullptr && level->camera && gamepad->read()) {
+        const int button = gamepad->apply(level->player, *level->camera);
+        if (button == kButtonX) {
+            interactWith(*level);
+        } else if (button == kButtonBack) {
+            currentGame->running = false;
+        }
+    }
+
+    PhysicsWorld& world = PhysicsWorld::instance();
+    world.simulate(dt);
+    world.fetchResults(true);
+
+    if (level != nullptr) {
+        ControllerRecord* record = level->player.controller;
+        if (record != nullptr && record->controller) {
+            record->controller->move(world.gravity * dt, record->minDist, dt, record->filters);
+        }
+        level->update(static_cast<int>(currentGame->cursorX), static_cast<int>(currentGame->cursorY), dt);
+    }
+
     if (settings->playerWon || settings->playerCaught) {
+        if (settings->playerCaught) {
+            SoundSystem& sounds = SoundSystem::instance();
+            sounds.playSound(
+                sounds.createSound("Assets\\Audio\\death_scream.wav", "death_scream", kSoundDefault, false),
+                false, "death_scream");
+        }
         currentGame->pushState(&Gameoverstate::instance());
     }
 }
 
 void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* currentGame) {
     if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) {
-        currentGame->running = false;
+        if (currentGame) currentGame->running = false;
+        return;
+    }
+    Level* level = currentGame ? currentGame->level.get() : nullptr;
+    if (action == GLFW_PRESS) {
+        if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F9) {
+            DebugKeys::handle(key, *settings, SoundSystem::instance());
+        } else if (level != nullptr) {
+            if (key == GLFW_KEY_E) {
+                interactWith(*level);
+            } else {
+                level->player.pressKey(key);
+            }
+        }
+    } else if (action == GLFW_RELEASE && level != nullptr) {
+        level->player.releaseKey(key);
     }
 }
 
-void Playstate::onMouseButton(int /*button*/, int /*action*/, int /*mods*/) {}
+void Playstate::onMouseButton(int button, int action, int /*mods*/) {
+    if (action != GLFW_RELEASE || game == nullptr || game->level == nullptr) {
+        return;
+    }
+    Player& player = game->level->player;
+    if (button == GLFW_MOUSE_BUTTON_LEFT) {
+        player.toggleFlashlightColour();
+    } else if (button == GLFW_MOUSE_BUTTON_RIGHT) {
+        player.toggleFlashlight();
+    }
+}
 
 }  // namespace vestrel

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "app/GameState.h"
+#include "play/Gamepad.h"
 
 namespace vestrel {
 
@@ -20,6 +23,10 @@ public:
     void changeState(Game* current, GameState* state) override { forwardChangeState(current, state); }
     void onKey(int key, int scancode, int action, int mods, Game* current) override;
     void onMouseButton(int button, int action, int mods) override;
+
+    // Game pad 0, read at the start of every step; its latches live as long
+    // as the play state, across restarts.
+    std::unique_ptr<Gamepad> gamepad = std::make_unique<Gamepad>(0);
 
 private:
     Playstate() = default;
