@@ -8,10 +8,15 @@
 #include "app/Game.h"
 
 #include <GLFW/glfw3.h>
+#include <glm/geometric.hpp>
 
 #include "ConsoleCapture.h"
+#include "app/Gameoverstate.h"
+#include "audio/SoundSystem.h"
 #include "level/Level.h"
+#include "play/Camera.h"
 #include "render/Light.h"
+#include "render/TextureCache.h"
 
 namespace vestrel {
 namespace {
@@ -78,6 +83,65 @@ TEST_F(PlaystateInput, MouseButtonsSwitchTheFlashlightOnRelease) {
     player().hasFlashlight = false;
     play.onMouseButton(GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
     EXPECT_FALSE(flashlight.enabled);
+}
+
+// The play step over the real house, in a real window.
+class PlaystateStep : public ::testing::Test {
+protected:
+    std::unique_ptr<Game> game;
+
+    void SetUp() override {
+        GameSettings::instance() = GameSettings{};
+        game = std::make_unique<Game>();
+        Game::registered = game.get();
+        test::ConsoleCapture quiet;
+        game->init(320, 240, 60, false);
+        game->startSequence();
+        Gameoverstate::instance().initialized = false;
+        ASSERT_EQ(game->currentState(), &Playstate::instance());
+    }
+    void TearDown() override {
+        TextureCache::instance().textures.clear();
+        test::ConsoleCapture quiet;
+        game.reset();
+        GameSettings::instance() = GameSettings{};
+    }
+    void step() { Playstate::instance().update(game.get(), 1.0f / 60.0f); }
+};
+
+TEST_F(PlaystateStep, ThePlayerLandsInTheHouseAndWalks) {
+    Player& player = game->level->player;
+    ASSERT_NE(player.controller, nullptr);
+    game->cursorX = game->level->camera->centerX;
+    game->cursorY = game->level->camera->centerY;
+    for (int i = 0; i < 60; ++i) step();
+    EXPECT_TRUE(player.onGround);
+    const glm::vec3 rest = player.eyePosition;
+    EXPECT_EQ(game->level->camera->position, rest);
+
+    player.forwardInput = 1.0f;
+    for (int i = 0; i < 10; ++i) step();
+    EXPECT_GT(glm::distance(player.eyePosition, rest), 0.5f);
+    EXPECT_FALSE(GameSettings::instance().playerCaught);
+    EXPECT_EQ(game->currentState(), &Playstate::instance());
+}
+
+TEST_F(PlaystateStep, CaughtScreamsOnceAndHandsOverToTheGameOverScreen) {
+    GameSettings& settings = GameSettings::instance();
+    settings.playerWon = true;  // both in one step: still one game-over state
+    settings.playerCaught = true;
+    const std::size_t depth = game->states.size();
+    step();
+    EXPECT_EQ(game->currentState(), &Gameoverstate::instance());
+    EXPECT_EQ(game->states.size(), depth + 1);
+    EXPECT_TRUE(Playstate::instance().paused);
+    SoundSystem& sounds = SoundSystem::instance();
+    ASSERT_NE(sounds.findSound("death_scream"), nullptr);
+    EXPECT_FALSE(sounds.findSound("death_scream")->loop);
+    EXPECT_NE(sounds.channel("death_scream"), AudioChannel());
+
+    step();  // paused underneath the game-over screen
+    EXPECT_EQ(game->states.size(), depth + 1);
 }
 
 }  // namespace
