@@ -1,5 +1,7 @@
 #include "render/Renderer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include <glm/gtc/type_ptr.hpp>
@@ -30,6 +32,84 @@ constexpr float kGlassTransparency = 0.35f;
 
 void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
     glUniform3fv(shader.getUniformLocation(name), 1, glm::value_ptr(value));
+}
+
+// Screen pixels around a silhouette that the blur composite can colour: its
+// taps reach two glow texels (four screen pixels) out, plus rounding at half size.
+constexpr int kGlowMarginPixels = 8;
+
+// A pixel rectangle [x0, x1) x [y0, y1), origin at the lower left.
+struct PixelRect {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+// Grows `screen` (normalised device coordinates, min x, min y, max x, max y)
+// by the screen footprint of what `object` and its visible subtree draw in a
+// pass. Returns false when the footprint cannot be bounded (geometry without
+// bounds, or a box reaching behind the eye); the caller then uses the whole
+// screen. Boxes wholly outside the frustum are left out only while culling
+// is on, because only then does the pass itself skip them.
+bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjection, const ViewFrustum& frustum,
+                        glm::vec4& screen) {
+    if (!object.visible) return true;
+    if (object.drawable()) {
+        if (!object.bounds) return false;
+        const std::array<float, 6>& b = *object.bounds;
+        if (!frustum.cullingEnabled || frustum.testBox(b) != FrustumTest::Outside) {
+            for (int corner = 0; corner < 8; ++corner) {
+                const glm::vec4 clip =
+                    viewProjection * glm::vec4(b[(corner & 1) ? 3 : 0], b[(corner & 2) ? 4 : 1],
+                                               b[(corner & 4) ? 5 : 2], 1.0f);
+                if (clip.w < 1e-3f) return false;
+                const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+                screen.x = std::min(screen.x, ndc.x);
+                screen.y = std::min(screen.y, ndc.y);
+                screen.z = std::max(screen.z, ndc.x);
+                screen.w = std::max(screen.w, ndc.y);
+            }
+        }
+    }
+    for (const std::shared_ptr<GameObject>& child : object.children) {
+        if (child && !addScreenFootprint(*child, viewProjection, frustum, screen)) return false;
+    }
+    return true;
+}
+
+// The scene-buffer pixels the glow of the level's unused items and its
+// switches' objects can reach (their footprints plus the blur's margin),
+// clipped to the buffer; empty when none of them is on screen.
+PixelRect glowRectangle(const Level& level, int width, int height) {
+    const PixelRect whole{0, 0, width, height};
+    const glm::mat4& viewProjection = level.camera->viewProjection;
+    glm::vec4 screen(2.0f, 2.0f, -2.0f, -2.0f);
+    auto add = [&](const GameObject* object) {
+        return object == nullptr || addScreenFootprint(*object, viewProjection, level.frustum, screen);
+    };
+    for (const auto& entry : level.itemsInWorld) {
+        const Item* item = entry.second.get();
+        if (item && !item->used && !add(item->object)) return whole;
+    }
+    for (const auto& entry : level.switches) {
+        const InteractiveSwitch* zone = entry.second.get();
+        if (zone && !add(zone->object)) return whole;
+    }
+    if (screen.x > screen.z || screen.y > screen.w) return PixelRect{};
+    // Clamp in device coordinates first so that huge footprints stay in int range.
+    screen = glm::clamp(screen, glm::vec4(-1.0f), glm::vec4(1.0f));
+    PixelRect rect;
+    rect.x0 = static_cast<int>(std::floor((screen.x * 0.5f + 0.5f) * width)) - kGlowMarginPixels;
+    rect.y0 = static_cast<int>(std::floor((screen.y * 0.5f + 0.5f) * height)) - kGlowMarginPixels;
+    rect.x1 = static_cast<int>(std::ceil((screen.z * 0.5f + 0.5f) * width)) + kGlowMarginPixels;
+    rect.y1 = static_cast<int>(std::ceil((screen.w * 0.5f + 0.5f) * height)) + kGlowMarginPixels;
+    rect.x0 = std::max(rect.x0, 0);
+    rect.y0 = std::max(rect.y0, 0);
+    rect.x1 = std::min(rect.x1, width);
+    rect.y1 = std::min(rect.y1, height);
+    return rect;
 }
 
 }  // namespace
@@ -245,49 +325,66 @@ void Renderer::drawGlow(Level& level) {
     // composite would add nothing: skip the three full-size operations.
     if (!hasGlowObjects(level)) return;
 
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glowBuffer.framebuffer);
-    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, glowBuffer.width, glowBuffer.height,
-                      GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    // Everything up to the composite only matters where a glow can show, so
+    // it runs under a scissor around the glowing objects (the glow buffer's
+    // rectangle a little wider, so every texel the blur reads was cleared
+    // this frame). Objects all off screen leave only their lit drawing below.
+    const PixelRect rect = glowRectangle(level, sceneBuffer.width, sceneBuffer.height);
+    if (!rect.empty()) {
+        constexpr int kBlurReachTexels = 3;
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(rect.x0 / 2 - kBlurReachTexels, rect.y0 / 2 - kBlurReachTexels,
+                  (rect.x1 - rect.x0) / 2 + 2 * kBlurReachTexels + 1,
+                  (rect.y1 - rect.y0) / 2 + 2 * kBlurReachTexels + 1);
 
-    glBindFramebuffer(GL_FRAMEBUFFER, glowBuffer.framebuffer);
-    glViewport(0, 0, glowBuffer.width, glowBuffer.height);
-    glClear(GL_COLOR_BUFFER_BIT);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glowBuffer.framebuffer);
+        glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, glowBuffer.width,
+                          glowBuffer.height, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
 
-    glUseProgram(highlightShader->program);
-    setVec3(*highlightShader, "highlightColor", kItemGlowColour);
-    for (const auto& entry : level.itemsInWorld) {
-        Item* item = entry.second.get();
-        if (item && !item->used && item->object) {
-            drawPassObject(*item->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+        glBindFramebuffer(GL_FRAMEBUFFER, glowBuffer.framebuffer);
+        glViewport(0, 0, glowBuffer.width, glowBuffer.height);
+        glClear(GL_COLOR_BUFFER_BIT);
+
+        glUseProgram(highlightShader->program);
+        setVec3(*highlightShader, "highlightColor", kItemGlowColour);
+        for (const auto& entry : level.itemsInWorld) {
+            Item* item = entry.second.get();
+            if (item && !item->used && item->object) {
+                drawPassObject(*item->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+            }
         }
-    }
-    setVec3(*highlightShader, "highlightColor", kInteractiveGlowColour);
-    for (const auto& entry : level.switches) {
-        InteractiveSwitch* zone = entry.second.get();
-        if (zone && zone->object) {
-            drawPassObject(*zone->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+        setVec3(*highlightShader, "highlightColor", kInteractiveGlowColour);
+        for (const auto& entry : level.switches) {
+            InteractiveSwitch* zone = entry.second.get();
+            if (zone && zone->object) {
+                drawPassObject(*zone->object, *highlightShader, static_cast<int>(DrawMode::Highlight), level);
+            }
         }
+        glUseProgram(0);
+        unbindAll();
+
+        bindScene();
+        glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+        glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
+        glUseProgram(blurShader->program);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, glowBuffer.colourTexture);
+        applySampling();
+        glUniform1i(glGetUniformLocation(blurShader->program, "windowTex"), 0);
+        glUniform2f(blurShader->getUniformLocation("uShift"), 1.0f / static_cast<float>(glowBuffer.width),
+                    1.0f / static_cast<float>(glowBuffer.height));
+        glDepthMask(GL_FALSE);
+        glBindVertexArray(quadVertexArray);
+        glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+        glBindVertexArray(0);
+        glDepthMask(GL_TRUE);
+        glUseProgram(0);
+        glDisable(GL_SCISSOR_TEST);
     }
-    glUseProgram(0);
-    unbindAll();
 
     bindScene();
     glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
-    glUseProgram(blurShader->program);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, glowBuffer.colourTexture);
-    applySampling();
-    glUniform1i(glGetUniformLocation(blurShader->program, "windowTex"), 0);
-    glUniform2f(blurShader->getUniformLocation("uShift"), 1.0f / static_cast<float>(glowBuffer.width),
-                1.0f / static_cast<float>(glowBuffer.height));
-    glDepthMask(GL_FALSE);
-    glBindVertexArray(quadVertexArray);
-    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-    glBindVertexArray(0);
-    glDepthMask(GL_TRUE);
-    glUseProgram(0);
-
     // The objects themselves, lit and textured over their glow; texLights
     // still holds the uniforms the scene pass set.
     glUseProgram(texLightsShader->program);

@@ -207,6 +207,45 @@ TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
     EXPECT_TRUE(pixelIs(ctx, cx() + kHaloOffset, cy(), 0, 0, 255));
 }
 
+// The glow is only worked out around the glowing objects: two far apart, low
+// left and right of the centre, must both get their halo, and an item out of
+// view must not stop the one in view from glowing.
+TEST_F(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
+    auto lowLeft = test::makeFacingQuad(renderer.texLightsShader.get(), "Can_item", 5.0f, -1.5f, -2.0f, 0.5f,
+                                        "frametest_grey");
+    auto highRight = test::makeFacingQuad(renderer.texLightsShader.get(), "Valve_interactive", 5.0f, 0.5f,
+                                          2.0f, 0.5f, "frametest_grey");
+    auto behind = test::makeFacingQuad(renderer.texLightsShader.get(), "Key_item", -5.0f, 0.0f, 0.0f, 0.5f,
+                                       "frametest_grey");
+    auto can = std::make_shared<Item>(lowLeft.get(), "Can_item");
+    auto key = std::make_shared<Item>(behind.get(), "Key_item");
+    level->itemsInWorld["Can_item"] = can;
+    level->itemsInWorld["Key_item"] = key;
+    level->switches["Valve_interactive"] = std::make_shared<InteractiveSwitch>(highRight.get(), nullptr);
+
+    renderFrame();
+    // Quad edges: x = 128 -/+ 0.3 / tan(30 deg) * 128 (61.5 and 238.9 with a 256 window);
+    // centres at y = 61.5 and 150.2.
+    EXPECT_TRUE(pixelIs(ctx, 52, 61, 128, 128, 128));
+    EXPECT_TRUE(pixelIs(ctx, 204, 150, 128, 128, 128));
+    const auto orange = ctx.pixel(63, 61);
+    EXPECT_GT(orange[0], 40) << int(orange[0]) << "," << int(orange[1]) << "," << int(orange[2]);
+    EXPECT_GT(orange[0], orange[2]);
+    const auto green = ctx.pixel(240, 150);
+    EXPECT_GT(green[1], 40) << int(green[0]) << "," << int(green[1]) << "," << int(green[2]);
+    EXPECT_GT(green[1], 4 * green[0]);
+    // Between them nothing glows.
+    EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, 63, 150, 0, 0, 0));
+
+    // With every glowing object out of view, none of the frame is touched.
+    level->itemsInWorld.erase("Can_item");
+    level->switches.clear();
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 63, 61, 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 0));
+}
+
 TEST_F(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     level->setUp();
     Light& flashlight = *level->player.flashlight;
