@@ -9,6 +9,7 @@
 
 #include "app/GameSettings.h"
 #include "app/Platform.h"
+#include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/GameObject.h"
 #include "level/InteractiveSwitch.h"
@@ -257,6 +258,12 @@ void Level::setUp() {
     buttons.push_back(makeButton("RESTART", "Restart_Button"));
     exitButton = buttons[0].get();
     restartButton = buttons[1].get();
+
+    // The player's breathing after a run: created here, started and stopped
+    // by the player's step.
+    SoundSystem& sounds = SoundSystem::instance();
+    sounds.createSound("Assets\\Audio\\breathing.wav", "breathing", kSoundDefault, true);
+    sounds.channel("breathing").setVolume(1.0f);
 }
 
 }  // namespace vestrel

@@ -1,8 +1,6 @@
 // The level's part of one fixed play step.
 
 #include <cmath>
-#include <type_traits>
-#include <utility>
 
 #include "app/GameSettings.h"
 #include "audio/SoundSystem.h"
@@ -20,28 +18,6 @@ namespace {
 // horizontal plane only: a monster on the floor above still counts.
 constexpr double kCatchDistance = 3.0;
 
-// The monster's patrol step and the TV's frame step are built alongside the
-// play step; each is called here as soon as its type offers it.
-template <typename T, typename = void>
-struct HasStepUpdate : std::false_type {};
-template <typename T>
-struct HasStepUpdate<T, std::void_t<decltype(std::declval<T&>().update(0.0f))>> : std::true_type {};
-
-template <typename T, typename = void>
-struct HasTvUpdate : std::false_type {};
-template <typename T>
-struct HasTvUpdate<T, std::void_t<decltype(std::declval<T&>().updateTv(0.0f))>> : std::true_type {};
-
-template <typename Monster>
-void stepMonster(Monster& monster, float dt) {
-    if constexpr (HasStepUpdate<Monster>::value) monster.update(dt);
-}
-
-template <typename World>
-void stepTv(World& world, float dt) {
-    if constexpr (HasTvUpdate<World>::value) world.updateTv(dt);
-}
-
 bool withinCatchDistance(const glm::dvec3& monster, const glm::vec3& eye) {
     const double dx = monster.x - static_cast<double>(eye.x);
     const double dz = monster.z - static_cast<double>(eye.z);
@@ -57,8 +33,9 @@ void Level::update(int cursorX, int cursorY, float dt) {
 
     player.update(cursorX, cursorY, dt, *camera);
 
+    // The monster's patrol step runs here, before the capture test, once the
+    // patrol is built; until then it stands at its first waypoint.
     if (enemy) {
-        stepMonster(*enemy, dt);
         const ControllerRecord* monster = enemy->controller;
         if (monster && monster->controller &&
             withinCatchDistance(monster->controller->getPosition(), camera->position)) {
@@ -66,7 +43,7 @@ void Level::update(int cursorX, int cursorY, float dt) {
         }
     }
 
-    stepTv(*this, dt);
+    // The TV's frame animation advances here once it is built.
 
     frustum.update(camera->position, camera->direction());
 

@@ -11,8 +11,6 @@
 
 #include <iostream>
 #include <string>
-#include <type_traits>
-#include <utility>
 
 #include <GLFW/glfw3.h>
 
@@ -60,21 +58,6 @@ void Playstate::cleanup() {
     if (PhysicsWorld::exists()) PhysicsWorld::destroy();
 }
 
-namespace {
-
-// E and the pad's X reach the level's interaction once the level offers one.
-template <typename World, typename = void>
-struct HasInteract : std::false_type {};
-template <typename World>
-struct HasInteract<World, std::void_t<decltype(std::declval<World&>().interact())>> : std::true_type {};
-
-template <typename World>
-void interactWith(World& world) {
-    if constexpr (HasInteract<World>::value) world.interact();
-}
-
-}  // namespace
-
 void Playstate::update(Game* currentGame, float dt) {
     if (paused || currentGame == nullptr) {
         return;
@@ -83,9 +66,9 @@ void Playstate::update(Game* currentGame, float dt) {
 
     if (level != nullptr && level->camera && gamepad->read()) {
         const int button = gamepad->apply(level->player, *level->camera);
-        if (button == kButtonX) {
-            interactWith(*level);
-        } else if (button == kButtonBack) {
+        // The pad's X interacts like E; picking up and using items is not
+        // built yet, so it has nothing to act on.
+        if (button == kButtonBack) {
             currentGame->running = false;
         }
     }
@@ -123,11 +106,9 @@ void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game*
         if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F9) {
             DebugKeys::handle(key, *settings, SoundSystem::instance());
         } else if (level != nullptr) {
-            if (key == GLFW_KEY_E) {
-                interactWith(*level);
-            } else {
-                level->player.pressKey(key);
-            }
+            // E (interact) reaches the items and switches once they are
+            // built; the player's own keys are handled here.
+            level->player.pressKey(key);
         }
     } else if (action == GLFW_RELEASE && level != nullptr) {
         level->player.releaseKey(key);

@@ -6,6 +6,7 @@
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
+#include "audio/SoundSystem.h"
 #include "app/Gameoverstate.h"
 #include "play/Playstate.h"
 #include "render/Button.h"
@@ -231,6 +232,9 @@ TEST_F(GameOverTest, RestartBuildsAFreshGameOnTopOfTheStack) {
     click(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
     click(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
     EXPECT_FALSE(GameSettings::instance().playerCaught);
+    // Sounds were released and the new game's set-up made its own again.
+    EXPECT_NE(SoundSystem::instance().findSound("breathing"), nullptr);
+    EXPECT_NE(SoundSystem::instance().findSound("ambient"), nullptr);
     EXPECT_EQ(game->currentState(), &Playstate::instance());
     EXPECT_EQ(game->states.size(), before);  // [play, play]: one more play entry than [play] before the loss
     EXPECT_EQ(game->level->stateId, kStatePlay);
