@@ -8,7 +8,7 @@
 //   house_frame [out_dir] [frames_per_view] [sampling_mode] [width] [height]
 //
 // Run from the repository root (the level is read from Assets). Set
-// VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog" to
+// VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog", "tree" to
 // leave effects out and see what each costs.
 
 #include <GL/glew.h>
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/GameSettings.h"
+#include "level/GameObject.h"
 #include "level/Level.h"
 #include "play/Camera.h"
 #include "render/HUD.h"
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
     }
     if (strip.find("hidden") != std::string::npos) level.hiddenTextObjects.clear();
     if (strip.find("glass") != std::string::npos) level.transparentObjects.clear();
+    if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
 
     std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights%s%s\n", width, height,
                 samplingMode, frames, level.lights.size(), strip.empty() ? "" : ", without: ",

@@ -207,6 +207,28 @@ void Renderer::releaseQuad() {
     quadVertexArray = 0;
 }
 
+// Walks the tree as GameObject::draw does (invisible objects hide their
+// subtree; objects with geometry are tested against the frustum, which counts
+// what it culls) but collects instead of drawing.
+void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm::vec3& eye,
+                             std::vector<OpaqueDraw>& out) {
+    if (!object.visible) return;
+    if (object.drawable()) {
+        if (!object.bounds) {
+            out.push_back({&object, 0.0f});
+        } else if (!frustum.cull(*object.bounds)) {
+            const std::array<float, 6>& b = *object.bounds;
+            const glm::vec3 nearest =
+                glm::clamp(eye, glm::vec3(b[0], b[1], b[2]), glm::vec3(b[3], b[4], b[5]));
+            const glm::vec3 offset = nearest - eye;
+            out.push_back({&object, glm::dot(offset, offset)});
+        }
+    }
+    for (const std::shared_ptr<GameObject>& child : object.children) {
+        if (child) collectOpaque(*child, frustum, eye, out);
+    }
+}
+
 void Renderer::bindScene() { glBindFramebuffer(GL_FRAMEBUFFER, sceneBuffer.framebuffer); }
 
 void Renderer::unbindAll() {
@@ -252,7 +274,16 @@ void Renderer::drawScene(Level& level) {
     level.frustum.beginFrame();
     if (level.camera) level.camera->update();
     if (level.rootObject && level.camera && level.stateId != kStateLoading) {
-        level.rootObject->draw(level.camera->viewProjection, level.frustum, DrawMode::Normal);
+        // Nearest first: llvmpipe tests depth before running the fragment
+        // program, so pixels hidden behind nearer walls then cost next to
+        // nothing. The house's rooms overlap a lot on screen.
+        opaqueDraws.clear();
+        collectOpaque(*level.rootObject, level.frustum, level.camera->position, opaqueDraws);
+        std::stable_sort(opaqueDraws.begin(), opaqueDraws.end(),
+                         [](const OpaqueDraw& a, const OpaqueDraw& b) { return a.distance < b.distance; });
+        for (const OpaqueDraw& draw : opaqueDraws) {
+            draw.object->mesh->draw(level.camera->viewProjection, DrawMode::Normal);
+        }
     }
     level.frustum.publishCount();
 

@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <glm/vec3.hpp>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +18,7 @@ class Button;
 class GameObject;
 class Item;
 class Level;
+struct ViewFrustum;
 
 // Turns the current Level into one frame. Owns the ten shader programs, the
 // full-size scene framebuffer, the half-size glow framebuffer and a
@@ -73,6 +76,19 @@ public:
     GLuint quadUvBuffer = 0;
 
 private:
+    // One tree object that passed culling, with its squared distance from the
+    // eye to the nearest point of its bounds.
+    struct OpaqueDraw {
+        GameObject* object;
+        float distance;
+    };
+    // Walks the tree as GameObject::draw does (invisible objects hide their
+    // subtree; objects with geometry are tested against the frustum, which
+    // counts what it culls) but collects instead of drawing.
+    static void collectOpaque(GameObject& object, ViewFrustum& frustum, const glm::vec3& eye,
+                              std::vector<OpaqueDraw>& out);
+    std::vector<OpaqueDraw> opaqueDraws;  // reused every frame
+
     void drawScene(Level& level);
     void drawGlow(Level& level);
     void drawHiddenText(Level& level);
