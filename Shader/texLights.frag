@@ -10,13 +10,9 @@
 // Both use the same Blinn-Phong terms: attenuation 1 / (c + l d + q d^2),
 // cone fall-off smoothstep(outer, inner, cos), specular exponent 32.
 // Fog: exponential-squared toward "fogColor" by distance from the eye,
-// about 95% at 60 units (the far plane).
+// about 95% at 60 units (the far plane), worked out per vertex.
 
 const int MAX_LIGHTS = 16;
-const int POINT = 0;
-const int DIRECTIONAL = 1;
-const int SPOT = 2;
-const float FOG_DENSITY = 0.035;
 
 struct Light {
     int enabled;
@@ -33,8 +29,6 @@ struct Light {
 
 uniform sampler2D tex;
 uniform vec3 fogColor;
-uniform int fogEnabled;
-uniform int numLights;
 uniform Light lights[MAX_LIGHTS];
 
 in vec3 vToLight0;
@@ -43,6 +37,10 @@ in vec3 vToEye;
 in vec2 vUv;
 in vec3 vVertexDiffuse;
 in vec3 vVertexSpecular;
+in float vFog;
+flat in vec4 vLight0Attenuation;
+flat in vec3 vLight0Cone;
+flat in vec2 vLight0ConeRange;
 
 out vec4 fragColor;
 
@@ -56,30 +54,26 @@ float shininess32(float x) {
 
 void main() {
     vec3 n = normalize(vWorldNormal);
-    float eyeDistance = length(vToEye);
-    vec3 v = vToEye / max(eyeDistance, 1e-4);
+    vec3 v = normalize(vToEye);
 
-    // lights[0], written without branches: every term is computed and the
-    // kind picks which apply.
-    int type = lights[0].type;
-    float switchedOn = float(numLights > 0 && lights[0].enabled != 0 && type >= POINT && type <= SPOT);
-    float directional = float(type == DIRECTIONAL);
-    float d = length(vToLight0);
-    vec3 l = mix(vToLight0 / max(d, 1e-4), -normalize(lights[0].position), directional);
-    float attenuation = mix(1.0 / max(lights[0].constAttenuation + lights[0].linearAttenuation * d +
-                                          lights[0].quadraticAttenuation * d * d,
-                                      1e-3),
-                            1.0, directional);
-    float cone = smoothstep(lights[0].coneOuterAngle, max(lights[0].coneInnerAngle, lights[0].coneOuterAngle + 1e-4),
-                            dot(-l, normalize(lights[0].coneDirection)));
-    attenuation *= switchedOn * mix(1.0, cone, float(type == SPOT));
+    // lights[0] without branches: the vertex stage turned its kind and state
+    // into attenuation terms and a cone that are neutral where they do not
+    // apply (a directional light: terms (1, 0, 0), a constant vToLight0).
+    float d2 = dot(vToLight0, vToLight0);
+    float inverseD = inversesqrt(max(d2, 1e-8));
+    vec3 l = vToLight0 * inverseD;
+    float d = d2 * inverseD;
+    float attenuation = vLight0Attenuation.w / max(vLight0Attenuation.x + vLight0Attenuation.y * d +
+                                                       vLight0Attenuation.z * d2,
+                                                   1e-3);
+    float edge = clamp((dot(-l, vLight0Cone) - vLight0ConeRange.x) * vLight0ConeRange.y, 0.0, 1.0);
+    attenuation *= edge * edge * (3.0 - 2.0 * edge);
+    float nDotL = dot(n, l);
+    vec3 light0 = lights[0].intensity * attenuation;
     vec3 h = normalize(l + v);
-    vec3 diffuse = vVertexDiffuse + lights[0].intensity * (max(dot(n, l), 0.0) * attenuation);
-    vec3 specular = vVertexSpecular + lights[0].intensity * (0.25 * attenuation * float(dot(n, l) > 0.0) *
-                                                             shininess32(max(dot(n, h), 0.0)));
+    vec3 diffuse = vVertexDiffuse + light0 * max(nDotL, 0.0);
+    vec3 specular = vVertexSpecular + light0 * (0.25 * float(nDotL > 0.0) * shininess32(max(dot(n, h), 0.0)));
 
     vec3 colour = texture(tex, vUv).rgb * diffuse + specular;
-    float k = FOG_DENSITY * eyeDistance;
-    float fog = float(fogEnabled != 0) * (1.0 - exp2(-k * k));
-    fragColor = vec4(mix(colour, fogColor, fog), 1.0);
+    fragColor = vec4(mix(colour, fogColor, vFog), 1.0);
 }
