@@ -317,10 +317,13 @@ void Renderer::drawScene(Level& level) {
     if (level.stateId != kStateLoading) drawMonster(level);
     unbindAll();
 
+    // Colour only: every overlay draws with depth testing off, so the
+    // window's depth is never read, and copying it (a format conversion on
+    // llvmpipe) cost as much as the colour copy and the clear together.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
-                      sceneBuffer.height, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+                      sceneBuffer.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     unbindAll();
 }
 
