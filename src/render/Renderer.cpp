@@ -281,9 +281,14 @@ void Renderer::drawScene(Level& level) {
         collectOpaque(*level.rootObject, level.frustum, level.camera->position, opaqueDraws);
         std::stable_sort(opaqueDraws.begin(), opaqueDraws.end(),
                          [](const OpaqueDraw& a, const OpaqueDraw& b) { return a.distance < b.distance; });
+        // texLights writes alpha 1, so blending would give back exactly the
+        // source colour; leaving it off spares llvmpipe reading the colour
+        // buffer under every shaded pixel. Every later pass blends as before.
+        glDisable(GL_BLEND);
         for (const OpaqueDraw& draw : opaqueDraws) {
             draw.object->mesh->draw(level.camera->viewProjection, DrawMode::Normal);
         }
+        glEnable(GL_BLEND);
     }
     level.frustum.publishCount();
 
