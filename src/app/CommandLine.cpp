@@ -19,8 +19,8 @@ bool extract(const char* text, T& out) {
 
 }  // namespace
 
-bool tryParseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient,
-                       int argc, const char* const* argv) {
+bool tryParseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient, int argc,
+                       const char* const* argv) {
     if (argc < 3) {
         return true;
     }
@@ -40,8 +40,8 @@ bool tryParseArguments(int& width, int& height, bool& fullscreen, int& refreshRa
     return true;
 }
 
-void parseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient,
-                    int argc, const char* const* argv) {
+void parseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient, int argc,
+                    const char* const* argv) {
     if (!tryParseArguments(width, height, fullscreen, refreshRate, ambient, argc, argv)) {
         std::cout << "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT" << std::endl;
         fatalExit();

@@ -10,20 +10,20 @@ namespace vestrel {
 // defaults on first use and kept until exit; a restart only clears the two
 // end-of-game flags.
 struct GameSettings {
-    std::uint32_t culledCount = 0;   // objects the frustum left out last frame
-    std::int32_t fps = 0;            // frames in the last full second
-    std::int32_t refreshRate = 0;    // Hz, from the command line
+    std::uint32_t culledCount = 0;  // objects the frustum left out last frame
+    std::int32_t fps = 0;           // frames in the last full second
+    std::int32_t refreshRate = 0;   // Hz, from the command line
     bool playerCaught = false;
     bool playerWon = false;
     glm::vec3 ambientLight{0.0f, 0.0f, 0.0f};
-    bool showFps = false;            // F2
-    bool wireframe = false;          // F3
-    bool frustumCulling = true;      // F8
-    bool transparency = true;        // F9
-    bool mipMaps = true;             // F5
-    bool muted = false;              // F6
-    bool fog = true;                 // F7
-    std::int32_t samplingMode = 3;   // F4: 0 nearest .. 3 anisotropic trilinear
+    bool showFps = false;           // F2
+    bool wireframe = false;         // F3
+    bool frustumCulling = true;     // F8
+    bool transparency = true;       // F9
+    bool mipMaps = true;            // F5
+    bool muted = false;             // F6
+    bool fog = true;                // F7
+    std::int32_t samplingMode = 3;  // F4: 0 nearest .. 3 anisotropic trilinear
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
 

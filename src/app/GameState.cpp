@@ -7,17 +7,13 @@
 
 namespace vestrel {
 
-void GameState::pollEvents(Game* /*game*/) {
-    glfwPollEvents();
-}
+void GameState::pollEvents(Game* /*game*/) { glfwPollEvents(); }
 
 void GameState::drawAndPresent(Game* game) {
     game->renderer.render(*game->level);
     glfwSwapBuffers(game->window);
 }
 
-void GameState::forwardChangeState(Game* game, GameState* state) {
-    game->changeState(state);
-}
+void GameState::forwardChangeState(Game* game, GameState* state) { game->changeState(state); }
 
 }  // namespace vestrel

@@ -1,10 +1,10 @@
 #include "app/Platform.h"
 
+#include <termios.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <termios.h>
-#include <unistd.h>
 
 namespace vestrel {
 

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     parseArguments(width, height, fullscreen, refreshRate, ambient, argc, argv);
     GameSettings::instance().ambientLight = {ambient, ambient, ambient};
     std::cout << "Starting with options: width " << width << ", height " << height
-              << " fullscreen: " << fullscreen << ", " << refreshRate << "Hz, Ambient: " << ambient << std::endl;
+              << " fullscreen: " << fullscreen << ", " << refreshRate << "Hz, Ambient: " << ambient
+              << std::endl;
 
     auto game = std::make_unique<Game>();
     Game::registered = game.get();

@@ -66,13 +66,13 @@ TEST(CommandLine, NoRangeChecks) {
 
 TEST(CommandLine, MalformedArgumentsAreRejected) {
     const std::vector<std::vector<const char*>> bad = {
-        {"abc", "600"},            // width as letters
-        {"800", ""},               // empty height
-        {"1024", "768", "2"},      // only 0 and 1 are flags
-        {"1024", "768", "true"},   // no words either
-        {"1024", "768", "1", "x"}, // refresh rate
+        {"abc", "600"},             // width as letters
+        {"800", ""},                // empty height
+        {"1024", "768", "2"},       // only 0 and 1 are flags
+        {"1024", "768", "true"},    // no words either
+        {"1024", "768", "1", "x"},  // refresh rate
         {"1024", "768", "1", "60", "dim"},
-        {"99999999999", "600"},    // out of int range sets failbit
+        {"99999999999", "600"},  // out of int range sets failbit
     };
     for (const auto& args : bad) {
         Options o;
@@ -85,8 +85,7 @@ TEST(CommandLineDeathTest, MalformedArgumentPrintsUsageAndExitsWithOne) {
     bool f = false;
     float a = 0.1f;
     const char* argv[] = {"vestrel", "1024", "768", "2"};
-    EXPECT_EXIT(parseArguments(w, h, f, r, a, 4, argv), ::testing::ExitedWithCode(1),
-                "");
+    EXPECT_EXIT(parseArguments(w, h, f, r, a, 4, argv), ::testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

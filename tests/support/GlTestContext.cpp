@@ -41,9 +41,7 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
     glViewport(0, 0, width, height);
 }
 
-GlTestContext::~GlTestContext() {
-    destroyWindow();
-}
+GlTestContext::~GlTestContext() { destroyWindow(); }
 
 void GlTestContext::destroyWindow() {
     if (window_ != nullptr) {
