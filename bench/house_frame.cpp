@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,11 @@ int main(int argc, char** argv) {
     const int width = argc > 4 ? std::atoi(argv[4]) : 1280;
     const int height = argc > 5 ? std::atoi(argv[5]) : 720;
 
+    if (!outDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(outDir, error);
+    }
+
     test::GlTestContext ctx(width, height);
     if (!ctx.ok()) {
         std::printf("no GL context\n");
@@ -94,7 +100,8 @@ int main(int argc, char** argv) {
     level.loadLoadingScreen();
     level.setUp();
     HUD::instance().init();
-    if (!level.loadLevel("Assets\\house1.dae", renderer.texLightsShader.get(), renderer.skinningShader.get())) {
+    if (!level.loadLevel("Assets\\house1.dae", renderer.texLightsShader.get(),
+                         renderer.skinningShader.get())) {
         std::printf("could not load the house\n");
         return 1;
     }
@@ -114,8 +121,7 @@ int main(int argc, char** argv) {
     if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
 
     std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights%s%s\n", width, height,
-                samplingMode, frames, level.lights.size(), strip.empty() ? "" : ", without: ",
-                strip.c_str());
+                samplingMode, frames, level.lights.size(), strip.empty() ? "" : ", without: ", strip.c_str());
 
     std::vector<double> all;
     double allCpu = 0.0;
@@ -155,8 +161,8 @@ int main(int argc, char** argv) {
         }
     }
     const size_t viewCount = sizeof(kViews) / sizeof(kViews[0]);
-    std::printf("  %-10s median %6.2f ms  p95 %6.2f ms  CPU %6.2f ms/frame\n", "overall", percentile(all, 0.5),
-                percentile(all, 0.95), allCpu / static_cast<double>(viewCount));
+    std::printf("  %-10s median %6.2f ms  p95 %6.2f ms  CPU %6.2f ms/frame\n", "overall",
+                percentile(all, 0.5), percentile(all, 0.95), allCpu / static_cast<double>(viewCount));
 
     HUD::instance().clear();
     TextureCache::instance().textures.clear();
