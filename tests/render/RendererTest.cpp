@@ -152,6 +152,30 @@ TEST_F(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
 }
 
+// The scene pass collects and sorts the tree instead of walking it: nested
+// objects under a node without geometry and objects whose bounds are not
+// known yet must still reach the screen, with the nearest surface on top
+// whatever the tree order.
+TEST_F(FrameTest, TreeDrawsNestedAndUnboundedObjectsNearestOnTop) {
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    auto near = quadAhead("Near", "frametest_grey");
+    near->bounds.reset();
+    auto group = std::shared_ptr<GameObject>(test::makeEmptyRoot(renderer.texLightsShader.get()));
+    group->addChild(quadAhead("Far", "frametest_red", 10.0f, 3.0f));
+    level->rootObject->addChild(near);
+    level->rootObject->addChild(group);
+
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 128, 128, 128));
+    EXPECT_TRUE(pixelIs(ctx, cx() + 40, cy(), 255, 0, 0));  // beyond the near quad's edge
+    EXPECT_EQ(GameSettings::instance().culledCount, 0u);
+
+    // Hiding the group hides what hangs under it.
+    group->visible = false;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx() + 40, cy(), 0, 0, 0));
+}
+
 // The glow around an object: sampled just outside its silhouette, where only
 // the blurred highlight can have put colour.
 class GlowTest : public FrameTest {
