@@ -8,7 +8,7 @@
 //   house_frame [out_dir] [frames_per_view] [sampling_mode] [width] [height]
 //
 // Run from the repository root (the level is read from Assets). Set
-// VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog", "tree" to
+// VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog", "tree", "lights" to
 // leave effects out and see what each costs.
 
 #include <GL/glew.h>
@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
     if (strip.find("hidden") != std::string::npos) level.hiddenTextObjects.clear();
     if (strip.find("glass") != std::string::npos) level.transparentObjects.clear();
     if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
+    if (strip.find("lights") != std::string::npos) level.lights.resize(1);  // the flashlight alone
 
     std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights%s%s\n", width, height,
                 samplingMode, frames, level.lights.size(), strip.empty() ? "" : ", without: ", strip.c_str());

@@ -62,12 +62,13 @@ bool isSoftwareRasterizer(const char* rendererName) {
 }
 
 void chooseStartSampling(const char* rendererName, GameSettings& settings) {
-    // Software rasterisers emulate anisotropic filtering at several times the
-    // cost of trilinear, which alone would sink the frame rate; start one step
-    // lower there. F4 still reaches anisotropic filtering.
+    // On a software rasteriser texture filtering is most of a frame's cost:
+    // anisotropic filtering takes several times trilinear, and trilinear
+    // alone keeps the house above 16.7 ms a frame at 1280 x 720 on two cores
+    // (docs/performance.md). Start at bilinear there; F4 still reaches every mode.
     if (settings.samplingMode == 3 && isSoftwareRasterizer(rendererName)) {
-        settings.samplingMode = 2;
-        std::cout << "Software renderer " << rendererName << ": starting with TRILINEAR texture sampling"
+        settings.samplingMode = 1;
+        std::cout << "Software renderer " << rendererName << ": starting with BILINEAR texture sampling"
                   << std::endl;
     }
 }

@@ -18,7 +18,7 @@ bool isSoftwareRasterizer(const char* rendererName);
 
 // The texture sampling mode a new window starts with: the default
 // (anisotropic trilinear) except on a software rasteriser, where it starts at
-// trilinear and says so. A mode already changed from the default is kept.
+// bilinear and says so. A mode already changed from the default is kept.
 void chooseStartSampling(const char* rendererName, GameSettings& settings);
 
 // The application: the one window with its GL 3.3 core context, the renderer,

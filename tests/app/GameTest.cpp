@@ -244,12 +244,12 @@ TEST_F(GameOverTest, RestartBuildsAFreshGameOnTopOfTheStack) {
     EXPECT_TRUE(game->running);
 }
 
-TEST(StartSampling, SoftwareRasterizersStartAtTrilinear) {
+TEST(StartSampling, SoftwareRasterizersStartAtBilinear) {
     test::ConsoleCapture console;
     GameSettings settings;
     chooseStartSampling("llvmpipe (LLVM 15.0.6, 256 bits)", settings);
-    EXPECT_EQ(settings.samplingMode, 2);
-    EXPECT_NE(console.text().find("TRILINEAR"), std::string::npos);
+    EXPECT_EQ(settings.samplingMode, 1);
+    EXPECT_NE(console.text().find("BILINEAR"), std::string::npos);
 
     GameSettings hardware;
     chooseStartSampling("NVIDIA H100/PCIe/SSE2", hardware);
