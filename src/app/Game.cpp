@@ -132,6 +132,10 @@ void Game::startSequence() {
     currentState()->draw(this);
     countFrame();
     changeState(&Playstate::instance());
+    // Pointer motion that queued up while the house loaded (the capture's own
+    // warp among it) must not become the first step's mouse look.
+    glfwPollEvents();
+    applyCursorMode(currentState()->stateId);
 }
 
 void Game::countFrame() {
@@ -216,6 +220,13 @@ void Game::applyCursorMode(int stateId) {
     }
     const bool captured = stateId == kStatePlay || stateId == kStateLoading;
     glfwSetInputMode(window, GLFW_CURSOR, captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
+    if (captured) {
+        // Mouse look reads the offset from the window's centre after each
+        // step; starting there keeps the first step from turning the view by
+        // wherever the pointer happened to be.
+        const GameSettings& settings = GameSettings::instance();
+        glfwSetCursorPos(window, settings.windowWidth / 2, settings.windowHeight / 2);
+    }
 }
 
 void Game::restart() {

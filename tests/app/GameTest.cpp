@@ -141,7 +141,12 @@ TEST_F(GameTest, UpdateRunsFixedStepsAndShowsTheFrameRateInTheTitle) {
 
 TEST_F(GameTest, PlayRecentresTheCursorAfterEveryStep) {
     RecordingState play("play", kStatePlay, journal);
+    glfwSetCursorPos(game->window, 300.0, 5.0);
     game->changeState(&play);
+    double startX = 0.0, startY = 0.0;
+    glfwGetCursorPos(game->window, &startX, &startY);
+    EXPECT_NEAR(startX, 160.0, 1.0);  // entering play starts the look from the centre
+    EXPECT_NEAR(startY, 120.0, 1.0);
     glfwSetCursorPos(game->window, 10.0, 10.0);
     game->stepAccumulator = kFixedStep;
     game->previousTime = glfwGetTime();
