@@ -26,29 +26,14 @@ constexpr float kRunSpeed = 16.0f;
 constexpr double kHalfTall = 2.5;
 constexpr double kGap = 0.05;
 
-class CapsuleControllerTest : public ::testing::Test {
+class CapsuleControllerTest : public test::ControllerWorldTest {
 protected:
-    void SetUp() override {
-        PhysicsWorld::destroy();
-        GameSettings::instance().playerCaught = false;
-    }
-    void TearDown() override {
-        player.reset();
-        enemy.reset();
-        PhysicsWorld::destroy();
-        GameSettings::instance().playerCaught = false;
-    }
-
     PhysicsWorld& world() { return PhysicsWorld::instance(); }
 
     ControllerRecord& makePlayer(const glm::dvec3& at) {
         player = world().createPlayerController(&onGround);
         player->controller->setPosition(at);
         return *player;
-    }
-
-    std::uint32_t move(ControllerRecord& record, const glm::vec3& displacement) {
-        return record.controller->move(displacement, record.minDist, kDt, record.filters);
     }
 
     // One play step: gravity, then a walk along direction at run speed.
@@ -81,10 +66,6 @@ protected:
         soup.floor(top, 13.0f, -10.0f, 60.0f, 10.0f);
         return addMesh(soup, "Ramp_mesh");
     }
-
-    bool onGround = false;
-    std::unique_ptr<ControllerRecord> player;
-    std::unique_ptr<ControllerRecord> enemy;
 };
 
 TEST_F(CapsuleControllerTest, FallingCapsuleLandsOnTriangleMeshFloorAndStays) {

@@ -12,28 +12,9 @@ namespace {
 
 constexpr float kDt = 1.0f / 60.0f;
 
-class ControllerHitReportTest : public ::testing::Test {
+class ControllerHitReportTest : public test::ControllerWorldTest {
 protected:
-    void SetUp() override {
-        PhysicsWorld::destroy();
-        GameSettings::instance().playerCaught = false;
-    }
-    void TearDown() override {
-        player.reset();
-        enemy.reset();
-        PhysicsWorld::destroy();
-        GameSettings::instance().playerCaught = false;
-    }
-
-    void move(ControllerRecord& record, const glm::vec3& displacement) {
-        record.controller->move(displacement, record.minDist, kDt, record.filters);
-    }
-
     bool caught() const { return GameSettings::instance().playerCaught; }
-
-    bool onGround = false;
-    std::unique_ptr<ControllerRecord> player;
-    std::unique_ptr<ControllerRecord> enemy;
 };
 
 TEST_F(ControllerHitReportTest, DirectionAndNameDecideWhatATouchMeans) {

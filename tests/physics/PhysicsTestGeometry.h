@@ -5,6 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/GameSettings.h"
+#include "physics/ControllerRecord.h"
 #include "physics/PhysicsWorld.h"
 
 namespace vestrel::test {
@@ -63,5 +69,32 @@ inline std::unique_ptr<PhysicsActor> addBox(const glm::vec3& lo, const glm::vec3
     PhysicsWorld::instance().createActor(mesh, bounds, PhysicsShapeKind::Box, &actor, nullptr);
     return actor;
 }
+
+inline constexpr float kStep = 1.0f / 60.0f;
+
+// A fresh physics world per test, with room for the player's and the
+// monster's controllers; the world and the caught flag are reset around each.
+class ControllerWorldTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PhysicsWorld::destroy();
+        GameSettings::instance().playerCaught = false;
+    }
+    void TearDown() override {
+        player.reset();
+        enemy.reset();
+        PhysicsWorld::destroy();
+        GameSettings::instance().playerCaught = false;
+    }
+
+    // One controller move of a fixed step's length, as the play step makes it.
+    std::uint32_t move(ControllerRecord& record, const glm::vec3& displacement) {
+        return record.controller->move(displacement, record.minDist, kStep, record.filters);
+    }
+
+    bool onGround = false;
+    std::unique_ptr<ControllerRecord> player;
+    std::unique_ptr<ControllerRecord> enemy;
+};
 
 }  // namespace vestrel::test
