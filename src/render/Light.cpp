@@ -88,6 +88,24 @@ void toggleFlashlightColour(Light& flashlight, bool hasFlashlight, int& flashlig
     }
 }
 
+namespace {
+
+// The members point lights, spot lights and the flashlight share.
+void setPositionAndAttenuation(LightUniforms& uniforms, const Light& light) {
+    uniforms.set("position", light.position);
+    uniforms.set("constAttenuation", light.constAttenuation);
+    uniforms.set("linearAttenuation", light.linearAttenuation);
+    uniforms.set("quadraticAttenuation", light.quadraticAttenuation);
+}
+
+void setCone(LightUniforms& uniforms, const Light& light) {
+    uniforms.set("coneDirection", light.coneDirection);
+    uniforms.set("coneInnerAngle", light.coneInnerAngle);
+    uniforms.set("coneOuterAngle", light.coneOuterAngle);
+}
+
+}  // namespace
+
 void uploadLight(const Shader& shader, int index, const Light& light) {
     LightUniforms uniforms(shader, index);
     uniforms.set("enabled", light.enabled ? 1 : 0);
@@ -95,35 +113,22 @@ void uploadLight(const Shader& shader, int index, const Light& light) {
     uniforms.set("intensity", light.intensity);
     switch (light.type) {
         case LightType::Point:
-            uniforms.set("position", light.position);
-            uniforms.set("constAttenuation", light.constAttenuation);
-            uniforms.set("linearAttenuation", light.linearAttenuation);
-            uniforms.set("quadraticAttenuation", light.quadraticAttenuation);
+            setPositionAndAttenuation(uniforms, light);
             break;
         case LightType::Directional:
             uniforms.set("position", light.position);
             break;
         case LightType::Spot:
-            uniforms.set("position", light.position);
-            uniforms.set("constAttenuation", light.constAttenuation);
-            uniforms.set("linearAttenuation", light.linearAttenuation);
-            uniforms.set("quadraticAttenuation", light.quadraticAttenuation);
-            uniforms.set("coneDirection", light.coneDirection);
-            uniforms.set("coneInnerAngle", light.coneInnerAngle);
-            uniforms.set("coneOuterAngle", light.coneOuterAngle);
+            setPositionAndAttenuation(uniforms, light);
+            setCone(uniforms, light);
             break;
     }
 }
 
 void uploadFlashlight(const Shader& shader, const Light& flashlight) {
     LightUniforms uniforms(shader);
-    uniforms.set("position", flashlight.position);
-    uniforms.set("constAttenuation", flashlight.constAttenuation);
-    uniforms.set("linearAttenuation", flashlight.linearAttenuation);
-    uniforms.set("quadraticAttenuation", flashlight.quadraticAttenuation);
-    uniforms.set("coneDirection", flashlight.coneDirection);
-    uniforms.set("coneInnerAngle", flashlight.coneInnerAngle);
-    uniforms.set("coneOuterAngle", flashlight.coneOuterAngle);
+    setPositionAndAttenuation(uniforms, flashlight);
+    setCone(uniforms, flashlight);
 }
 
 void uploadLightBlock(const Shader& shader, const std::vector<std::shared_ptr<Light>>& lights,
