@@ -23,12 +23,26 @@ Game* Game::registered = nullptr;
 
 namespace {
 
-// Every window-system error is fatal: report it, wait for a key (on a
-// terminal), exit 1. Installed before glfwInit and kept for the whole run.
-void onGlfwError(int /*code*/, const char* description) {
-    std::cout << description << std::endl;
-    fatalExit();
+// True from the start of Game::init until the window, context and loader are
+// up; errors in that span leave nothing to play with.
+bool startingUp = false;
+
+}  // namespace
+
+void onWindowSystemError(int code, const char* description) {
+    const char* text = description != nullptr ? description : "(no description)";
+    if (startingUp) {
+        std::cout << text << std::endl;
+        fatalExit();
+    }
+    // After start-up a failed request (an iconify the window manager refuses,
+    // a cursor mode it does not offer) leaves the game playable: say so and go on.
+    std::cout << "GLFW error " << code << ": " << text << std::endl;
 }
+
+bool windowSystemStartingUp() { return startingUp; }
+
+namespace {
 
 void onKey(GLFWwindow* /*window*/, int key, int scancode, int action, int mods) {
     Game* game = Game::registered;
@@ -81,7 +95,8 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     settings.windowHeight = height;
     settings.refreshRate = refreshRate;
 
-    glfwSetErrorCallback(onGlfwError);
+    startingUp = true;
+    glfwSetErrorCallback(onWindowSystemError);
     if (!glfwInit()) {
         std::exit(1);
     }
@@ -110,6 +125,8 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     glfwSwapInterval(1);
     glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
     chooseStartSampling(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), settings);
+
+    startingUp = false;
 
     renderer.init();
     createLevel();

@@ -13,6 +13,14 @@ class GameState;
 class Level;
 struct GameSettings;
 
+// The window system's error callback, installed by Game::init before the
+// window library starts. During start-up (until the window, its context and
+// the GL loader exist) it prints the description and ends the process with
+// status 1; afterwards it prints "GLFW error <code>: <description>" and the
+// game goes on.
+void onWindowSystemError(int code, const char* description);
+bool windowSystemStartingUp();
+
 // True for Mesa's llvmpipe, softpipe and swrast (GL_RENDERER strings).
 bool isSoftwareRasterizer(const char* rendererName);
 

@@ -18,6 +18,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -184,6 +185,40 @@ TEST_F(GameTest, WindowCloseEndsTheLoop) {
     ASSERT_NE(previous, nullptr);
     previous(game->window);
     EXPECT_FALSE(game->running);
+}
+
+TEST_F(GameTest, WindowSystemErrorsAfterStartUpAreReportedAndPlayGoesOn) {
+    EXPECT_FALSE(windowSystemStartingUp());
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+    {
+        test::ConsoleCapture console;
+        // A real failed request: GLFW reports an invalid input mode through
+        // the installed callback.
+        glfwSetInputMode(game->window, 0x12345, GLFW_TRUE);
+        EXPECT_NE(console.text().find("GLFW error 65539: "), std::string::npos) << console.text();
+    }
+    // Still alive, and the loop still runs its steps.
+    EXPECT_TRUE(game->running);
+    game->stepAccumulator = kFixedStep;
+    game->previousTime = glfwGetTime();
+    game->update();
+    EXPECT_EQ(play.updates, 1);
+}
+
+TEST(GameDeathTest, WindowSystemErrorsDuringStartUpAreFatal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A window of size 0 fails inside glfwCreateWindow with a reported error:
+    // the process ends at once with GLFW's description (not the game's own
+    // window message) and status 1. The console goes to stderr to be matched.
+    EXPECT_EXIT(
+        {
+            std::cout.rdbuf(std::cerr.rdbuf());
+            GameSettings::instance() = GameSettings{};
+            Game game;
+            game.init(0, 0, 60, false);
+        },
+        ::testing::ExitedWithCode(1), "^Invalid window size 0x0\\s*$");
 }
 
 // The game-over screen over a real level: its buttons come from the loading
