@@ -8,6 +8,7 @@
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Playstate.h"
+#include "render/HUD.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -55,6 +56,12 @@ void onMouseButton(GLFWwindow* /*window*/, int button, int action, int mods) {
     Game* game = Game::registered;
     if (game != nullptr && game->currentState() != nullptr) {
         game->currentState()->onMouseButton(button, action, mods);
+    }
+}
+
+void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
+    if (Game::registered != nullptr) {
+        Game::registered->applyFramebufferSize(width, height);
     }
 }
 
@@ -112,6 +119,20 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
         std::exit(1);
     }
     glfwMakeContextCurrent(window);
+    // The picture follows the window's real framebuffer: a full screen at a
+    // size the monitor cannot switch to, or a window manager that resizes
+    // the window as it maps it, gives a size other than the one asked for.
+    int framebufferWidth = 0;
+    int framebufferHeight = 0;
+    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    if (framebufferWidth > 0 && framebufferHeight > 0 &&
+        (framebufferWidth != width || framebufferHeight != height)) {
+        std::cout << "Window is " << framebufferWidth << " x " << framebufferHeight << " pixels (asked for "
+                  << width << " x " << height << ")" << std::endl;
+        settings.windowWidth = framebufferWidth;
+        settings.windowHeight = framebufferHeight;
+    }
+    glfwSetFramebufferSizeCallback(window, onFramebufferSize);
 
     glewExperimental = GL_TRUE;
     const GLenum glewStatus = glewInit();
@@ -136,6 +157,19 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
 void Game::createLevel() {
     level = std::make_unique<Level>();
     level->loadLoadingScreen();
+}
+
+void Game::applyFramebufferSize(int width, int height) {
+    // A minimised window reports 0 x 0; the last picture size stands until it
+    // comes back.
+    if (width < 1 || height < 1) return;
+    GameSettings& settings = GameSettings::instance();
+    if (width == settings.windowWidth && height == settings.windowHeight) return;
+    settings.windowWidth = width;
+    settings.windowHeight = height;
+    renderer.resize(width, height);
+    HUD::instance().resize(width, height);
+    if (level != nullptr) level->resizeView(width, height);
 }
 
 void Game::installCallbacks() {

@@ -64,6 +64,13 @@ public:
 
     GameState* currentState() const { return states.empty() ? nullptr : states.back(); }
 
+    // The window's framebuffer is now width x height: the window size in
+    // GameSettings, the renderer's off-screen buffers, the HUD layout, the
+    // camera's projection and cursor centre and the culling frustum all take
+    // it. A 0 x 0 size (minimised) is ignored. Reached from the
+    // framebuffer-size callback that init installs.
+    void applyFramebufferSize(int width, int height);
+
     // The one game the window callbacks reach; set by the entry point.
     static Game* registered;
     // Installs the key, mouse-button and close callbacks on the window.

@@ -323,6 +323,13 @@ void Level::placeObject(const std::shared_ptr<GameObject>& child, GameObject* pa
     }
 }
 
+void Level::resizeView(int width, int height) {
+    if (camera) camera->setViewport(width, height);
+    const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    frustum.setParameters(kFrustumFieldOfView, kFrustumNear, kFrustumFar, aspect);
+    if (camera) frustum.update(camera->position, camera->direction());
+}
+
 void Level::addLight(Light* light) { lights.push_back(std::shared_ptr<Light>(light)); }
 
 void Level::setUp() {

@@ -104,6 +104,10 @@ public:
     // and Restart buttons with their images. Needs a current GL context.
     void setUp();
 
+    // The window's picture changed size: the camera's projection and cursor
+    // centre and the culling frustum take the new aspect ratio.
+    void resizeView(int width, int height);
+
     // Reads the level file at `path` (once per Level; backslashes allowed),
     // loads its material textures, converts its lights and builds the object
     // tree, the item, zone, box, glass and hidden-text tables, the sound

@@ -67,7 +67,12 @@ TEST(CommandLine, SizesAndRefreshRateMustBePositive) {
     ASSERT_TRUE(parse({"100000", "100000", "1", "1000"}, o));
 
     const std::vector<std::vector<const char*>> bad = {
-        {"-5", "600"}, {"800", "-1"}, {"0", "600"}, {"800", "0"}, {"800", "600", "0", "0"}, {"800", "600", "1", "-60"},
+        {"-5", "600"},
+        {"800", "-1"},
+        {"0", "600"},
+        {"800", "0"},
+        {"800", "600", "0", "0"},
+        {"800", "600", "1", "-60"},
     };
     for (const auto& args : bad) {
         Options refused;

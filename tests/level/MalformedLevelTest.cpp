@@ -68,7 +68,8 @@ bool finiteBounds(const GameObject& object) {
 }
 
 // The floor of the living room: a "_mesh" node, so a triangle collider.
-const char* const kFloorPositions = "<float_array id=\"LivingFloor_mesh-mesh-positions-array\" count=\"297\">";
+const char* const kFloorPositions =
+    "<float_array id=\"LivingFloor_mesh-mesh-positions-array\" count=\"297\">";
 
 class MalformedLevelTest : public ::testing::Test {
 protected:
@@ -81,7 +82,8 @@ protected:
         ::mkdir(folder->c_str(), 0755);
         char cwd[4096];
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        ASSERT_EQ(symlink((std::string(cwd) + "/Assets/Textures").c_str(), (*folder + "/Textures").c_str()), 0);
+        ASSERT_EQ(symlink((std::string(cwd) + "/Assets/Textures").c_str(), (*folder + "/Textures").c_str()),
+                  0);
     }
     static void TearDownTestSuite() {
         std::remove((*folder + "/Textures").c_str());
@@ -180,7 +182,8 @@ TEST_F(MalformedLevelTest, DeepNestingIsRefusedBeforeImport) {
     // The limit itself: the house is three elements down to its scene's
     // nodes, so 250 nested nodes stay inside it and still load.
     std::string allowed;
-    for (int i = 0; i < 250; ++i) allowed += "<node id=\"n" + std::to_string(i) + "\" name=\"n" + std::to_string(i) + "\">";
+    for (int i = 0; i < 250; ++i)
+        allowed += "<node id=\"n" + std::to_string(i) + "\" name=\"n" + std::to_string(i) + "\">";
     for (int i = 0; i < 250; ++i) allowed += "</node>";
     EXPECT_TRUE(load("nested", replaceOnce(*house, "<visual_scene id=\"Scene\" name=\"Scene\">",
                                            "<visual_scene id=\"Scene\" name=\"Scene\">" + allowed)))
@@ -191,17 +194,20 @@ TEST_F(MalformedLevelTest, DeepNestingIsRefusedBeforeImport) {
 TEST(XmlNestingDepth, CountsElementsOnlyAndStopsPastTheLimit) {
     EXPECT_EQ(xmlNestingDepth("<a><b/><c x='>'><d></d></c></a>", 10), 3);
     // Comments, CDATA and declarations do not nest.
-    EXPECT_EQ(xmlNestingDepth("\xEF\xBB\xBF <?xml v?><!DOCTYPE x><a><!-- <b><c> --><![CDATA[<d><e>]]></a>", 10), 1);
+    EXPECT_EQ(
+        xmlNestingDepth("\xEF\xBB\xBF <?xml v?><!DOCTYPE x><a><!-- <b><c> --><![CDATA[<d><e>]]></a>", 10), 1);
     EXPECT_EQ(xmlNestingDepth("<a><a><a><a>", 2), 3);
     EXPECT_EQ(xmlNestingDepth("binary <a><a>", 0), 0);  // not XML: left to the importer
 }
 
 TEST_F(MalformedLevelTest, NonFinitePositionsDropTheirTrianglesOnly) {
     ASSERT_TRUE(load("intact", *house)) << output;
-    const std::array<float, 6> intactBounds = *findObject(level->rootObject.get(), "LivingFloor_mesh")->bounds;
+    const std::array<float, 6> intactBounds =
+        *findObject(level->rootObject.get(), "LivingFloor_mesh")->bounds;
     // The floor's first vertex at NaN, its second at infinity.
-    const std::string text = replaceOnce(*house, std::string(kFloorPositions) + "-10.0000 -8.0000 0.0000 -8.0000",
-                                         std::string(kFloorPositions) + "nan -8.0000 0.0000 inf");
+    const std::string text =
+        replaceOnce(*house, std::string(kFloorPositions) + "-10.0000 -8.0000 0.0000 -8.0000",
+                    std::string(kFloorPositions) + "nan -8.0000 0.0000 inf");
     ASSERT_TRUE(load("nan", text)) << output;
     EXPECT_NE(output.find("Mesh LivingFloor_mesh in " + path + ": dropped "), std::string::npos) << output;
     EXPECT_NE(output.find(" triangles with NaN or infinite positions"), std::string::npos) << output;
@@ -229,7 +235,8 @@ TEST_F(MalformedLevelTest, AFloorWhollyAtInfinityGetsNoColliderAndTheLevelGoesOn
                     "<node id=\"LivingFloor_mesh\"");
     ASSERT_TRUE(load("infinite_matrix", text)) << output;
     EXPECT_NE(output.find("Mesh LivingFloor_mesh in " + path + ": dropped "), std::string::npos) << output;
-    EXPECT_NE(output.find("Mesh LivingFloor_mesh: no valid triangles left; no collider built"), std::string::npos)
+    EXPECT_NE(output.find("Mesh LivingFloor_mesh: no valid triangles left; no collider built"),
+              std::string::npos)
         << output;
     GameObject* floor = findObject(level->rootObject.get(), "LivingFloor_mesh");
     ASSERT_NE(floor, nullptr);
@@ -252,8 +259,10 @@ TEST_F(MalformedLevelTest, BrokenGeometryIsRefusedOrLeftOut) {
                      "<accessor source=\"#LivingFloor_mesh-mesh-positions-array\" count=\"100000\"")},
         {"index_out_of_range",
          replaceOnce(*house, "<p>", "<p>4000000000 ", "<triangles material=\"wood_floor-material\"")},
-        {"index_negative", replaceOnce(*house, "<p>", "<p>-7 ", "<triangles material=\"wood_floor-material\"")},
-        {"matrix_of_15", replaceOnce(*house, " 0 0 0 1</matrix>", " 0 0 0</matrix>", "<node id=\"LivingFloor_mesh\"")},
+        {"index_negative",
+         replaceOnce(*house, "<p>", "<p>-7 ", "<triangles material=\"wood_floor-material\"")},
+        {"matrix_of_15",
+         replaceOnce(*house, " 0 0 0 1</matrix>", " 0 0 0</matrix>", "<node id=\"LivingFloor_mesh\"")},
     };
     for (const auto& [name, text] : cases) {
         const bool loaded = load(name, text);
@@ -268,13 +277,15 @@ TEST_F(MalformedLevelTest, BrokenGeometryIsRefusedOrLeftOut) {
             ASSERT_LT(index, floor->mesh->vertexCount) << name;
         }
         EXPECT_TRUE(finiteBounds(*floor)) << name;
-        std::cout << "  " << name << ": loaded, floor keeps " << floor->mesh->indexCount / 3 << " triangles\n";
+        std::cout << "  " << name << ": loaded, floor keeps " << floor->mesh->indexCount / 3
+                  << " triangles\n";
     }
 }
 
 TEST_F(MalformedLevelTest, ZeroAreaTrianglesAndMissingNormalsStillLoad) {
     // All of the floor's triangles collapse onto its first vertex's edge.
-    std::string text = replaceOnce(*house, "<p>", "<p>0 0 0 1 1 1 ", "<triangles material=\"wood_floor-material\"");
+    std::string text =
+        replaceOnce(*house, "<p>", "<p>0 0 0 1 1 1 ", "<triangles material=\"wood_floor-material\"");
     text = replaceOnce(text, "<triangles material=\"wood_floor-material\" count=\"160\">",
                        "<triangles material=\"wood_floor-material\" count=\"162\">");
     ASSERT_TRUE(load("zero_area", text)) << output;
@@ -286,7 +297,8 @@ TEST_F(MalformedLevelTest, ZeroAreaTrianglesAndMissingNormalsStillLoad) {
     const std::string noNormals = replaceOnce(
         *house, "<input semantic=\"NORMAL\" source=\"#LivingFloor_mesh-mesh-normals\" offset=\"0\"/>", "");
     ASSERT_TRUE(load("no_normals", noNormals)) << output;
-    EXPECT_NE(output.find("Mesh LivingFloor_mesh: no normals, lit as facing up"), std::string::npos) << output;
+    EXPECT_NE(output.find("Mesh LivingFloor_mesh: no normals, lit as facing up"), std::string::npos)
+        << output;
     floor = findObject(level->rootObject.get(), "LivingFloor_mesh");
     ASSERT_NE(floor, nullptr);
     EXPECT_EQ(floor->mesh->indexCount, 160u * 3u);
@@ -338,7 +350,8 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
                           " in " + path + " is outside the level's folder; not loaded"),
               std::string::npos)
         << output;
-    EXPECT_NE(output.find("Texture \"/etc/passwd\" of material " + std::to_string(absolute)), std::string::npos)
+    EXPECT_NE(output.find("Texture \"/etc/passwd\" of material " + std::to_string(absolute)),
+              std::string::npos)
         << output;
     // The missing image is the cache's to report; the refused ones never reach it.
     EXPECT_NE(output.find("no_such_image.png"), std::string::npos) << output;

@@ -306,7 +306,8 @@ TEST_F(ShaderDeathTest, LinkErrorPrintsHeadlineThenLog) {
             std::cout.rdbuf(std::cerr.rdbuf());
             Shader shader(vert, frag);
         },
-        ::testing::ExitedWithCode(1), "Failed to link shader program: [^\n]*a\\.vert \\+ [^\n]*a\\.frag\n.*mismatched");
+        ::testing::ExitedWithCode(1),
+        "Failed to link shader program: [^\n]*a\\.vert \\+ [^\n]*a\\.frag\n.*mismatched");
     std::remove(vert.c_str());
     std::remove(frag.c_str());
 }
