@@ -6,7 +6,8 @@ namespace vestrel {
 // REFRESH_RATE AMBIENT. Fewer than two arguments leave every option at its
 // default; arguments past the fifth are ignored. Each argument is read by its
 // own string stream, so trailing characters after a number are ignored ("800px"
-// reads as 800). A malformed argument prints the usage line, waits for a key
+// reads as 800). A width, height or refresh rate below 1 counts as malformed.
+// A malformed argument prints the usage line, waits for a key
 // (only on a terminal) and ends the process with status 1.
 void parseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient, int argc,
                     const char* const* argv);

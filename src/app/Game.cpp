@@ -8,6 +8,7 @@
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Playstate.h"
+#include "render/HUD.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -23,12 +24,26 @@ Game* Game::registered = nullptr;
 
 namespace {
 
-// Every window-system error is fatal: report it, wait for a key (on a
-// terminal), exit 1. Installed before glfwInit and kept for the whole run.
-void onGlfwError(int /*code*/, const char* description) {
-    std::cout << description << std::endl;
-    fatalExit();
+// True from the start of Game::init until the window, context and loader are
+// up; errors in that span leave nothing to play with.
+bool startingUp = false;
+
+}  // namespace
+
+void onWindowSystemError(int code, const char* description) {
+    const char* text = description != nullptr ? description : "(no description)";
+    if (startingUp) {
+        std::cout << text << std::endl;
+        fatalExit();
+    }
+    // After start-up a failed request (an iconify the window manager refuses,
+    // a cursor mode it does not offer) leaves the game playable: say so and go on.
+    std::cout << "GLFW error " << code << ": " << text << std::endl;
 }
+
+bool windowSystemStartingUp() { return startingUp; }
+
+namespace {
 
 void onKey(GLFWwindow* /*window*/, int key, int scancode, int action, int mods) {
     Game* game = Game::registered;
@@ -41,6 +56,12 @@ void onMouseButton(GLFWwindow* /*window*/, int button, int action, int mods) {
     Game* game = Game::registered;
     if (game != nullptr && game->currentState() != nullptr) {
         game->currentState()->onMouseButton(button, action, mods);
+    }
+}
+
+void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
+    if (Game::registered != nullptr) {
+        Game::registered->applyFramebufferSize(width, height);
     }
 }
 
@@ -81,7 +102,8 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     settings.windowHeight = height;
     settings.refreshRate = refreshRate;
 
-    glfwSetErrorCallback(onGlfwError);
+    startingUp = true;
+    glfwSetErrorCallback(onWindowSystemError);
     if (!glfwInit()) {
         std::exit(1);
     }
@@ -97,6 +119,20 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
         std::exit(1);
     }
     glfwMakeContextCurrent(window);
+    // The picture follows the window's real framebuffer: a full screen at a
+    // size the monitor cannot switch to, or a window manager that resizes
+    // the window as it maps it, gives a size other than the one asked for.
+    int framebufferWidth = 0;
+    int framebufferHeight = 0;
+    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    if (framebufferWidth > 0 && framebufferHeight > 0 &&
+        (framebufferWidth != width || framebufferHeight != height)) {
+        std::cout << "Window is " << framebufferWidth << " x " << framebufferHeight << " pixels (asked for "
+                  << width << " x " << height << ")" << std::endl;
+        settings.windowWidth = framebufferWidth;
+        settings.windowHeight = framebufferHeight;
+    }
+    glfwSetFramebufferSizeCallback(window, onFramebufferSize);
 
     glewExperimental = GL_TRUE;
     const GLenum glewStatus = glewInit();
@@ -111,6 +147,8 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
     chooseStartSampling(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), settings);
 
+    startingUp = false;
+
     renderer.init();
     createLevel();
     running = true;
@@ -119,6 +157,19 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
 void Game::createLevel() {
     level = std::make_unique<Level>();
     level->loadLoadingScreen();
+}
+
+void Game::applyFramebufferSize(int width, int height) {
+    // A minimised window reports 0 x 0; the last picture size stands until it
+    // comes back.
+    if (width < 1 || height < 1) return;
+    GameSettings& settings = GameSettings::instance();
+    if (width == settings.windowWidth && height == settings.windowHeight) return;
+    settings.windowWidth = width;
+    settings.windowHeight = height;
+    renderer.resize(width, height);
+    HUD::instance().resize(width, height);
+    if (level != nullptr) level->resizeView(width, height);
 }
 
 void Game::installCallbacks() {

@@ -13,6 +13,14 @@ class GameState;
 class Level;
 struct GameSettings;
 
+// The window system's error callback, installed by Game::init before the
+// window library starts. During start-up (until the window, its context and
+// the GL loader exist) it prints the description and ends the process with
+// status 1; afterwards it prints "GLFW error <code>: <description>" and the
+// game goes on.
+void onWindowSystemError(int code, const char* description);
+bool windowSystemStartingUp();
+
 // True for Mesa's llvmpipe, softpipe and swrast (GL_RENDERER strings).
 bool isSoftwareRasterizer(const char* rendererName);
 
@@ -55,6 +63,13 @@ public:
     void restart();
 
     GameState* currentState() const { return states.empty() ? nullptr : states.back(); }
+
+    // The window's framebuffer is now width x height: the window size in
+    // GameSettings, the renderer's off-screen buffers, the HUD layout, the
+    // camera's projection and cursor centre and the culling frustum all take
+    // it. A 0 x 0 size (minimised) is ignored. Reached from the
+    // framebuffer-size callback that init installs.
+    void applyFramebufferSize(int width, int height);
 
     // The one game the window callbacks reach; set by the entry point.
     static Game* registered;

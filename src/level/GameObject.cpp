@@ -1,6 +1,7 @@
 #include "level/GameObject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <utility>
 
@@ -123,6 +124,11 @@ void GameObject::createSoundEmitter(const std::string& nodeName, const std::stri
 
 void GameObject::buildActors() {
     if (!mesh || !bounds) return;
+    if (kind == static_cast<int>(PhysicsShapeKind::TriangleMesh) && mesh->indices.empty()) {
+        // Every triangle was dropped on loading: nothing to collide with.
+        std::cout << "Mesh " << mesh->name << ": no valid triangles left; no collider built" << std::endl;
+        return;
+    }
     PhysicsMeshData data;
     data.name = mesh->name;
     if (!mesh->worldPositions.empty()) {
@@ -150,6 +156,8 @@ void GameObject::computeBounds() {
                              -kBoundsStart, -kBoundsStart, -kBoundsStart};
     if (mesh) {
         for (const glm::vec3& p : mesh->worldPositions) {
+            // Vertices at NaN or infinity belong to dropped triangles only.
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
             for (int axis = 0; axis < 3; ++axis) {
                 box[axis] = std::min(box[axis], p[axis]);
                 box[axis + 3] = std::max(box[axis + 3], p[axis]);

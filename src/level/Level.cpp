@@ -1,7 +1,11 @@
 #include "level/Level.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -53,7 +57,85 @@ std::shared_ptr<Button> makeButton(const std::string& name, const std::string& f
     return button;
 }
 
+// True when `texturePath`, read relative to the level's folder, stays inside
+// it: not absolute (no leading separator, no drive or scheme colon) and no
+// ".." that climbs above the folder. "a/../b.png" stays inside.
+bool staysInsideFolder(const std::string& texturePath) {
+    if (texturePath.empty() || texturePath[0] == '/' || texturePath[0] == '\\') return false;
+    if (texturePath.find(':') != std::string::npos) return false;
+    int depth = 0;
+    std::size_t start = 0;
+    while (start <= texturePath.size()) {
+        std::size_t end = texturePath.find_first_of("/\\", start);
+        if (end == std::string::npos) end = texturePath.size();
+        const std::string part = texturePath.substr(start, end - start);
+        if (part == "..") {
+            if (--depth < 0) return false;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// Skips from `from` past the first occurrence of `terminator`; the end of the
+// text when there is none.
+std::size_t skipPast(const std::string& text, std::size_t from, const char* terminator) {
+    const std::size_t at = text.find(terminator, from);
+    return at == std::string::npos ? text.size() : at + std::char_traits<char>::length(terminator);
+}
+
 }  // namespace
+
+int xmlNestingDepth(const std::string& text, int limit) {
+    std::size_t i = 0;
+    // Byte-order mark and leading blanks; anything else first is not XML.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i >= text.size() || text[i] != '<') return 0;
+
+    int depth = 0;
+    int deepest = 0;
+    while (i < text.size()) {
+        i = text.find('<', i);
+        if (i == std::string::npos) break;
+        if (text.compare(i, 4, "<!--") == 0) {
+            i = skipPast(text, i + 4, "-->");
+        } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+            i = skipPast(text, i + 9, "]]>");
+        } else if (text.compare(i, 2, "<?") == 0) {
+            i = skipPast(text, i + 2, "?>");
+        } else if (text.compare(i, 2, "<!") == 0) {
+            i = skipPast(text, i + 2, ">");
+        } else if (text.compare(i, 2, "</") == 0) {
+            if (depth > 0) --depth;
+            i = skipPast(text, i + 2, ">");
+        } else {
+            // An opening tag: find its end outside quoted attribute values.
+            std::size_t j = i + 1;
+            char quote = 0;
+            for (; j < text.size(); ++j) {
+                const char c = text[j];
+                if (quote != 0) {
+                    if (c == quote) quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    break;
+                }
+            }
+            const bool selfClosing = j < text.size() && text[j - 1] == '/';
+            if (!selfClosing) {
+                ++depth;
+                deepest = std::max(deepest, depth);
+                if (deepest > limit) return deepest;
+            }
+            i = j + 1;
+        }
+    }
+    return deepest;
+}
 
 Level::Level() : ambient(GameSettings::instance().ambientLight) {}
 
@@ -84,12 +166,30 @@ void loadMaterialTextures(const aiScene* scene, const std::string& path) {
         if (material == nullptr || material->GetTextureCount(aiTextureType_DIFFUSE) == 0) continue;
         aiString texturePath;
         if (material->GetTexture(aiTextureType_DIFFUSE, 0, &texturePath) != aiReturn_SUCCESS) continue;
+        // A level names its images relative to its own folder; anything that
+        // reaches elsewhere on the disk is refused, not read.
+        if (!staysInsideFolder(texturePath.C_Str())) {
+            std::cout << "Texture \"" << texturePath.C_Str() << "\" of material " << i << " in " << path
+                      << " is outside the level's folder; not loaded" << std::endl;
+            continue;
+        }
         cache.load(folder + "/" + texturePath.C_Str(), path + std::to_string(i));
     }
 }
 
 bool Level::loadLevel(const std::string& path, Shader* meshShader, Shader* monsterShader) {
     if (scene == nullptr) {
+        // The importer reads nested nodes recursively and runs out of stack
+        // somewhere past a few thousand levels; refuse such files first.
+        std::ifstream file(nativePath(path), std::ios::binary);
+        if (file) {
+            const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (xmlNestingDepth(text, kMaxLevelNesting) > kMaxLevelNesting) {
+                std::cout << "Error parsing " << path << ": elements nested deeper than " << kMaxLevelNesting
+                          << " levels" << std::endl;
+                return false;
+            }
+        }
         if (!importer) importer = std::make_unique<Assimp::Importer>();
         scene = importer->ReadFile(nativePath(path), kLevelImportFlags);
         if (scene == nullptr || scene->mRootNode == nullptr) {
@@ -221,6 +321,13 @@ void Level::placeObject(const std::shared_ptr<GameObject>& child, GameObject* pa
     } else {
         parentObject->addChild(child);
     }
+}
+
+void Level::resizeView(int width, int height) {
+    if (camera) camera->setViewport(width, height);
+    const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    frustum.setParameters(kFrustumFieldOfView, kFrustumNear, kFrustumFar, aspect);
+    if (camera) frustum.update(camera->position, camera->direction());
 }
 
 void Level::addLight(Light* light) { lights.push_back(std::shared_ptr<Light>(light)); }

@@ -33,7 +33,20 @@ struct Light;
 // the TextureCache, keyed by `path` followed by the material's index; the
 // image is read from the folder of `path` (up to its last "\") + "/" + the
 // texture's own path. Missing images are reported by the cache and skipped.
+// A texture path that is absolute, or that climbs out of that folder with
+// "..", is refused with a console line and not read.
 void loadMaterialTextures(const aiScene* scene, const std::string& path);
+
+// The deepest element nesting of an XML text, counting stops once it passes
+// `limit` (the result is then limit + 1). Comments, CDATA, processing
+// instructions and quoted attribute values are skipped; a text that does not
+// start with "<" (after a byte-order mark and blanks) is not XML and gives 0.
+int xmlNestingDepth(const std::string& text, int limit);
+
+// Level files whose elements nest deeper than this are refused before import.
+// The house nests a handful of levels; the importer and the object tree
+// recurse once per level.
+constexpr int kMaxLevelNesting = 256;
 
 // Everything of one game: the level's object tree and lookup tables, its
 // lights, the player, the camera, the monster and the game-over buttons.
@@ -91,13 +104,17 @@ public:
     // and Restart buttons with their images. Needs a current GL context.
     void setUp();
 
+    // The window's picture changed size: the camera's projection and cursor
+    // centre and the culling frustum take the new aspect ratio.
+    void resizeView(int width, int height);
+
     // Reads the level file at `path` (once per Level; backslashes allowed),
     // loads its material textures, converts its lights and builds the object
     // tree, the item, zone, box, glass and hidden-text tables, the sound
     // emitters and the monster's waypoints. Every level mesh starts with
     // `meshShader`; `monsterShader` is kept for the monster's model. Prints
     // "Error parsing <path>: <reason>" and returns false (building nothing)
-    // when the file cannot be read.
+    // when the file cannot be read or nests deeper than kMaxLevelNesting.
     bool loadLevel(const std::string& path, Shader* meshShader, Shader* monsterShader);
 
     // Wraps `light` (ownership taken) and appends it to `lights`.

@@ -19,7 +19,11 @@ glm::vec3 viewDirection(float pitchDegrees, float yawDegrees) {
     return glm::vec3(std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch));
 }
 
-Camera::Camera(int width, int height) : centerX(width / 2), centerY(height / 2) {
+Camera::Camera(int width, int height) { setViewport(width, height); }
+
+void Camera::setViewport(int width, int height) {
+    centerX = width / 2;
+    centerY = height / 2;
     // A zero height (minimised window) would make the aspect ratio infinite.
     const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
     projection = glm::perspective(kFieldOfViewRadians, aspect, kNearPlane, kFarPlane);

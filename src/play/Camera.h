@@ -23,6 +23,10 @@ public:
     Camera(int width, int height);
     virtual ~Camera();
 
+    // Takes the picture's size: the cursor's rest position and the
+    // projection's aspect ratio follow it; view and viewProjection are redone.
+    void setViewport(int width, int height);
+
     // Recomputes `view` and `viewProjection` from position, pitch and yaw.
     void update();
 

@@ -137,6 +137,12 @@ void HUD::init() {
     lastText_.clear();
 }
 
+void HUD::resize(int windowWidth, int windowHeight) {
+    applyLayout(computeLayout(windowWidth, windowHeight));
+    textQuads.clear();
+    lastText_.clear();
+}
+
 HUD::Rect HUD::messageRect(int windowWidth, int windowHeight, int imageWidth, int imageHeight) {
     Rect r;
     if (imageWidth <= 0 || imageHeight <= 0) return r;

@@ -94,6 +94,10 @@ public:
     // loading-state start.
     void init();
 
+    // Lays the icons and the text out again for a window of the new size;
+    // the text is rebuilt on its next draw.
+    void resize(int windowWidth, int windowHeight);
+
     // The icons of the carried, unused items, left to right from the lower
     // left corner in name order. `count` is the number of such items; the
     // quads are rebuilt only when it changes (or after a message emptied

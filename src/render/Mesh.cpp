@@ -1,6 +1,7 @@
 #include "render/Mesh.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
 
@@ -24,6 +25,12 @@ glm::mat4 toGlm(const aiMatrix4x4& m) {
                      m.a3, m.b3, m.c3, m.d3,   // column 2
                      m.a4, m.b4, m.c4, m.d4);  // column 3
 }
+
+namespace {
+
+bool isFinite(const glm::vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+}  // namespace
 
 MeshGeometry extractGeometry(const aiMesh& mesh, const glm::mat4& model) {
     MeshGeometry geometry;
@@ -58,6 +65,18 @@ MeshGeometry extractGeometry(const aiMesh& mesh, const glm::mat4& model) {
                               face.mIndices[2] < vertexCount;
         if (!triangle) {
             ++geometry.skippedFaces;
+            continue;
+        }
+        // A corner at NaN or infinity (in the file, or after the node's
+        // transformation) would poison the bounds, the culling and the
+        // collision shape: the triangle is left out of all of them.
+        bool finite = true;
+        for (int corner = 0; corner < 3 && finite; ++corner) {
+            const std::uint32_t v = face.mIndices[corner];
+            finite = isFinite(geometry.positions[v]) && isFinite(geometry.worldPositions[v]);
+        }
+        if (!finite) {
+            ++geometry.nonFiniteFaces;
             continue;
         }
         geometry.indices.insert(geometry.indices.end(), face.mIndices, face.mIndices + 3);
@@ -124,6 +143,10 @@ void Mesh::loadFromNode(aiNode* node, const aiMesh* mesh, const std::string& key
     if (geometry.skippedFaces > 0) {
         std::cout << "Mesh " << name << ": skipped " << geometry.skippedFaces
                   << " faces that are not valid triangles" << std::endl;
+    }
+    if (geometry.nonFiniteFaces > 0) {
+        std::cout << "Mesh " << name << " in " << keyPrefix << ": dropped " << geometry.nonFiniteFaces
+                  << " triangles with NaN or infinite positions" << std::endl;
     }
     if (geometry.missingNormals) {
         std::cout << "Mesh " << name << ": no normals, lit as facing up" << std::endl;

@@ -31,13 +31,16 @@ struct MeshGeometry {
     std::vector<glm::vec3> worldPositions;  // positions through the model matrix
     std::vector<std::uint32_t> indices;     // 3 per kept triangle
     std::uint32_t skippedFaces = 0;         // faces dropped: not triangles or bad indices
+    std::uint32_t nonFiniteFaces = 0;       // triangles dropped: a corner at NaN or infinity
     bool missingNormals = false;            // the mesh had none; (0, 1, 0) was used
 };
 
 // Reads positions, normals, the first UV channel and the triangle list of
 // `mesh`, and transforms the positions by `model` into world space.
 // Faces that are not triangles, or that index past the vertex list, are left
-// out and counted in `skippedFaces`; a mesh without normals gets up-facing
+// out and counted in `skippedFaces`; triangles with a corner whose object or
+// world position is NaN or infinite are left out and counted in
+// `nonFiniteFaces` (the vertices stay, unreferenced); a mesh without normals gets up-facing
 // ones, so odd content never reaches the GPU or the physics cooker.
 MeshGeometry extractGeometry(const aiMesh& mesh, const glm::mat4& model);
 

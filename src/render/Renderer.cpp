@@ -147,6 +147,14 @@ void Renderer::init() {
     buildQuad();
 }
 
+void Renderer::resize(int width, int height) {
+    if (!initialized()) return;
+    if (sceneBuffer.width == width && sceneBuffer.height == height) return;
+    sceneBuffer.create(width, height);
+    glowBuffer.create(width / 2, height / 2);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 void Renderer::cleanup() {
     // Programs in the documented release order; each Shader stops using and
     // deletes its program (a no-op without a context).

@@ -48,6 +48,12 @@ public:
     // while already initialised releases the old resources first.
     void init();
 
+    // Rebuilds the off-screen buffers for a window framebuffer of
+    // width x height (the glow buffer at half of it). Every pass sets its
+    // viewport from these buffers, so the picture follows. Does nothing
+    // before init or when the size is unchanged.
+    void resize(int width, int height);
+
     // Releases everything init made. Safe to call when not initialised.
     void cleanup();
 

@@ -16,7 +16,7 @@ Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath) {
     loadShader(vertexPath, GL_VERTEX_SHADER, vertexShader);
     loadShader(fragmentPath, GL_FRAGMENT_SHADER, fragmentShader);
     program = glCreateProgram();
-    link();
+    link(vertexPath + " + " + fragmentPath);
 }
 
 Shader::Shader(const ShaderSourcePair& sources) : Shader(sources.vertexPath, sources.fragmentPath) {}
@@ -77,14 +77,15 @@ void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader) {
     if (logLength > 0) {
         glGetShaderInfoLog(shader, logLength, nullptr, log.data());
     }
-    std::cout << "Failed to compile shader:" << std::endl;
+    // The headline names the file: the log's line numbers mean nothing without it.
+    std::cout << "Failed to compile shader: " << path << std::endl;
     std::cout << log.data() << std::endl;
     glDeleteShader(shader);
     shader = 0;
     fatalExit();
 }
 
-void Shader::link() {
+void Shader::link(const std::string& sourcesName) {
     glAttachShader(program, vertexShader);
     glAttachShader(program, fragmentShader);
     glLinkProgram(program);
@@ -106,7 +107,9 @@ void Shader::link() {
     if (logLength > 0) {
         glGetProgramInfoLog(program, logLength, nullptr, log.data());
     }
-    std::cout << "Failed to link shader program:" << std::endl;
+    std::cout << "Failed to link shader program:";
+    if (!sourcesName.empty()) std::cout << " " << sourcesName;
+    std::cout << std::endl;
     std::cout << log.data() << std::endl;
     glDeleteProgram(program);
     glDeleteShader(vertexShader);

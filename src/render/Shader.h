@@ -84,7 +84,8 @@ public:
 
     // Attaches both stages to `program` and links it; the stages are deleted
     // afterwards. Returns only on success.
-    void link();
+    // `sourcesName` names the program in the failure headline.
+    void link(const std::string& sourcesName = std::string());
 
     // Locations in `program`; -1, with a console line, when the name is absent
     // (or null). Nothing is cached: every call asks GL.

@@ -55,13 +55,29 @@ TEST(CommandLine, TrailingCharactersAfterANumberAreIgnored) {
     EXPECT_EQ(o.height, 600);
 }
 
-TEST(CommandLine, NoRangeChecks) {
+TEST(CommandLine, SizesAndRefreshRateMustBePositive) {
+    // The smallest accepted values, and very large ones: only values below 1
+    // are refused; the ambient level is taken as written.
     Options o;
-    ASSERT_TRUE(parse({"0", "-5", "0", "-1", "-2.5"}, o));
-    EXPECT_EQ(o.width, 0);
-    EXPECT_EQ(o.height, -5);
-    EXPECT_EQ(o.refreshRate, -1);
+    ASSERT_TRUE(parse({"1", "1", "0", "1", "-2.5"}, o));
+    EXPECT_EQ(o.width, 1);
+    EXPECT_EQ(o.height, 1);
+    EXPECT_EQ(o.refreshRate, 1);
     EXPECT_FLOAT_EQ(o.ambient, -2.5f);
+    ASSERT_TRUE(parse({"100000", "100000", "1", "1000"}, o));
+
+    const std::vector<std::vector<const char*>> bad = {
+        {"-5", "600"},
+        {"800", "-1"},
+        {"0", "600"},
+        {"800", "0"},
+        {"800", "600", "0", "0"},
+        {"800", "600", "1", "-60"},
+    };
+    for (const auto& args : bad) {
+        Options refused;
+        EXPECT_FALSE(parse(args, refused)) << args[0] << " " << args[1];
+    }
 }
 
 TEST(CommandLine, MalformedArgumentsAreRejected) {
@@ -86,6 +102,8 @@ TEST(CommandLineDeathTest, MalformedArgumentPrintsUsageAndExitsWithOne) {
     float a = 0.1f;
     const char* argv[] = {"vestrel", "1024", "768", "2"};
     EXPECT_EXIT(parseArguments(w, h, f, r, a, 4, argv), ::testing::ExitedWithCode(1), "");
+    const char* negative[] = {"vestrel", "-5", "600"};
+    EXPECT_EXIT(parseArguments(w, h, f, r, a, 3, negative), ::testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

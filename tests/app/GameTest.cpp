@@ -9,15 +9,18 @@
 #include "app/Gameoverstate.h"
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
+#include "play/Camera.h"
 #include "play/Playstate.h"
 #include "render/Button.h"
 #include "render/GlContext.h"
+#include "render/HUD.h"
 #include "render/Texture.h"
 #include "render/TextureCache.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -184,6 +187,72 @@ TEST_F(GameTest, WindowCloseEndsTheLoop) {
     ASSERT_NE(previous, nullptr);
     previous(game->window);
     EXPECT_FALSE(game->running);
+}
+
+TEST_F(GameTest, WindowSystemErrorsAfterStartUpAreReportedAndPlayGoesOn) {
+    EXPECT_FALSE(windowSystemStartingUp());
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+    {
+        test::ConsoleCapture console;
+        // A real failed request: GLFW reports an invalid input mode through
+        // the installed callback.
+        glfwSetInputMode(game->window, 0x12345, GLFW_TRUE);
+        EXPECT_NE(console.text().find("GLFW error 65539: "), std::string::npos) << console.text();
+    }
+    // Still alive, and the loop still runs its steps.
+    EXPECT_TRUE(game->running);
+    game->stepAccumulator = kFixedStep;
+    game->previousTime = glfwGetTime();
+    game->update();
+    EXPECT_EQ(play.updates, 1);
+}
+
+TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
+    RecordingState play("play", kStatePlay, journal);
+    game->changeState(&play);
+    game->level->setUp();
+    const GameSettings& settings = GameSettings::instance();
+
+    glfwSetWindowSize(game->window, 480, 200);
+    // The window system answers asynchronously: wait for the new size.
+    const double deadline = glfwGetTime() + 20.0;
+    while (settings.windowWidth != 480 && glfwGetTime() < deadline) {
+        glfwWaitEventsTimeout(0.05);
+    }
+    ASSERT_EQ(settings.windowWidth, 480);
+    ASSERT_EQ(settings.windowHeight, 200);
+    EXPECT_EQ(game->renderer.sceneBuffer.width, 480);
+    EXPECT_EQ(game->renderer.sceneBuffer.height, 200);
+    EXPECT_EQ(game->renderer.glowBuffer.width, 240);
+    EXPECT_EQ(game->renderer.glowBuffer.height, 100);
+    EXPECT_FLOAT_EQ(HUD::instance().orthoTransformation.x, 2.0f / 480.0f);
+    EXPECT_FLOAT_EQ(HUD::instance().orthoTransformation.y, 2.0f / 200.0f);
+    const Camera& camera = *game->level->camera;
+    EXPECT_EQ(camera.centerX, 240);
+    EXPECT_EQ(camera.centerY, 100);
+    EXPECT_NEAR(camera.projection[1][1] / camera.projection[0][0], 2.4f, 1e-4f);
+    EXPECT_NEAR(game->level->frustum.aspect, 2.4f, 1e-4f);
+
+    // Minimised: 0 x 0 is not a picture size; the last one stands.
+    game->applyFramebufferSize(0, 0);
+    EXPECT_EQ(settings.windowWidth, 480);
+    EXPECT_EQ(game->renderer.sceneBuffer.width, 480);
+}
+
+TEST(GameDeathTest, WindowSystemErrorsDuringStartUpAreFatal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A window of size 0 fails inside glfwCreateWindow with a reported error:
+    // the process ends at once with GLFW's description (not the game's own
+    // window message) and status 1. The console goes to stderr to be matched.
+    EXPECT_EXIT(
+        {
+            std::cout.rdbuf(std::cerr.rdbuf());
+            GameSettings::instance() = GameSettings{};
+            Game game;
+            game.init(0, 0, 60, false);
+        },
+        ::testing::ExitedWithCode(1), "^Invalid window size 0x0\\s*$");
 }
 
 // The game-over screen over a real level: its buttons come from the loading

@@ -260,8 +260,36 @@ TEST_F(ShaderDeathTest, CompileErrorPrintsHeadlineThenLog) {
             GLuint stage = 0;
             Shader::loadShader(path, GL_FRAGMENT_SHADER, stage);
         },
-        ::testing::ExitedWithCode(1), "Failed to compile shader:\n.*undefinedThing");
+        ::testing::ExitedWithCode(1), "Failed to compile shader: [^\n]*broken\\.frag\n.*undefinedThing");
     std::remove(path.c_str());
+}
+
+// An empty, a truncated and a random-bytes source each stop the game with
+// the file's name, never a crash inside the driver.
+TEST_F(ShaderDeathTest, DamagedSourcesNameTheirFile) {
+    std::string random(512, '\0');
+    unsigned seed = 12345u;
+    for (char& c : random) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    const std::pair<const char*, std::string> damaged[] = {
+        {"empty.frag", ""},
+        {"truncated.frag", "#version 330 core\nout vec4 c;\nvoid main() { c = vec4(1.0"},
+        {"random.frag", random},
+    };
+    for (const auto& [name, content] : damaged) {
+        const std::string path = writeTempFile(name, content);
+        EXPECT_EXIT(
+            {
+                GlTestContext gl;
+                std::cout.rdbuf(std::cerr.rdbuf());
+                GLuint stage = 0;
+                Shader::loadShader(path, GL_FRAGMENT_SHADER, stage);
+            },
+            ::testing::ExitedWithCode(1), std::string("Failed to compile shader: [^\n]*") + name);
+        std::remove(path.c_str());
+    }
 }
 
 TEST_F(ShaderDeathTest, LinkErrorPrintsHeadlineThenLog) {
@@ -278,7 +306,8 @@ TEST_F(ShaderDeathTest, LinkErrorPrintsHeadlineThenLog) {
             std::cout.rdbuf(std::cerr.rdbuf());
             Shader shader(vert, frag);
         },
-        ::testing::ExitedWithCode(1), "Failed to link shader program:\n.*mismatched");
+        ::testing::ExitedWithCode(1),
+        "Failed to link shader program: [^\n]*a\\.vert \\+ [^\n]*a\\.frag\n.*mismatched");
     std::remove(vert.c_str());
     std::remove(frag.c_str());
 }
