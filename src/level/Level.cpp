@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -149,6 +150,24 @@ void Level::loadLoadingScreen() {
     std::cout << "Done loading screen" << std::endl;
 }
 
+namespace {
+
+// For a texture path refused as outside the level's folder: the file of the
+// same name beside the level, else in its Textures folder, relative to
+// `folder`; empty when neither exists.
+std::string findBesideLevel(const std::string& folder, const std::string& texturePath) {
+    const std::size_t slash = texturePath.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? texturePath : texturePath.substr(slash + 1);
+    if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos) return {};
+    for (const std::string& candidate : {name, "Textures/" + name}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(nativePath(folder + "/" + candidate), error)) return candidate;
+    }
+    return {};
+}
+
+}  // namespace
+
 void loadMaterialTextures(const aiScene* scene, const std::string& path) {
     if (scene == nullptr) return;
     const std::size_t cut = path.rfind('\\');
@@ -167,10 +186,19 @@ void loadMaterialTextures(const aiScene* scene, const std::string& path) {
         aiString texturePath;
         if (material->GetTexture(aiTextureType_DIFFUSE, 0, &texturePath) != aiReturn_SUCCESS) continue;
         // A level names its images relative to its own folder; anything that
-        // reaches elsewhere on the disk is refused, not read.
+        // reaches elsewhere on the disk is refused, not read. Exporters that
+        // write absolute paths (Blender without "Copy") still find an image
+        // of the same name put beside the level or in its Textures folder.
         if (!staysInsideFolder(texturePath.C_Str())) {
+            const std::string local = findBesideLevel(folder, texturePath.C_Str());
+            if (local.empty()) {
+                std::cout << "Texture \"" << texturePath.C_Str() << "\" of material " << i << " in " << path
+                          << " is outside the level's folder; not loaded" << std::endl;
+                continue;
+            }
             std::cout << "Texture \"" << texturePath.C_Str() << "\" of material " << i << " in " << path
-                      << " is outside the level's folder; not loaded" << std::endl;
+                      << " is outside the level's folder; using " << local << std::endl;
+            cache.load(folder + "/" + local, path + std::to_string(i));
             continue;
         }
         cache.load(folder + "/" + texturePath.C_Str(), path + std::to_string(i));

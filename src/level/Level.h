@@ -34,7 +34,9 @@ struct Light;
 // image is read from the folder of `path` (up to its last "\") + "/" + the
 // texture's own path. Missing images are reported by the cache and skipped.
 // A texture path that is absolute, or that climbs out of that folder with
-// "..", is refused with a console line and not read.
+// "..", is never read as written: an image of the same file name beside the
+// level or in its "Textures" folder is used instead, with a console line,
+// and without one the texture is refused with a console line.
 void loadMaterialTextures(const aiScene* scene, const std::string& path);
 
 // The deepest element nesting of an XML text, counting stops once it passes

@@ -326,17 +326,22 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
     const std::string plaster = "<init_from>Textures/plaster.png</init_from>";
     const std::string concrete = "<init_from>Textures/concrete.png</init_from>";
     const std::string wood = "<init_from>Textures/wood_floor.png</init_from>";
+    const std::string tiles = "<init_from>Textures/tiles.png</init_from>";
     std::string text = replaceOnce(*house, wallpaper, "<init_from>../../../../../../etc/passwd</init_from>");
     text = replaceOnce(text, plaster, "<init_from>/etc/passwd</init_from>");
     text = replaceOnce(text, concrete, "<init_from>Textures/no_such_image.png</init_from>");
     // Down and back up stays inside.
     text = replaceOnce(text, wood, "<init_from>Textures/../Textures/wood_floor.png</init_from>");
+    // An exporter's absolute path to an image the author then put in Textures/.
+    text = replaceOnce(text, tiles, "<init_from>C:/Users/author/house/tiles.png</init_from>");
     ASSERT_TRUE(load("images", text)) << output;
 
     const int climbing = materialWithImage("../../../../../../etc/passwd");
     const int absolute = materialWithImage("/etc/passwd");
     const int missing = materialWithImage("Textures/no_such_image.png");
     const int roundabout = materialWithImage("Textures/../Textures/wood_floor.png");
+    const int exported = materialWithImage("C:/Users/author/house/tiles.png");
+    ASSERT_GE(exported, 0);
     ASSERT_GE(climbing, 0);
     ASSERT_GE(absolute, 0);
     ASSERT_GE(missing, 0);
@@ -346,6 +351,11 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
     EXPECT_EQ(cache.find(path + std::to_string(absolute)), nullptr);
     EXPECT_EQ(cache.find(path + std::to_string(missing)), nullptr);
     EXPECT_NE(cache.find(path + std::to_string(roundabout)), nullptr);
+    EXPECT_NE(cache.find(path + std::to_string(exported)), nullptr);
+    EXPECT_NE(output.find("of material " + std::to_string(exported) + " in " + path +
+                          " is outside the level's folder; using Textures/tiles.png"),
+              std::string::npos)
+        << output;
     EXPECT_NE(output.find("Texture \"../../../../../../etc/passwd\" of material " + std::to_string(climbing) +
                           " in " + path + " is outside the level's folder; not loaded"),
               std::string::npos)
