@@ -121,9 +121,10 @@ public:
     // or hands the inventory to the targeted switch. Nothing without a target.
     void interact();
 
-    // Loads every file of "Assets/TV_animated/" (in listing order) as a TV
-    // frame; a file that does not load keeps its place as a null frame.
-    void loadTvFrames();
+    // Loads every entry of `folder` (in listing order) as a TV frame, cached
+    // under its name; one that does not load (a subdirectory, a file that is
+    // no image) keeps its place as a null frame.
+    void loadTvFrames(const std::string& folder = "Assets/TV_animated/");
 
     // Advances the TV by `dt` seconds: at most one frame change per call,
     // every `tvFrameTime` seconds. Without frames or a TV object it does nothing.

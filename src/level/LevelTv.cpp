@@ -9,16 +9,12 @@
 
 namespace vestrel {
 
-namespace {
-const char* const kTvFolder = "Assets/TV_animated/";
-}  // namespace
-
-void Level::loadTvFrames() {
+void Level::loadTvFrames(const std::string& folder) {
     TextureCache& cache = TextureCache::instance();
-    for (const std::string& name : listDirectory(kTvFolder)) {
+    for (const std::string& name : listDirectory(folder)) {
         // The cache reports a file that is no image; its null frame keeps the
         // frame count the folder gave.
-        tvFrames.push_back(cache.load(kTvFolder + name, name));
+        tvFrames.push_back(cache.load(folder + name, name));
     }
 }
 
