@@ -96,6 +96,10 @@ TEST_F(PuzzleRouteTest, APlayerSolvesThePuzzleOnFootAndWins) {
     ASSERT_EQ(level.switches.size(), 4u);
     ASSERT_EQ(level.itemsInWorld.size(), 5u);
     ASSERT_NE(player.flashlight, nullptr);
+    for (const auto& entry : level.items) {
+        EXPECT_NE(entry.second->icon, nullptr) << entry.first;
+        EXPECT_EQ(entry.second->icon, TextureCache::instance().find(entry.first)) << entry.first;
+    }
 
     InteractiveSwitch& statue = *level.switches.at("Suzanne_interactive");
     InteractiveSwitch& generator = *level.switches.at("Generator_interactive");

@@ -9,12 +9,12 @@
 // by hand.
 //
 // Reuse: the route table and the driver are meant to be replayed elsewhere,
-// e.g. to record the bundled win demo. Feed the same key events and cursor
-// positions to a recorder and the game sees exactly what a test saw. The
+// e.g. to record the bundled win demo: feed the same key events and cursor
+// positions to a recorder and the game sees exactly what the test saw. The
 // points come from the walkability test's route (tests/assets), in world
-// x / z, and keep well away from the monster's corridor only where the
-// puzzle allows: the route crosses the back corridor (x = 9), so a game whose
-// monster walks must park it first (parkMonster).
+// x / z. The route crosses the monster's corridor (x = 9) several times and
+// passes 3 units from its first waypoint, so a run that must not depend on
+// where the monster is parks it first (parkMonster).
 
 #include <GLFW/glfw3.h>
 
