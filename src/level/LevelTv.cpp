@@ -10,6 +10,8 @@
 namespace vestrel {
 
 void Level::loadTvFrames(const std::string& folder) {
+    // A second set-up of the same level replaces the frames, never doubles them.
+    tvFrames.clear();
     TextureCache& cache = TextureCache::instance();
     for (const std::string& name : listDirectory(folder)) {
         // The cache reports a file that is no image; its null frame keeps the
