@@ -14,6 +14,10 @@ class Button;
 // Length of one simulation step, in seconds, and how many a frame may run.
 inline constexpr float kFixedStep = 1.0f / 60.0f;
 inline constexpr int kMaxStepsPerFrame = 5;
+// Fixed steps in one second of simulation: the unit of every duration the
+// game counts in steps (a door's move, a run).
+inline constexpr int kFixedStepsPerSecond = 60;
+static_assert(kFixedStep * kFixedStepsPerSecond == 1.0f, "steps per second must match the step length");
 
 // Runs step() while a whole step is due and fewer than kMaxStepsPerFrame have
 // run, subtracting each from the accumulator. The accumulator is never

@@ -6,8 +6,9 @@
 #include <utility>
 
 #include <assimp/scene.h>
+#include <glm/gtc/matrix_transform.hpp>
 
-#include "app/GameSettings.h"
+#include "app/GameLoop.h"
 #include "audio/SoundSystem.h"
 #include "physics/PhysicsActor.h"
 #include "physics/PhysicsShapeKind.h"
@@ -23,6 +24,12 @@ constexpr float kBoundsStart = 100000.0f;
 constexpr float kLoopedMinDistance = 0.1f;
 constexpr float kOneShotMinDistance = 10000.0f;
 constexpr float kMaxDistance = 10000.0f;
+
+// A timed move lasts five seconds of simulation. Steps are fixed at
+// kFixedStep whatever the display's refresh rate, so the count comes from the
+// step length, not from the refresh rate (at 144 Hz that would take 12 s).
+constexpr int kMoveSeconds = 5;
+constexpr int kMoveSteps = kMoveSeconds * kFixedStepsPerSecond;
 
 }  // namespace
 
@@ -189,19 +196,34 @@ void GameObject::draw(const glm::mat4& viewProjection, ViewFrustum& frustum, Dra
 }
 
 void GameObject::moveBy(const glm::vec3& offset) {
-    for (const std::shared_ptr<GameObject>& child : children) {
-        if (child->mesh && !child->mesh->noGeometry) child->mesh->translate(offset, 5.0f);
-    }
-    // A refresh rate of 0 would make the step a division by zero; such a
-    // move finishes in one step instead.
-    moveStepsLeft = std::max(1, GameSettings::instance().refreshRate * 5);
+    moveStepsLeft = kMoveSteps;
     moveStep = offset / static_cast<float>(moveStepsLeft);
     worldMoveStep = glm::vec3(moveStep.x, moveStep.z, -moveStep.y);
 }
 
+void GameObject::carryBy(const glm::vec3& worldOffset, const glm::vec3& boundsOffset) {
+    if (mesh) mesh->modelMatrix = glm::translate(glm::mat4(1.0f), worldOffset) * mesh->modelMatrix;
+    if (bounds) {
+        for (int axis = 0; axis < 3; ++axis) {
+            (*bounds)[axis] += boundsOffset[axis];
+            (*bounds)[axis + 3] += boundsOffset[axis];
+        }
+    }
+    if (collisionActor || triggerActor) {
+        collisionActor.reset();
+        triggerActor.reset();
+        if (visible) buildActors();
+    }
+    for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldOffset, boundsOffset);
+}
+
 void GameObject::update(float deltaSeconds) {
     if (moveStepsLeft > 0) {
+        // The step in world space, as the translation in the mesh's own axes
+        // moves it; the children travel by exactly that much.
+        const glm::vec3 worldStep = mesh ? glm::mat3(mesh->modelMatrix) * moveStep : worldMoveStep;
         if (mesh) mesh->translate(moveStep, 1.0f);
+        for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldStep, worldMoveStep);
         // Both old actors leave the world before the new ones are built, so a
         // moving object never leaves a stale collider or trigger behind.
         collisionActor.reset();

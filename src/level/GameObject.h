@@ -84,9 +84,9 @@ public:
     // whole subtree.
     void draw(const glm::mat4& viewProjection, ViewFrustum& frustum, DrawMode mode);
 
-    // Starts a timed move by `offset` (mesh axes): direct children with
-    // geometry jump by offset x 5 at once, and the object itself then travels
-    // offset over refresh rate x 5 update steps. Replaces a running move.
+    // Starts a timed move by `offset` (mesh axes) over five seconds of fixed
+    // steps (300 update steps). The whole subtree travels along step by step
+    // and ends moved by the same world offset. Replaces a running move.
     void moveBy(const glm::vec3& offset);
 
     // One simulation step of the object and its subtree: advances a running
@@ -105,6 +105,10 @@ public:
     bool drawable() const;
 
 private:
+    // Moves this object and its subtree with a moving ancestor: the mesh by
+    // `worldOffset` in world space, the bounds by `boundsOffset` (physics
+    // axes), and rebuilds any actors there.
+    void carryBy(const glm::vec3& worldOffset, const glm::vec3& boundsOffset);
     // Has the physics world build the actors of `kind` for the current mesh and bounds.
     void buildActors();
     // Creates the 3D sound named by this "sound"/"soundLooped" node, placed at the parent's centre.

@@ -3,6 +3,7 @@
 #include <glm/vec3.hpp>
 
 #include "app/GameSettings.h"
+#include "audio/SoundSystem.h"
 #include "level/GameObject.h"
 #include "render/Mesh.h"
 
@@ -13,6 +14,13 @@ namespace {
 const std::string& nameOf(const GameObject* object) {
     static const std::string empty;
     return object && object->mesh ? object->mesh->name : empty;
+}
+
+// Plays a one-shot level sound once on the channel of its own name. A level
+// without that sound's emitter (reported at set-up) stays silent.
+void playOnce(const char* name) {
+    SoundSystem& sounds = SoundSystem::instance();
+    sounds.playSound(sounds.findSound(name), false, name);
 }
 
 }  // namespace
@@ -28,6 +36,8 @@ void InteractiveSwitch::activate() {
         GameSettings::instance().playerWon = true;
         return;
     }
+    // A level without this switch's box was reported at set-up; the switch
+    // then has nothing to act on.
     if (box == nullptr) return;
     const std::string& boxName = nameOf(box);
     if (boxName == "Door_box") {
@@ -35,9 +45,11 @@ void InteractiveSwitch::activate() {
         return;
     }
     if (boxName == "Shower_door_box") {
+        playOnce("engine");
         box->moveBy(glm::vec3(0.0f, 5.0f, 0.0f));
         return;
     }
+    if (boxName == "Racking_CrossBeams31_box") playOnce("bang");
     box->removeFromWorld();
 }
 

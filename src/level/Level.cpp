@@ -17,10 +17,12 @@
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/GameObject.h"
+#include "level/InteractionSimulationCallback.h"
 #include "level/InteractiveSwitch.h"
 #include "level/Item.h"
 #include "physics/ControllerRecord.h"
 #include "physics/PhysicsShapeKind.h"
+#include "physics/PhysicsWorld.h"
 #include "play/Camera.h"
 #include "render/Button.h"
 #include "render/Light.h"
@@ -140,7 +142,15 @@ int xmlNestingDepth(const std::string& text, int limit) {
 
 Level::Level() : ambient(GameSettings::instance().ambientLight) {}
 
-Level::~Level() = default;
+Level::~Level() {
+    // The physics world outlives the level: its trigger events must not
+    // reach this player once it is gone.
+    if (PhysicsWorld::exists()) {
+        auto* callback =
+            dynamic_cast<InteractionSimulationCallback*>(PhysicsWorld::instance().simulationEventCallback());
+        if (callback != nullptr && callback->player == &player) callback->player = nullptr;
+    }
+}
 
 void Level::loadLoadingScreen() {
     const GameSettings& settings = GameSettings::instance();
@@ -261,10 +271,14 @@ void Level::convertLights() {
             continue;
         }
         aiNode* node = root->FindNode(source->mName);
+        // The file gives a spot's axis in its node's own space: it turns with
+        // the node's rotation and the file's Z-up to Y-up turn, as positions do.
+        aiMatrix3x3 turn(root->mTransformation);
         if (node != nullptr) {
             node->mTransformation = root->mTransformation * node->mTransformation;
             const aiMatrix4x4& m = node->mTransformation;
             light->position = glm::vec3(m.a4, m.b4, m.c4);
+            turn = aiMatrix3x3(m);
         } else {
             // A light whose node is gone still has its own position, which the
             // importer gives relative to the root.
@@ -278,8 +292,9 @@ void Level::convertLights() {
         light->quadraticAttenuation = source->mAttenuationQuadratic;
         if (type == aiLightSource_SPOT) {
             light->type = LightType::Spot;
-            const aiVector3D& d = source->mDirection;
-            light->coneDirection = glm::vec3(d.x, d.z, d.y);
+            aiVector3D d = turn * source->mDirection;
+            if (d.Length() > 0.0f) d.Normalize();
+            light->coneDirection = toGlmVector(d);
             light->coneInnerAngle = std::cos(source->mAngleInnerCone);
             light->coneOuterAngle = std::cos(source->mAngleInnerCone + kSpotEdgeRadians);
         } else {
@@ -383,6 +398,7 @@ void Level::setUp() {
     tvFrameIndex = 0;
     tvFrameTime = 1.0f / 29.0f;
     tvElapsed = 0.0f;
+    loadTvFrames();
 
     TextureCache& cache = TextureCache::instance();
     cache.load("Assets/Screen_message/WinMsg.png", "WIN");

@@ -129,6 +129,26 @@ public:
     // frustum, sound listener and the object tree's timed moves.
     void update(int cursorX, int cursorY, float dt);
 
+    // Completes the item and switch tables once the level is built: item
+    // icons, the four switches with their zones, boxes and required items,
+    // then empties the build-time tables and fills `itemsInWorld`. A zone,
+    // box or item the level lacks is reported once and left out; the rest of
+    // the puzzle still works.
+    void setUpItemsAndSwitches();
+
+    // The interact key: picks up the targeted item ("Picked up item: <name>")
+    // or hands the inventory to the targeted switch. Nothing without a target.
+    void interact();
+
+    // Loads every entry of `folder` (in listing order) as a TV frame, cached
+    // under its name; one that does not load (a subdirectory, a file that is
+    // no image) keeps its place as a null frame.
+    void loadTvFrames(const std::string& folder = "Assets/TV_animated/");
+
+    // Advances the TV by `dt` seconds: at most one frame change per call,
+    // every `tvFrameTime` seconds. Without frames or a TV object it does nothing.
+    void updateTv(float dt);
+
 private:
     void convertLights();
     void buildObjects(Shader* meshShader, const std::string& path);

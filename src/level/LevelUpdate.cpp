@@ -43,7 +43,7 @@ void Level::update(int cursorX, int cursorY, float dt) {
         }
     }
 
-    // The TV's frame animation advances here once it is built.
+    updateTv(dt);
 
     frustum.update(camera->position, camera->direction());
 

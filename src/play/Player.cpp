@@ -5,7 +5,7 @@
 #include <GLFW/glfw3.h>
 #include <glm/geometric.hpp>
 
-#include "app/GameSettings.h"
+#include "app/GameLoop.h"
 #include "audio/SoundSystem.h"
 #include "physics/ControllerRecord.h"
 #include "play/Camera.h"
@@ -94,10 +94,10 @@ void Player::startJump() {
     }
 }
 
-float Player::stepRunAndBreath(int refreshRate, bool breathingPlaying, BreathingCue& cue) {
+float Player::stepRunAndBreath(int stepsPerSecond, bool breathingPlaying, BreathingCue& cue) {
     cue = BreathingCue::Keep;
     const bool moving = forwardInput != 0.0f || strafeInput != 0.0f;
-    if (running && moving && runTime < static_cast<float>(refreshRate) * kRunSecondsMax) {
+    if (running && moving && runTime < static_cast<float>(stepsPerSecond) * kRunSecondsMax) {
         runTime += 1.0f;
         breath += 1.0f;
         return runSpeed;
@@ -123,7 +123,9 @@ void Player::update(int cursorX, int cursorY, float dt, Camera& camera) {
     bool breathingPlaying = false;
     sounds.channel(kBreathingName).isPlaying(breathingPlaying);
     BreathingCue cue = BreathingCue::Keep;
-    const float speed = stepRunAndBreath(GameSettings::instance().refreshRate, breathingPlaying, cue);
+    // The run limit counts fixed steps, which come 1 / kFixedStep per second
+    // whatever the display's refresh rate.
+    const float speed = stepRunAndBreath(kFixedStepsPerSecond, breathingPlaying, cue);
     if (cue == BreathingCue::Start) {
         sounds.playSound(sounds.findSound(kBreathingName), true, kBreathingName);
     } else if (cue == BreathingCue::Stop) {

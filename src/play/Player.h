@@ -27,7 +27,7 @@ public:
     static constexpr float kEyeHeight = 1.5f;       // above the controller centre
     static constexpr float kJumpHeight = 2.0f;      // rise above the take-off height
     static constexpr float kJumpLift = 29.43f;      // units/s upwards, before gravity's 9.8
-    static constexpr float kRunSecondsMax = 10.0f;  // running lasts refresh rate x this many steps
+    static constexpr float kRunSecondsMax = 10.0f;  // seconds of fixed steps a run lasts
 
     ControllerRecord* controller = nullptr;
     glm::vec3 eyePosition{0.0f};
@@ -68,9 +68,9 @@ public:
     // Advances the run and breath counters by one step and returns the speed
     // to move with and what the breathing sound must do, given whether it is
     // playing now. Running only counts while a movement input is held; after
-    // refreshRate x 10 run steps the player is exhausted and walks, breathing
-    // for as many steps as were run before `runTime` starts over.
-    float stepRunAndBreath(int refreshRate, bool breathingPlaying, BreathingCue& cue);
+    // stepsPerSecond x 10 run steps the player is exhausted and walks,
+    // breathing for as many steps as were run before `runTime` starts over.
+    float stepRunAndBreath(int stepsPerSecond, bool breathingPlaying, BreathingCue& cue);
 
     // One fixed step: run and breath (with the "breathing" sound), movement
     // and jump through the controller, mouse look from the cursor's offset to

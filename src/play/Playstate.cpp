@@ -5,11 +5,13 @@
 #include "app/Gameoverstate.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
+#include "level/InteractionSimulationCallback.h"
 #include "level/Level.h"
 #include "physics/PhysicsWorld.h"
 #include "play/DebugKeys.h"
 
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include <GLFW/glfw3.h>
@@ -30,6 +32,8 @@ void Playstate::init(Game* newGame) {
         PhysicsWorld& world = PhysicsWorld::instance();
         level->playerControllerRecord = world.createPlayerController(&level->player.onGround);
         level->player.controller = level->playerControllerRecord.get();
+        // Trigger events set this level's player's interaction target.
+        world.setSimulationEventCallback(std::make_unique<InteractionSimulationCallback>(&level->player));
 
         const std::string levelPath = "Assets\\house1.dae";
         if (!level->loadLevel(levelPath, game->renderer.texLightsShader.get(),
@@ -44,6 +48,8 @@ void Playstate::init(Game* newGame) {
                 world.createEnemyController(level->enemy->waypoints.front().position);
             level->enemy->controller = level->enemyControllerRecord.get();
         }
+
+        level->setUpItemsAndSwitches();
     }
 
     SoundSystem& sounds = SoundSystem::instance();
@@ -66,9 +72,9 @@ void Playstate::update(Game* currentGame, float dt) {
 
     if (level != nullptr && level->camera && gamepad->read()) {
         const int button = gamepad->apply(level->player, *level->camera);
-        // The pad's X interacts like E; picking up and using items is not
-        // built yet, so it has nothing to act on.
-        if (button == kButtonBack) {
+        if (button == kButtonX) {
+            level->interact();
+        } else if (button == kButtonBack) {
             currentGame->running = false;
         }
     }
@@ -105,9 +111,9 @@ void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game*
     if (action == GLFW_PRESS) {
         if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F9) {
             DebugKeys::handle(key, *settings, SoundSystem::instance());
+        } else if (key == GLFW_KEY_E) {
+            if (level != nullptr) level->interact();
         } else if (level != nullptr) {
-            // E (interact) reaches the items and switches once they are
-            // built; the player's own keys are handled here.
             level->player.pressKey(key);
         }
     } else if (action == GLFW_RELEASE && level != nullptr) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <glm/glm.hpp>
+#include <glm/gtc/matrix_transform.hpp>
 
 #include "app/GameSettings.h"
 #include "level/GameObject.h"
@@ -41,27 +42,43 @@ protected:
     int savedRefreshRate = 60;
 };
 
-TEST_F(GameObjectTest, DoorMoveRunsFiveSecondsAndCarriesBoundsAndCollider) {
+// The house's model matrices carry the file's Z-up to Y-up turn: a box's own
+// -Y is the world's +Z.
+const glm::mat4 kZUpTurn(glm::vec4(1, 0, 0, 0), glm::vec4(0, 0, -1, 0), glm::vec4(0, 1, 0, 0),
+                         glm::vec4(0, 0, 0, 1));
+
+glm::vec3 translationOf(const GameObject& object) { return glm::vec3(object.mesh->modelMatrix[3]); }
+
+TEST_F(GameObjectTest, DoorMoveRunsFiveSecondsAndCarriesBoundsColliderAndChildren) {
     auto door = makeBoxObject("Door_box", {5.9f, -1.0f, -2.5f, 6.1f, 6.0f, 2.5f}, PhysicsShapeKind::Box);
+    door->mesh->modelMatrix = glm::translate(glm::mat4(1.0f), glm::vec3(6.0f, 2.5f, 0.0f)) * kZUpTurn;
     ASSERT_NE(door->collisionActor, nullptr);
     const glm::vec3 actorStart = door->collisionActor->position();
-    const std::size_t actorsBefore = PhysicsWorld::instance().actorCount();
+    const glm::vec3 doorStart = translationOf(*door);
 
-    // One visible child jumps the whole way at once; one without geometry stays.
-    auto panel = std::make_shared<GameObject>();
-    panel->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Door_panel");
-    panel->mesh->noGeometry = false;
-    auto marker = std::make_shared<GameObject>();
-    marker->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Door_marker");
-    door->addChild(panel);
-    door->addChild(marker);
+    // A handle with geometry, a trim without, and a bolt under the handle with
+    // a collider of its own: all of them ride along.
+    auto handle = std::make_shared<GameObject>();
+    handle->mesh =
+        std::make_unique<Mesh>(nullptr, glm::translate(glm::mat4(1.0f), glm::vec3(6, 1, 1.8f)), "DoorHandle");
+    handle->mesh->noGeometry = false;
+    auto trim = std::make_shared<GameObject>();
+    trim->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "DoorTrim");
+    auto bolt = makeBoxObject("Bolt_box", {5.8f, 0.5f, 1.5f, 6.2f, 1.0f, 2.0f}, PhysicsShapeKind::Box);
+    const glm::vec3 boltActorStart = bolt->collisionActor->position();
+    handle->addChild(bolt);
+    door->addChild(handle);
+    door->addChild(trim);
+    const glm::vec3 handleStart = translationOf(*handle);
+    const glm::vec3 trimStart = translationOf(*trim);
+    const std::size_t actorsBefore = PhysicsWorld::instance().actorCount();
 
     door->moveBy(glm::vec3(0.0f, -5.0f, 0.0f));
     EXPECT_EQ(door->moveStepsLeft, 300);
     EXPECT_NEAR(door->moveStep.y, -5.0f / 300.0f, 1e-7f);
     EXPECT_NEAR(door->worldMoveStep.z, 5.0f / 300.0f, 1e-7f);
-    EXPECT_NEAR(panel->mesh->modelMatrix[3].y, -25.0f, 1e-5f);
-    EXPECT_EQ(marker->mesh->modelMatrix[3], glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
+    // Nothing moves before the first step.
+    EXPECT_EQ(translationOf(*handle), handleStart);
 
     const float step = 1.0f / 60.0f;
     int steps = 0;
@@ -74,8 +91,12 @@ TEST_F(GameObjectTest, DoorMoveRunsFiveSecondsAndCarriesBoundsAndCollider) {
             EXPECT_FLOAT_EQ((*door->bounds)[corner + 1], before[corner + 1]);
             EXPECT_NEAR((*door->bounds)[corner + 2] - before[corner + 2], step, 1e-5f);
         }
+        // The children keep their place on the door at every step.
+        const glm::vec3 doorMoved = translationOf(*door) - doorStart;
+        ASSERT_NEAR(glm::distance(translationOf(*handle) - handleStart, doorMoved), 0.0f, 1e-4f) << steps;
+        ASSERT_NEAR(glm::distance(translationOf(*trim) - trimStart, doorMoved), 0.0f, 1e-4f) << steps;
         ASSERT_NE(door->collisionActor, nullptr) << "step " << steps;
-        // Rebuilding the collider every step must not pile up actors.
+        // Rebuilding the colliders every step must not pile up actors.
         ASSERT_EQ(PhysicsWorld::instance().actorCount(), actorsBefore) << "step " << steps;
     }
     EXPECT_EQ(steps, 300);
@@ -86,15 +107,21 @@ TEST_F(GameObjectTest, DoorMoveRunsFiveSecondsAndCarriesBoundsAndCollider) {
     const glm::vec3 actorEnd = door->collisionActor->position();
     EXPECT_NEAR(actorEnd.z - actorStart.z, 5.0f, 1e-3f);
     EXPECT_NEAR(actorEnd.x, actorStart.x, 1e-4f);
-    // The mesh travelled the same way in its own axes.
-    EXPECT_NEAR(door->mesh->modelMatrix[3].y, -5.0f, 1e-3f);
+    // The door went 5 along world +z, and everything on it exactly as far.
+    const glm::vec3 offset(0.0f, 0.0f, 5.0f);
+    EXPECT_NEAR(glm::distance(translationOf(*door) - doorStart, offset), 0.0f, 1e-3f);
+    EXPECT_NEAR(glm::distance(translationOf(*handle) - handleStart, offset), 0.0f, 1e-3f);
+    EXPECT_NEAR(glm::distance(translationOf(*trim) - trimStart, offset), 0.0f, 1e-3f);
+    ASSERT_NE(bolt->collisionActor, nullptr);
+    EXPECT_NEAR(glm::distance(bolt->collisionActor->position() - boltActorStart, offset), 0.0f, 1e-3f);
 
     // Further steps change nothing.
     door->update(step);
     EXPECT_NEAR((*door->bounds)[5], 7.5f, 1e-3f);
+    EXPECT_NEAR(glm::distance(translationOf(*handle) - handleStart, offset), 0.0f, 1e-3f);
 }
 
-TEST_F(GameObjectTest, NewMoveReplacesRunningOneAndZeroRefreshRateStillEnds) {
+TEST_F(GameObjectTest, NewMoveReplacesRunningOneAndMovesLastFiveSecondsAtAnyRefreshRate) {
     auto box = makeBoxObject("Shower_door_box", {0, 0, 0, 1, 1, 1}, PhysicsShapeKind::Box);
     box->moveBy(glm::vec3(0.0f, 5.0f, 0.0f));
     for (int i = 0; i < 100; ++i) box->update(1.0f / 60.0f);
@@ -102,12 +129,14 @@ TEST_F(GameObjectTest, NewMoveReplacesRunningOneAndZeroRefreshRateStillEnds) {
     EXPECT_EQ(box->moveStepsLeft, 300);
     EXPECT_EQ(box->moveStep.y, 0.0f);
 
-    GameSettings::instance().refreshRate = 0;
-    box->moveBy(glm::vec3(1.0f, 0.0f, 0.0f));
-    EXPECT_EQ(box->moveStepsLeft, 1);
-    EXPECT_TRUE(std::isfinite(box->moveStep.x));
-    box->update(1.0f / 60.0f);
-    EXPECT_EQ(box->moveStepsLeft, 0);
+    // Steps come 60 a second whatever the display runs at: five seconds are
+    // 300 steps at 144 Hz too, and a refresh rate of 0 divides nothing.
+    for (int rate : {144, 0}) {
+        GameSettings::instance().refreshRate = rate;
+        box->moveBy(glm::vec3(1.0f, 0.0f, 0.0f));
+        EXPECT_EQ(box->moveStepsLeft, 300) << rate;
+        EXPECT_FLOAT_EQ(box->moveStep.x, 1.0f / 300.0f) << rate;
+    }
 }
 
 TEST_F(GameObjectTest, RemoveFromWorldReleasesActorsAndSubtree) {

@@ -18,9 +18,11 @@
 
 #include <glm/glm.hpp>
 
+#include "app/GameSettings.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/GameObject.h"
+#include "level/InteractiveSwitch.h"
 #include "level/Item.h"
 #include "level/Level.h"
 #include "physics/PhysicsActor.h"
@@ -328,17 +330,22 @@ struct NodeSpec {
     bool mesh = false;
     glm::vec3 translate{0.0f};
     std::vector<NodeSpec> children;
+    glm::vec4 rotate{1.0f, 0.0f, 0.0f, 0.0f};  // axis x, y, z and angle in degrees (file axes)
 };
 
 void writeNode(std::ostream& out, const NodeSpec& node) {
     out << "<node id=\"" << node.name << "\" name=\"" << node.name << "\"><translate>" << node.translate.x
         << ' ' << node.translate.y << ' ' << node.translate.z << "</translate>";
+    if (node.rotate.w != 0.0f) {
+        out << "<rotate>" << node.rotate.x << ' ' << node.rotate.y << ' ' << node.rotate.z << ' '
+            << node.rotate.w << "</rotate>";
+    }
     if (node.mesh) {
         out << "<instance_geometry url=\"#tri\"><bind_material><technique_common>"
                "<instance_material symbol=\"mat\" target=\"#mat\"/></technique_common></bind_material>"
                "</instance_geometry>";
     }
-    if (node.name == "Spot") out << "<instance_light url=\"#spot-light\"/>";
+    if (node.name.compare(0, 4, "Spot") == 0) out << "<instance_light url=\"#spot-light\"/>";
     for (const NodeSpec& child : node.children) writeNode(out, child);
     out << "</node>\n";
 }
@@ -497,6 +504,135 @@ TEST_F(SmallLevelTest, SpotLightConesComeFromTheInnerAngle) {
     EXPECT_TRUE(near(light.coneDirection, glm::vec3(0.0f, -1.0f, 0.0f)));
     EXPECT_FLOAT_EQ(light.constAttenuation, 1.0f);
     EXPECT_FLOAT_EQ(light.quadraticAttenuation, 0.01f);
+}
+
+TEST_F(SmallLevelTest, TiltedSpotLightsShineWhereTheirNodesAim) {
+    // A spot shines along its node's -Z. Turned a quarter about the file's X,
+    // it points along the file's +Y, which is the world's -Z; turned about
+    // the file's Y it points along -X in both.
+    const std::vector<NodeSpec> nodes{{"Spot", false, {1, 2, 3}, {}, {1, 0, 0, 90}},
+                                      {"Spot2", false, {0, 0, 0}, {}, {0, 1, 0, 90}},
+                                      {"Spot3", false, {0, 0, 0}, {}}};
+    ASSERT_TRUE(load(writeLevel("tilted.dae", nodes))) << output;
+    ASSERT_EQ(level->lights.size(), 3u);
+    EXPECT_TRUE(near(level->lights[0]->coneDirection, glm::vec3(0.0f, 0.0f, -1.0f)))
+        << level->lights[0]->coneDirection.x << " " << level->lights[0]->coneDirection.y << " "
+        << level->lights[0]->coneDirection.z;
+    EXPECT_TRUE(near(level->lights[0]->position, glm::vec3(1.0f, 3.0f, -2.0f)));
+    EXPECT_TRUE(near(level->lights[1]->coneDirection, glm::vec3(-1.0f, 0.0f, 0.0f)));
+    // Untilted it still points straight down.
+    EXPECT_TRUE(near(level->lights[2]->coneDirection, glm::vec3(0.0f, -1.0f, 0.0f)));
+}
+
+TEST_F(SmallLevelTest, PuzzlePiecesTheLevelLacksAreReportedOnceAndPlayGoesOn) {
+    SoundSystem::instance().releaseAll();
+    GameSettings::instance().playerWon = false;
+    // The statue with its banana, the sink and the generator without their
+    // items or boxes; no flashlight, can, file, cabinet, sounds or TV node.
+    const std::vector<NodeSpec> nodes{
+        {"Suzanne_interactive", true, {0, 0, 0}, {}}, {"Banana_item", true, {3, 0, 0}, {}},
+        {"sink_interactive", true, {6, 0, 0}, {}},    {"Generator_interactive", true, {9, 0, 0}, {}},
+        {"Duck_item", true, {12, 0, 0}, {}},
+    };
+    ASSERT_TRUE(load(writeLevel("partial.dae", nodes))) << output;
+    level->boxNames = {"Door_box", "Shower_door_box", "Racking_CrossBeams31_box"};
+    level->tvFrames.push_back(nullptr);  // frames found, but no TV to show them on
+    std::string report;
+    {
+        test::ConsoleCapture console;
+        level->setUpItemsAndSwitches();
+        report = console.text();
+    }
+    auto count = [&](const std::string& line) {
+        std::size_t n = 0;
+        for (std::size_t at = report.find(line); at != std::string::npos; at = report.find(line, at + 1)) ++n;
+        return n;
+    };
+    for (const char* name : {"Flashlight_item", "can_item", "file_item"}) {
+        EXPECT_EQ(count(std::string("Level has no item ") + name + "\n"), 1u) << report;
+    }
+    EXPECT_EQ(count("Level has no interaction zone cabinet_interactive"), 1u) << report;
+    EXPECT_EQ(count("Level has no box Door_box"), 1u) << report;
+    EXPECT_EQ(count("Level has no box Shower_door_box"), 1u) << report;
+    EXPECT_EQ(count("Level has no sound engine"), 1u) << report;
+    EXPECT_EQ(count("Level has no sound bang"), 1u) << report;
+    EXPECT_EQ(count("TV_Animated"), 1u) << report;
+    EXPECT_EQ(count("Level has no"), 9u) << report;  // nothing present is reported
+
+    EXPECT_EQ(level->switches.size(), 3u);
+    EXPECT_EQ(level->switches.count("cabinet_interactive"), 0u);
+    EXPECT_EQ(level->itemsInWorld.size(), 2u);
+    EXPECT_TRUE(level->interactives.empty());
+    EXPECT_TRUE(level->boxNames.empty());
+
+    // Everything present still works; what is missing does nothing.
+    Player& player = level->player;
+    test::ConsoleCapture console;
+    player.targetName = "Banana_item";
+    player.targetKind = 1;
+    level->interact();
+    player.targetName = "Suzanne_interactive";
+    player.targetKind = 2;
+    level->interact();  // no door to open
+    player.targetName = "cabinet_interactive";
+    level->interact();  // left out: nothing
+    player.targetName = "Generator_interactive";
+    level->interact();  // its can is missing
+    player.targetName = "Duck_item";
+    player.targetKind = 1;
+    level->interact();
+    player.targetName = "sink_interactive";
+    player.targetKind = 2;
+    level->interact();
+    EXPECT_EQ(console.text(),
+              "Picked up item: Banana_item\nInteracting with: Suzanne_interactive\n"
+              "Can't interact with that target.\nPicked up item: Duck_item\n"
+              "Interacting with: sink_interactive\n");
+    EXPECT_TRUE(GameSettings::instance().playerWon);
+    GameSettings::instance().playerWon = false;
+
+    level->updateTv(1.0f);
+    EXPECT_EQ(level->tvFrameIndex, 0);
+}
+
+TEST_F(SmallLevelTest, SwitchesWithoutTheirSoundsStillOpenAndRemove) {
+    SoundSystem::instance().releaseAll();
+    const std::vector<NodeSpec> nodes{
+        {"Generator_interactive", true, {0, 0, 0}, {}},
+        {"cabinet_interactive", true, {3, 0, 0}, {}},
+        {"can_item", true, {6, 0, 0}, {}},
+        {"file_item", true, {9, 0, 0}, {}},
+        {"Shower_door_box", true, {12, 0, 0}, {{"ShowerDoorHandle", true, {0, 0, 1}, {}}}},
+        {"Racking_CrossBeams31_box", true, {15, 0, 0}, {}},
+    };
+    const std::string path = writeLevel("silent.dae", nodes);
+    level = std::make_unique<Level>();
+    level->boxNames = {"Door_box", "Shower_door_box", "Racking_CrossBeams31_box"};
+    {
+        test::ConsoleCapture quiet;
+        ASSERT_TRUE(level->loadLevel(path, shader.get(), nullptr));
+        level->setUpItemsAndSwitches();
+    }
+    Player& player = level->player;
+    player.inventory["can_item"] = level->items.at("can_item").get();
+    player.inventory["file_item"] = level->items.at("file_item").get();
+    GameObject* shower = level->switches.at("Generator_interactive")->box;
+    GameObject* rack = level->switches.at("cabinet_interactive")->box;
+    ASSERT_NE(shower, nullptr);
+    ASSERT_NE(rack, nullptr);
+
+    test::ConsoleCapture console;
+    player.targetKind = 2;
+    player.targetName = "Generator_interactive";
+    level->interact();
+    player.targetName = "cabinet_interactive";
+    level->interact();
+    EXPECT_EQ(console.text(),
+              "Interacting with: Generator_interactive\nInteracting with: cabinet_interactive\n");
+    EXPECT_EQ(shower->moveStepsLeft, 300);
+    EXPECT_FALSE(rack->visible);
+    EXPECT_EQ(rack->collisionActor, nullptr);
+    EXPECT_EQ(SoundSystem::instance().channel("engine"), AudioChannel());
 }
 
 TEST_F(SmallLevelTest, UnreadableFileIsReportedAndBuildsNothing) {

@@ -99,6 +99,19 @@ TEST_F(LevelUpdateTest, WalkingForwardCoversWalkSpeedPerSecondAndEverythingFollo
     EXPECT_NEAR(glm::distance(SoundSystem::instance().listenerPosition(), glm::vec3(end)), 0.0f, 1e-4f);
 }
 
+TEST_F(LevelUpdateTest, RunLastsTenSecondsOfStepsWhateverTheRefreshRate) {
+    standOnFloor();
+    settings.refreshRate = 144;  // 1440 steps if the display's rate counted
+    level->player.pressKey(GLFW_KEY_W);
+    level->player.pressKey(GLFW_KEY_LEFT_SHIFT);
+    for (int i = 0; i < 600; ++i) step();
+    EXPECT_EQ(level->player.runTime, 600.0f);
+    EXPECT_EQ(level->player.breath, 600.0f);
+    step();  // exhausted: walking, catching breath
+    EXPECT_EQ(level->player.runTime, 600.0f);
+    EXPECT_EQ(level->player.breath, 599.0f);
+}
+
 TEST_F(LevelUpdateTest, JumpRisesTwoUnitsOrUntilSpaceIsReleasedThenLands) {
     standOnFloor();
     const double ground = centre().y;

@@ -13,9 +13,12 @@
 #include "ConsoleCapture.h"
 #include "app/Gameoverstate.h"
 #include "audio/SoundSystem.h"
+#include "level/GameObject.h"
+#include "level/Item.h"
 #include "level/Level.h"
 #include "play/Camera.h"
 #include "render/Light.h"
+#include "render/Mesh.h"
 #include "render/TextureCache.h"
 
 namespace vestrel {
@@ -61,6 +64,28 @@ TEST_F(PlaystateInput, MovementKeysReachThePlayerAndRepeatsAreIgnored) {
     EXPECT_TRUE(game.running);
     key(GLFW_KEY_ESCAPE, GLFW_PRESS);
     EXPECT_FALSE(game.running);
+}
+
+TEST_F(PlaystateInput, EInteractsOnPressOnlyNeverOnRepeatOrRelease) {
+    auto object = std::make_shared<GameObject>();
+    object->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), "Duck_item");
+    auto duck = std::make_shared<Item>(object.get(), "Duck_item");
+    game.level->items["Duck_item"] = duck;
+    game.level->itemsInWorld["Duck_item"] = duck;
+    auto target = [&] {
+        player().targetName = "Duck_item";
+        player().targetKind = 1;
+    };
+
+    target();
+    key(GLFW_KEY_E, GLFW_REPEAT);
+    key(GLFW_KEY_E, GLFW_RELEASE);
+    EXPECT_TRUE(player().inventory.empty());
+    EXPECT_EQ(console.text().find("Picked up item:"), std::string::npos);
+    key(GLFW_KEY_E, GLFW_PRESS);
+    EXPECT_EQ(player().inventory.count("Duck_item"), 1u);
+    EXPECT_NE(console.text().find("Picked up item: Duck_item\n"), std::string::npos);
+    EXPECT_FALSE(object->visible);
 }
 
 TEST_F(PlaystateInput, MouseButtonsSwitchTheFlashlightOnRelease) {

@@ -1,0 +1,199 @@
+#pragma once
+
+// The puzzle of Assets/house1.dae solved the way a player solves it, and a
+// small driver that plays it through the real play state with nothing but a
+// player's inputs: key presses and releases through Playstate::onKey (W to
+// walk, E to interact) and the cursor position the Game hands to each step
+// (game.cursorX / cursorY, offset from the camera's rest position to turn),
+// stepping Playstate::update at the fixed 1/60 s. The player is never moved
+// by hand.
+//
+// Reuse: the route table and the driver are meant to be replayed elsewhere,
+// e.g. to record the bundled win demo: feed the same key events and cursor
+// positions to a recorder and the game sees exactly what the test saw. The
+// points come from the walkability test's route (tests/assets), in world
+// x / z. The route crosses the monster's corridor (x = 9) several times and
+// passes 3 units from its first waypoint, so a run that must not depend on
+// where the monster is parks it first (parkMonster).
+
+#include <GLFW/glfw3.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <glm/geometric.hpp>
+#include <glm/vec2.hpp>
+
+#include "app/Game.h"
+#include "enemy/Enemy.h"
+#include "level/Level.h"
+#include "physics/ControllerRecord.h"
+#include "play/Camera.h"
+#include "play/Playstate.h"
+
+namespace vestrel::test {
+
+struct RouteStep {
+    enum class Kind { Walk, Interact, Wait };
+    Kind kind = Kind::Walk;
+    glm::vec2 point{0.0f};      // Walk: where the capsule's centre goes (world x, z)
+    const char* target = "";    // Interact: the trigger the player stands in
+    const char* expected = "";  // Interact: the console line the game answers with
+    float seconds = 0.0f;       // Wait: standing still this long
+};
+
+inline RouteStep walkTo(float x, float z) { return {RouteStep::Kind::Walk, {x, z}, "", "", 0.0f}; }
+inline RouteStep pressE(const char* target, const char* expected) {
+    return {RouteStep::Kind::Interact, {}, target, expected, 0.0f};
+}
+inline RouteStep waitFor(float seconds) { return {RouteStep::Kind::Wait, {}, "", "", seconds}; }
+
+// From the spawn at the origin to the sink. It tries the statue once before
+// the banana is found, and presses E a second time at the statue, as players
+// do; each door is given its five seconds before the player walks through.
+inline std::vector<RouteStep> puzzleRoute() {
+    return {
+        // The flashlight lies in reach of the spawn.
+        walkTo(0.5f, 0.0f),
+        walkTo(1.5f, -1.8f),
+        pressE("Flashlight_item", "Picked up item: Flashlight_item"),
+        // The statue wants something.
+        walkTo(1.0f, 4.0f),
+        pressE("Suzanne_interactive", "Can't interact with that target."),
+        // The banana in the kitchen.
+        walkTo(-5.0f, -3.0f),
+        walkTo(-5.0f, -8.0f),
+        walkTo(-3.5f, -9.6f),
+        pressE("Banana_item", "Picked up item: Banana_item"),
+        // The statue opens the door to the back of the house.
+        walkTo(-5.0f, -8.0f),
+        walkTo(-5.0f, -3.0f),
+        walkTo(1.0f, 4.0f),
+        pressE("Suzanne_interactive", "Interacting with: Suzanne_interactive"),
+        pressE("Suzanne_interactive", "Item has already been used."),
+        waitFor(5.0f),
+        // Through the door to the can.
+        walkTo(3.5f, 0.0f),
+        walkTo(9.0f, 0.0f),
+        walkTo(14.0f, 0.0f),
+        walkTo(18.5f, 2.5f),
+        pressE("can_item", "Picked up item: can_item"),
+        // The generator opens the shower door.
+        walkTo(14.0f, 0.0f),
+        walkTo(9.0f, 0.0f),
+        walkTo(9.0f, 13.0f),
+        walkTo(15.0f, 13.0f),
+        walkTo(24.0f, 13.5f),
+        pressE("Generator_interactive", "Interacting with: Generator_interactive"),
+        waitFor(5.0f),
+        // The file lies in the shower.
+        walkTo(15.0f, 13.0f),
+        walkTo(9.0f, 13.0f),
+        walkTo(9.0f, -13.0f),
+        walkTo(15.0f, -13.0f),
+        walkTo(27.0f, -11.0f),
+        walkTo(32.5f, -11.0f),
+        walkTo(33.0f, -16.5f),
+        pressE("file_item", "Picked up item: file_item"),
+        // The cabinet takes the rack away.
+        walkTo(32.5f, -11.0f),
+        walkTo(27.0f, -11.0f),
+        walkTo(15.0f, -13.0f),
+        walkTo(9.0f, -13.0f),
+        walkTo(9.0f, 0.0f),
+        walkTo(14.0f, 0.0f),
+        walkTo(22.0f, -3.5f),
+        pressE("cabinet_interactive", "Interacting with: cabinet_interactive"),
+        // The duck sat behind the rack.
+        walkTo(26.0f, -0.5f),
+        walkTo(31.0f, -0.5f),
+        pressE("Duck_item", "Picked up item: Duck_item"),
+        // And the sink ends it.
+        walkTo(24.0f, -0.5f),
+        walkTo(14.0f, 0.0f),
+        walkTo(9.0f, 0.0f),
+        walkTo(9.0f, -13.0f),
+        walkTo(15.0f, -13.0f),
+        walkTo(17.5f, -11.5f),
+        pressE("sink_interactive", "Interacting with: sink_interactive"),
+    };
+}
+
+// Takes the monster's capsule out of a game, so that neither the distance
+// test nor the hit report can end a run that crosses its corridor, however
+// the monster moves.
+inline void parkMonster(Level& level) {
+    if (level.enemy) level.enemy->controller = nullptr;
+    level.enemyControllerRecord.reset();
+}
+
+// Plays route steps through the play state of `game`, one fixed step at a time.
+class PuzzleDriver {
+public:
+    static constexpr float kStep = 1.0f / 60.0f;
+    static constexpr float kArrive = 0.3f;        // a point counts as reached this close
+    static constexpr float kTurnInPlace = 30.0f;  // degrees: turn before walking on
+    static constexpr int kStuckSteps = 120;       // two seconds without progress
+
+    explicit PuzzleDriver(Game& driven) : game(driven) {}
+
+    Game& game;
+
+    // Called after every fixed step (checks, screenshots, recording).
+    std::function<void()> afterStep;
+
+    Level& level() { return *game.level; }
+    glm::vec2 position() {
+        const glm::dvec3 p = level().player.controller->controller->getPosition();
+        return {static_cast<float>(p.x), static_cast<float>(p.z)};
+    }
+
+    // One fixed step with the cursor at (dx, dy) pixels from its rest position.
+    void step(int dx = 0, int dy = 0) {
+        const Camera& camera = *level().camera;
+        game.cursorX = camera.centerX + dx;
+        game.cursorY = camera.centerY + dy;
+        Playstate::instance().update(&game, kStep);
+        if (afterStep) afterStep();
+    }
+    void key(int k, int action) { Playstate::instance().onKey(k, 0, action, 0, &game); }
+    void tapE() {
+        key(GLFW_KEY_E, GLFW_PRESS);
+        key(GLFW_KEY_E, GLFW_RELEASE);
+    }
+    void standFor(float seconds) {
+        const int steps = static_cast<int>(std::lround(seconds / kStep));
+        for (int i = 0; i < steps; ++i) step();
+    }
+
+    // Turns towards `point` with the mouse and walks there with W. False when
+    // the player makes no progress for two seconds (something blocks the
+    // way) or the game leaves the play state.
+    bool walk(const glm::vec2& point) {
+        int stuck = 0;
+        bool walking = false;
+        glm::vec2 last = position();
+        while (glm::length(point - position()) > kArrive) {
+            if (game.currentState() != &Playstate::instance()) break;
+            const glm::vec2 to = point - position();
+            const float wanted = std::atan2(to.y, to.x) * 57.29578f;
+            float turn = std::fmod(wanted - level().camera->yaw + 540.0f, 360.0f) - 180.0f;
+            const bool walkNow = std::abs(turn) < kTurnInPlace;
+            if (walkNow != walking) {
+                key(GLFW_KEY_W, walkNow ? GLFW_PRESS : GLFW_RELEASE);
+                walking = walkNow;
+            }
+            const int pixels = static_cast<int>(std::lround(turn / level().player.lookSensitivity));
+            step(pixels, 0);
+            stuck = glm::length(position() - last) < 0.01f ? stuck + 1 : 0;
+            last = position();
+            if (stuck > kStuckSteps) break;
+        }
+        if (walking) key(GLFW_KEY_W, GLFW_RELEASE);
+        return glm::length(point - position()) <= kArrive;
+    }
+};
+
+}  // namespace vestrel::test
