@@ -251,8 +251,42 @@ bool Level::loadLevel(const std::string& path, Shader* meshShader, Shader* monst
     return true;
 }
 
+namespace {
+
+float strongestChannel(const aiColor3D& c) { return std::max({c.r, c.g, c.b}); }
+
+}  // namespace
+
+glm::vec2 lightColourScales(const aiScene* scene) {
+    // Blender's exporter writes a lamp's colour times its power in watts (a
+    // white 1000 W lamp becomes 1000, 1000, 1000) while the shaders expect
+    // colours up to 1. A level with a channel above 1 is read as colour x
+    // power: its lamps are divided by the strongest channel among them, which
+    // keeps hues and the ratios between lamps. Suns carry an irradiance, not
+    // watts, so they are scaled among themselves.
+    float lamps = 0.0f;
+    float suns = 0.0f;
+    for (unsigned i = 0; scene != nullptr && i < scene->mNumLights; ++i) {
+        const aiLight* light = scene->mLights[i];
+        if (light == nullptr) continue;
+        const float strongest = strongestChannel(light->mColorDiffuse);
+        if (!std::isfinite(strongest)) continue;
+        if (light->mType == aiLightSource_DIRECTIONAL) {
+            suns = std::max(suns, strongest);
+        } else if (light->mType == aiLightSource_POINT || light->mType == aiLightSource_SPOT) {
+            lamps = std::max(lamps, strongest);
+        }
+    }
+    return glm::vec2(lamps > 1.0f ? 1.0f / lamps : 1.0f, suns > 1.0f ? 1.0f / suns : 1.0f);
+}
+
 void Level::convertLights() {
     aiNode* root = scene->mRootNode;
+    const glm::vec2 scales = lightColourScales(scene);
+    if (scales.x != 1.0f || scales.y != 1.0f) {
+        std::cout << "Light colours above 1 read as colour x power: lamps scaled by " << scales.x
+                  << ", suns by " << scales.y << std::endl;
+    }
     for (unsigned i = 0; i < scene->mNumLights; ++i) {
         const aiLight* source = scene->mLights[i];
         if (source == nullptr) continue;
@@ -261,25 +295,21 @@ void Level::convertLights() {
             continue;
         }
         auto light = std::make_unique<Light>();
-        light->intensity = toGlmColour(source->mColorDiffuse);
+        light->intensity =
+            toGlmColour(source->mColorDiffuse) * (type == aiLightSource_DIRECTIONAL ? scales.y : scales.x);
         light->enabled = true;
         light->coneDirection = glm::vec3(0.0f);
-        if (type == aiLightSource_DIRECTIONAL) {
-            light->type = LightType::Directional;
-            light->position = toGlmVector(source->mDirection);
-            addLight(light.release());
-            continue;
-        }
         aiNode* node = root->FindNode(source->mName);
-        // The file gives a spot's axis in its node's own space: it turns with
-        // the node's rotation and the file's Z-up to Y-up turn, as positions do.
+        // The file gives a spot's axis and a sun's direction in the light
+        // node's own space: they turn with the node's rotation and the file's
+        // Z-up to Y-up turn, as positions do.
         aiMatrix3x3 turn(root->mTransformation);
         if (node != nullptr) {
             node->mTransformation = root->mTransformation * node->mTransformation;
             const aiMatrix4x4& m = node->mTransformation;
             light->position = glm::vec3(m.a4, m.b4, m.c4);
             turn = aiMatrix3x3(m);
-        } else {
+        } else if (type != aiLightSource_DIRECTIONAL) {
             // A light whose node is gone still has its own position, which the
             // importer gives relative to the root.
             std::cout << "Light " << source->mName.C_Str() << " has no node; placed by its own position"
@@ -287,14 +317,22 @@ void Level::convertLights() {
             const aiVector3D p = root->mTransformation * source->mPosition;
             light->position = toGlmVector(p);
         }
+        aiVector3D axis = turn * source->mDirection;
+        if (axis.Length() > 0.0f) axis.Normalize();
+        if (type == aiLightSource_DIRECTIONAL) {
+            // A directional light carries its travel direction where others
+            // carry a position.
+            light->type = LightType::Directional;
+            light->position = toGlmVector(axis);
+            addLight(light.release());
+            continue;
+        }
         light->constAttenuation = source->mAttenuationConstant;
         light->linearAttenuation = source->mAttenuationLinear;
         light->quadraticAttenuation = source->mAttenuationQuadratic;
         if (type == aiLightSource_SPOT) {
             light->type = LightType::Spot;
-            aiVector3D d = turn * source->mDirection;
-            if (d.Length() > 0.0f) d.Normalize();
-            light->coneDirection = toGlmVector(d);
+            light->coneDirection = toGlmVector(axis);
             light->coneInnerAngle = std::cos(source->mAngleInnerCone);
             light->coneOuterAngle = std::cos(source->mAngleInnerCone + kSpotEdgeRadians);
         } else {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
 #include "play/Player.h"
@@ -28,6 +29,12 @@ class Shader;
 class Texture;
 struct ControllerRecord;
 struct Light;
+
+// The factors the level's light colours are multiplied by: x for point and
+// spot lights, y for directional ones. 1 when every colour of the group is at
+// most 1; otherwise 1 / the strongest channel of the group, for files that
+// write colour x power (Blender's exporter).
+glm::vec2 lightColourScales(const aiScene* scene);
 
 // Loads the diffuse texture of every material of `scene` that has one into
 // the TextureCache, keyed by `path` followed by the material's index; the
