@@ -103,7 +103,9 @@ public:
         while (std::getline(in, line)) {
             ++lineNumber_;
             if (ended) return fail(error, "text after the end line");
-            if (line.size() > kMaxLineLength) return fail(error, "line too long");
+            if (line.size() > kMaxLineLength) {
+                return fail(error, lineNumber_ == 1 ? "not a Vestrel demo" : "line too long");
+            }
             if (!parseLine(line, ended, error)) return false;
             if (!ended) {
                 checksum_ = fnv1a(checksum_, line.data(), line.size());

@@ -67,7 +67,7 @@ bool DemoSession::fromEnvironment(const Environment& environment, DemoSettings& 
     if (replay) {
         Demo demo;
         if (!loadDemo(replay, demo, error)) {
-            error = "Can't replay demo " + error;
+            error = "Can't replay demo: " + error;
             return false;
         }
         settings = demo.settings;

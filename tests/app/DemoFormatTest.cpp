@@ -292,7 +292,7 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
         out << "cursor 1 320 240\n";
     }
     EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
-    EXPECT_EQ(error, "Can't replay demo " + demoPath + ": line 6: text after the end line");
+    EXPECT_EQ(error, "Can't replay demo: " + demoPath + ": line 6: text after the end line");
 
     variables.erase("VESTREL_REPLAY");
     variables["VESTREL_RECORD"] = "/nonexistent/folder/x.dem";

@@ -1,0 +1,165 @@
+"""Demos end to end: a walk recorded by the autopilot in the real game replays
+step for step in the real binary (same positions, same console lines, same
+file when recorded again), two replays agree, screenshots land where asked,
+and damaged, truncated or foreign demo files are refused with exit 1."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from PIL import Image
+
+from vestrel_driver import BUILD_DIR, SCREEN_DIR, SOURCE_DIR, Runner, Xvfb, lit_fraction, sanitizer_env
+
+BINARY = os.path.abspath(sys.argv[1])
+AUTOPILOT = os.path.join(BUILD_DIR, "demo_autopilot")
+WORK = tempfile.mkdtemp(prefix="vestrel_demo_e2e_")
+WALK = os.path.join(WORK, "walk.dem")
+TRACE = re.compile(r"^Step \d+: player .*$", re.M)
+runs = {}
+
+
+def run(binary, env_extra, args=(), display=True, timeout=300):
+    xvfb = Xvfb() if display else None
+    try:
+        env = sanitizer_env(xvfb.env() if xvfb else dict(os.environ), binary)
+        if not display:
+            env.pop("DISPLAY", None)
+        env.update(env_extra)
+        result = subprocess.run([binary] + list(args), cwd=SOURCE_DIR, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=timeout)
+        return result.returncode, result.stdout
+    finally:
+        if xvfb:
+            xvfb.stop()
+
+
+def clean(out):
+    assert "AddressSanitizer" not in out and "runtime error" not in out and "LeakSanitizer" not in out, out
+
+
+def fnv1a(data, value=14695981039346656037):
+    for byte in data:
+        value = ((value ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return value
+
+
+def with_end(body, end_fields):
+    """A demo body with an end line whose checksum fits the body."""
+    return body + "end %s check %016x\n" % (end_fields, fnv1a(body.encode()))
+
+
+def walk_recorded_by_the_autopilot():
+    code, out = run(AUTOPILOT, {"VESTREL_TRACE": "50"}, ["walk", WALK, "2"])
+    assert code == 0, (code, out)
+    clean(out)
+    summary = [l for l in out.splitlines() if l.startswith("Autopilot run: ")]
+    assert summary and "502 steps, 251 frames" in summary[0] and summary[0].endswith("recorded to " + WALK), out
+    assert "Display FPS: ON" in out, out
+    runs["recorded"] = out
+    with open(WALK) as demo:
+        lines = demo.read().splitlines()
+    assert lines[0] == "vestrel-demo 1" and lines[1] == "window 800 600 60 0.3", lines[:2]
+    assert lines[-1].startswith("end neither steps 502 frames 251 "), lines[-1]
+    # The walk held the pad for a while: its readings are in the file.
+    assert any(l.startswith("pad ") for l in lines), "no pad readings recorded"
+
+
+def replay_repeats_the_walk_step_for_step():
+    again = os.path.join(WORK, "again.dem")
+    screens = os.path.join(SCREEN_DIR, "demo_replay")
+    shutil.rmtree(screens, ignore_errors=True)
+    code, out = run(BINARY, {"VESTREL_REPLAY": WALK, "VESTREL_RECORD": again, "VESTREL_TRACE": "50",
+                             "VESTREL_SCREENSHOT_DIR": screens, "VESTREL_SCREENSHOT_STEPS": "60,300"}, ["1024", "768"])
+    assert code == 0, (code, out)
+    clean(out)
+    runs["replayed"] = out
+    lines = out.splitlines()
+    # The recorded window wins over the command line.
+    assert lines[0] == "Starting with options: width 800, height 600 fullscreen: 0, 60Hz, Ambient: 0.3", lines[0]
+    assert "Replaying demo " + WALK in lines, out
+    recorded_trace = TRACE.findall(runs["recorded"])
+    assert len(recorded_trace) == 10 and TRACE.findall(out) == recorded_trace, (recorded_trace, TRACE.findall(out))
+    assert "Display FPS: ON" in lines, out
+    summary = lines[-1]
+    assert summary.startswith("Demo replayed: 502 steps, 251 frames, 0 items picked up, 0 switches used, "
+                              "outcome neither (recorded: neither), hash "), summary
+    assert "(same as recorded)" in summary, summary
+    # Recorded again while replayed: the same input, byte for byte.
+    with open(WALK, "rb") as a, open(again, "rb") as b:
+        assert a.read() == b.read(), "the replay received other input than the recording"
+
+    pictures = {}
+    for step in (60, 300):
+        path = os.path.join(screens, "step_%06d.png" % step)
+        assert os.path.exists(path), os.listdir(screens) if os.path.isdir(screens) else screens
+        pictures[step] = Image.open(path).convert("RGB")
+        assert pictures[step].size == (800, 600), pictures[step].size
+        assert lit_fraction(pictures[step]) > 0.3, (step, lit_fraction(pictures[step]))
+    assert sorted(os.listdir(screens)) == ["step_000060.png", "step_000300.png"], os.listdir(screens)
+    # By step 300 the player has walked and turned: another view.
+    small = [pictures[s].resize((80, 60)) for s in (60, 300)]
+    moved = sum(1 for p, q in zip(small[0].getdata(), small[1].getdata()) if max(abs(x - y) for x, y in zip(p, q)) > 24)
+    assert moved > 0.2 * 80 * 60, moved
+
+
+def a_second_replay_agrees_and_a_changed_outcome_fails():
+    # The same input with another recorded outcome: the play is the same
+    # step for step, and the verdict is exit 1.
+    with open(WALK) as demo:
+        text = demo.read()
+    body = text[:text.rindex("end ")]
+    fields = text[text.rindex("end ") + 4:].split(" check ")[0].replace("neither", "won", 1)
+    claimed = os.path.join(WORK, "claims_a_win.dem")
+    with open(claimed, "w") as demo:
+        demo.write(with_end(body, fields))
+    code, out = run(BINARY, {"VESTREL_REPLAY": claimed, "VESTREL_TRACE": "50"})
+    assert code == 1, (code, out)
+    clean(out)
+    assert TRACE.findall(out) == TRACE.findall(runs["replayed"]), "two replays of one demo went different ways"
+    summary = out.splitlines()[-1]
+    assert "outcome neither (recorded: won)" in summary and "(same as recorded)" in summary, summary
+
+
+def damaged_truncated_and_foreign_demos_are_refused():
+    with open(WALK) as demo:
+        text = demo.read()
+    cases = {
+        "truncated.dem": (text[:text.index("\n", len(text) // 2) + 1], "the file ends before its end line (truncated)"),
+        "cut_mid_line.dem": (text[:text.index("\n", len(text) // 2) - 2], ""),
+        "damaged.dem": (text.replace("key 30 291 0 1 0", "key 30 292 0 1 0", 1), "checksum mismatch: the file is damaged"),
+        "version.dem": (text.replace("vestrel-demo 1", "vestrel-demo 7", 1),
+                        "line 1: demo version 7 is not supported (this build reads version 1)"),
+        "picture.dem": (None, "line 1: not a Vestrel demo"),
+        "empty.dem": ("", "the file is empty"),
+    }
+    assert "key 30 291 0 1 0" in text, "the walk pressed F2 at step 30"
+    for name, (content, reason) in cases.items():
+        path = os.path.join(WORK, name)
+        if content is None:
+            shutil.copy(os.path.join(SOURCE_DIR, "docs", "screenshot.jpg"), path)
+        else:
+            with open(path, "w") as demo:
+                demo.write(content)
+        # Refused before any window opens: no display is needed.
+        code, out = run(BINARY, {"VESTREL_REPLAY": path}, display=False, timeout=60)
+        assert code == 1, (name, code, out)
+        lines = out.splitlines()
+        assert lines[0].startswith("Can't replay demo: " + path + ": ") and lines[0].endswith(reason), (name, lines)
+        assert not any(l.startswith("Starting with options") for l in lines), (name, out)
+    code, out = run(BINARY, {"VESTREL_REPLAY": os.path.join(WORK, "missing.dem")}, display=False, timeout=60)
+    assert code == 1 and out.splitlines() == ["Can't replay demo: cannot open " + os.path.join(WORK, "missing.dem")], out
+
+
+if __name__ == "__main__":
+    runner = Runner()
+    runner.run("the autopilot records a walk in the real game", walk_recorded_by_the_autopilot)
+    runner.run("the replay repeats the walk step for step, with screenshots", replay_repeats_the_walk_step_for_step)
+    runner.run("a second replay agrees; a changed outcome exits 1", a_second_replay_agrees_and_a_changed_outcome_fails)
+    runner.run("damaged, truncated and foreign demos are refused", damaged_truncated_and_foreign_demos_are_refused)
+    status = runner.finish()
+    shutil.rmtree(WORK, ignore_errors=True)
+    sys.exit(status)
