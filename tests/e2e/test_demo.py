@@ -154,12 +154,36 @@ def damaged_truncated_and_foreign_demos_are_refused():
     assert code == 1 and out.splitlines() == ["Can't replay demo: cannot open " + os.path.join(WORK, "missing.dem")], out
 
 
+def bundled_demos_reach_their_recorded_outcome():
+    """Every demo in demos/ replays to the outcome it recorded; the win plays
+    the whole puzzle (five items, four interactions)."""
+    folder = os.path.join(SOURCE_DIR, "demos")
+    names = sorted(n for n in os.listdir(folder) if n.endswith(".dem"))
+    assert "walk.dem" in names, names
+    for name in names:
+        path = os.path.join(folder, name)
+        code, out = run(BINARY, {"VESTREL_REPLAY": path}, timeout=1800)
+        assert code == 0, (name, code, out[-3000:])
+        clean(out)
+        summary = out.splitlines()[-1]
+        assert summary.startswith("Demo replayed: "), (name, summary)
+        outcome = re.search(r"outcome (\w+) \(recorded: (\w+)\)", summary)
+        assert outcome and outcome.group(1) == outcome.group(2), (name, summary)
+        if name == "win.dem":
+            assert outcome.group(1) == "won", summary
+            assert out.count("Picked up item: ") == 5 and out.count("Interacting with: ") == 4, out[-3000:]
+        if name == "caught.dem":
+            assert outcome.group(1) == "caught", summary
+        print("  %s: %s" % (name, summary))
+
+
 if __name__ == "__main__":
     runner = Runner()
     runner.run("the autopilot records a walk in the real game", walk_recorded_by_the_autopilot)
     runner.run("the replay repeats the walk step for step, with screenshots", replay_repeats_the_walk_step_for_step)
     runner.run("a second replay agrees; a changed outcome exits 1", a_second_replay_agrees_and_a_changed_outcome_fails)
     runner.run("damaged, truncated and foreign demos are refused", damaged_truncated_and_foreign_demos_are_refused)
+    runner.run("the bundled demos reach their recorded outcome", bundled_demos_reach_their_recorded_outcome)
     status = runner.finish()
     shutil.rmtree(WORK, ignore_errors=True)
     sys.exit(status)
