@@ -5,11 +5,15 @@
 #include "app/DemoSession.h"
 
 #include "ConsoleCapture.h"
+#include "app/Autopilot.h"
 #include "app/DemoFormat.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
+#include "app/Gameoverstate.h"
+#include "level/Level.h"
 #include "play/Playstate.h"
+#include "render/Button.h"
 #include "render/TextureCache.h"
 
 #include <GLFW/glfw3.h>
@@ -220,6 +224,72 @@ TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
     EXPECT_EQ(demo.totals.steps, 2u);
     // The live keys reached the state as well as the file.
     EXPECT_EQ(probe.log.front(), "key 68/1");
+}
+
+// The Restart button is clicked in the middle of a frame's events: the new
+// game's start sequence polls again, and the events after the click must
+// reach the new game, once each, in their order.
+TEST_F(DemoSessionTest, EventsAfterARestartClickReachTheNewGameOnceInOrder) {
+    Level* firstLevel = nullptr;
+    auto planner = [&firstLevel](Game& g, std::uint64_t step, AutopilotFrame& frame) {
+        const Button* restart = g.level->restartButton;
+        switch (step) {
+            case 0:  // the first step ends the game
+                firstLevel = g.level.get();
+                GameSettings::instance().playerCaught = true;
+                return true;
+            case 1:  // rest on Restart so that the step marks it as hovered
+                frame.cursor =
+                    CursorPosition{restart->x + restart->width / 2, GameSettings::instance().windowHeight -
+                                                                        (restart->y + restart->height / 2)};
+                return true;
+            case 2:
+                frame.cursor =
+                    CursorPosition{restart->x + restart->width / 2, GameSettings::instance().windowHeight -
+                                                                        (restart->y + restart->height / 2)};
+                frame.mouse(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+                frame.mouse(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+                frame.press(GLFW_KEY_W);
+                return true;
+            default:
+                return false;
+        }
+    };
+    DemoSession session;
+    session.setScript(std::make_unique<Autopilot>(1, planner), "restart");
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, {320, 240, 60, 0.1f}, error)) << error;
+    game = std::make_unique<Game>();
+    Game::registered = game.get();
+    game->demo = &session;
+    game->init(320, 240, 60, false);
+    game->installCallbacks();
+    session.attach(*game);
+    Gameoverstate::instance().initialized = false;  // it records its game once
+    {
+        test::ConsoleCapture quiet;
+        game->startSequence();
+        game->frame();
+        ASSERT_EQ(game->currentState(), &Gameoverstate::instance());
+        game->frame();
+        ASSERT_EQ(game->level->restartButton->state, 1);
+        game->frame();
+    }
+    ASSERT_NE(game->level.get(), firstLevel);  // restarted
+    EXPECT_EQ(game->currentState(), &Playstate::instance());
+    EXPECT_EQ(game->level->player.forwardInput, 1.0f);  // W reached the new game
+    EXPECT_EQ(session.totals().outcome, DemoOutcome::Caught);
+    game->frame();
+    EXPECT_FALSE(game->running);
+    EXPECT_EQ(session.finish(*game), 0);
+
+    Demo demo;
+    ASSERT_TRUE(loadDemo(recordPath, demo, error)) << error;
+    ASSERT_GE(demo.frames.size(), 3u);
+    EXPECT_EQ(demo.frames[2].events,
+              (std::vector<DemoEvent>{DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0),
+                                      DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0),
+                                      DemoEvent::keyEvent(GLFW_KEY_W, 0, GLFW_PRESS, 0)}));
 }
 
 }  // namespace
