@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <istream>
+#include <ostream>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -363,6 +364,12 @@ std::string demoEventLine(const DemoEvent& e, std::uint64_t step) {
             break;
     }
     return "close " + at;
+}
+
+std::ostream& operator<<(std::ostream& out, const DemoEvent& event) {
+    std::string line = demoEventLine(event, 0);
+    const std::size_t step = line.find(" 0");
+    return out << line.erase(step, 2);
 }
 
 std::string demoCursorLine(std::uint64_t step, double x, double y) {

@@ -38,6 +38,9 @@ struct DemoEvent {
     }
 };
 
+// As in the file, without the step ("key 87 25 1 0"); for logs and tests.
+std::ostream& operator<<(std::ostream& out, const DemoEvent& event);
+
 // What one fixed step read: the cursor position and, when the play state
 // polled a pad that was connected, its reading.
 struct DemoStep {
