@@ -37,6 +37,13 @@ def run(binary, env_extra, args=(), display=True, timeout=300):
             xvfb.stop()
 
 
+def game_lines(out):
+    """The console of the play itself: after the demo lines, up to the teardown."""
+    lines = out.splitlines()
+    start = max(i for i, l in enumerate(lines) if l.startswith(("Replaying demo ", "Recording demo to ")))
+    return lines[start + 1:lines.index("window closed")]
+
+
 def clean(out):
     assert "AddressSanitizer" not in out and "runtime error" not in out and "LeakSanitizer" not in out, out
 
@@ -83,7 +90,9 @@ def replay_repeats_the_walk_step_for_step():
     assert "Replaying demo " + WALK in lines, out
     recorded_trace = TRACE.findall(runs["recorded"])
     assert len(recorded_trace) == 10 and TRACE.findall(out) == recorded_trace, (recorded_trace, TRACE.findall(out))
-    assert "Display FPS: ON" in lines, out
+    # The same console lines in the same order: the F2 report among the traces.
+    assert game_lines(out) == game_lines(runs["recorded"]), (game_lines(out), game_lines(runs["recorded"]))
+    assert "Display FPS: ON" in game_lines(out), out
     summary = lines[-1]
     assert summary.startswith("Demo replayed: 502 steps, 251 frames, 0 items picked up, 0 switches used, "
                               "outcome neither (recorded: neither), hash "), summary
