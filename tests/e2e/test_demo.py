@@ -12,7 +12,9 @@ import tempfile
 
 from PIL import Image
 
-from vestrel_driver import BUILD_DIR, SCREEN_DIR, SOURCE_DIR, Runner, Xvfb, lit_fraction, sanitizer_env
+import time
+
+from vestrel_driver import BUILD_DIR, SCREEN_DIR, SOURCE_DIR, GameSession, Runner, Xvfb, lit_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 AUTOPILOT = os.path.join(BUILD_DIR, "demo_autopilot")
@@ -163,6 +165,45 @@ def damaged_truncated_and_foreign_demos_are_refused():
     assert code == 1 and out.splitlines() == ["Can't replay demo: cannot open " + os.path.join(WORK, "missing.dem")], out
 
 
+def live_play_recorded_replays_the_same():
+    """A person's play through the window system (X key and pointer events)
+    is recorded, and its replay walks the same path."""
+    live = os.path.join(WORK, "live.dem")
+    os.environ.update({"VESTREL_RECORD": live, "VESTREL_TRACE": "30"})
+    try:
+        game = GameSession(BINARY, ["640", "480", "0", "60", "0.3"])
+    finally:
+        for name in ("VESTREL_RECORD", "VESTREL_TRACE"):
+            del os.environ[name]
+    try:
+        game.wait_for_window()
+        time.sleep(2.0)
+        game.key("w", hold=0.8)
+        game.focus()
+        game.xdotool("mousemove", "--window", game.window, 420, 200)
+        time.sleep(0.5)
+        game.key("F7")
+        game.key("d", hold=0.5)
+        game.key("Escape")
+        assert game.wait_exit() == 0, game.output()
+        recorded = game.output()
+    finally:
+        game.stop()
+    clean(recorded)
+    with open(live) as demo:
+        text = demo.read()
+    assert "key " in text and text.splitlines()[1] == "window 640 480 60 0.3", text[:300]
+    code, out = run(BINARY, {"VESTREL_REPLAY": live, "VESTREL_TRACE": "30"})
+    assert code == 0, (code, out)
+    clean(out)
+    assert "Fog is OFF" in game_lines(out), out
+    assert game_lines(out) == game_lines(recorded), (game_lines(out), game_lines(recorded))
+    traces = TRACE.findall(out)
+    players = [line.split("player ")[1].split(",")[0] for line in traces]
+    assert len(traces) > 5 and players[0] != players[-1], traces  # the player walked
+    assert "(same as recorded)" in out.splitlines()[-1], out.splitlines()[-1]
+
+
 def bundled_demos_reach_their_recorded_outcome():
     """Every demo in demos/ replays to the outcome it recorded; the win plays
     the whole puzzle (five items, four interactions)."""
@@ -192,6 +233,7 @@ if __name__ == "__main__":
     runner.run("the replay repeats the walk step for step, with screenshots", replay_repeats_the_walk_step_for_step)
     runner.run("a second replay agrees; a changed outcome exits 1", a_second_replay_agrees_and_a_changed_outcome_fails)
     runner.run("damaged, truncated and foreign demos are refused", damaged_truncated_and_foreign_demos_are_refused)
+    runner.run("live play recorded through the window system replays the same", live_play_recorded_replays_the_same)
     runner.run("the bundled demos reach their recorded outcome", bundled_demos_reach_their_recorded_outcome)
     status = runner.finish()
     shutil.rmtree(WORK, ignore_errors=True)
