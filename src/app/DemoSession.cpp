@@ -170,9 +170,11 @@ void DemoSession::deliverScriptedEvents(Game& game) {
         nextStep_ = 0;
         currentStep_ = nullptr;
         if (scriptEnded_ || !script_->nextFrame(game, frame_)) {
+            // A script that has no more closes the window, as a person
+            // would; recorded, the close ends the replay at the same frame.
             scriptEnded_ = true;
             frame_ = DemoFrame{};
-            game.running = false;
+            frame_.events.push_back(DemoEvent::closeEvent());
         }
     }
     // An event may restart the game, whose start sequence polls again: the

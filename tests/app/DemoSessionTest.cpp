@@ -290,6 +290,10 @@ TEST_F(DemoSessionTest, EventsAfterARestartClickReachTheNewGameOnceInOrder) {
               (std::vector<DemoEvent>{DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0),
                                       DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0),
                                       DemoEvent::keyEvent(GLFW_KEY_W, 0, GLFW_PRESS, 0)}));
+    // The autopilot's end is a close, so a replay ends on the same frame.
+    EXPECT_EQ(demo.frames.back().events, std::vector<DemoEvent>{DemoEvent::closeEvent()});
+    EXPECT_TRUE(demo.frames.back().steps.empty());
+    EXPECT_EQ(demo.frames.size(), 4u);
 }
 
 }  // namespace
