@@ -1,14 +1,33 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the game and starts it from the repository
 # root. Arguments go to the game (WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT).
-# Without a display it runs under Xvfb, so it can be watched with screenshots.
+#
+# Without a display the game runs under Xvfb replaying a bundled demo
+# (demos/win.dem; demos/walk.dem until that one exists), prints its console
+# and leaves screenshots in a folder it names. VESTREL_REPLAY,
+# VESTREL_SCREENSHOT_DIR and VESTREL_SCREENSHOT_STEPS, when set, are used as
+# they are (README, "Recording and replaying").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESTREL_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target vestrel
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No display: running the game under Xvfb (virtual screen 1280x1024)."
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" build/vestrel "$@"
+if [ -n "${DISPLAY:-}" ]; then
+  exec build/vestrel "$@"
 fi
-exec build/vestrel "$@"
+
+demo="${VESTREL_REPLAY:-demos/win.dem}"
+if [ ! -f "$demo" ] && [ -z "${VESTREL_REPLAY:-}" ]; then
+  echo "demos/win.dem is not there yet: replaying demos/walk.dem instead."
+  demo=demos/walk.dem
+fi
+screens="${VESTREL_SCREENSHOT_DIR:-$PWD/build/screenshots}"
+mkdir -p "$screens"
+echo "No display: replaying $demo under Xvfb (virtual screen 1280x1024); screenshots go to $screens"
+status=0
+VESTREL_REPLAY="$demo" VESTREL_SCREENSHOT_DIR="$screens" \
+  VESTREL_SCREENSHOT_STEPS="${VESTREL_SCREENSHOT_STEPS:-every:300}" \
+  xvfb-run -a -s "-screen 0 1280x1024x24" build/vestrel "$@" || status=$?
+echo "Screenshots in $screens:"
+ls "$screens"
+exit "$status"

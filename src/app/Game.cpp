@@ -1,5 +1,7 @@
 #include "app/Game.h"
 
+#include "app/DemoFormat.h"
+#include "app/DemoSession.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
@@ -46,17 +48,11 @@ bool windowSystemStartingUp() { return startingUp; }
 namespace {
 
 void onKey(GLFWwindow* /*window*/, int key, int scancode, int action, int mods) {
-    Game* game = Game::registered;
-    if (game != nullptr && game->currentState() != nullptr) {
-        game->currentState()->onKey(key, scancode, action, mods, game);
-    }
+    if (Game::registered != nullptr) Game::registered->deliverKey(key, scancode, action, mods);
 }
 
 void onMouseButton(GLFWwindow* /*window*/, int button, int action, int mods) {
-    Game* game = Game::registered;
-    if (game != nullptr && game->currentState() != nullptr) {
-        game->currentState()->onMouseButton(button, action, mods);
-    }
+    if (Game::registered != nullptr) Game::registered->deliverMouseButton(button, action, mods);
 }
 
 void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
@@ -66,9 +62,7 @@ void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
 }
 
 void onWindowClose(GLFWwindow* /*window*/) {
-    if (Game::registered != nullptr) {
-        Game::registered->running = false;
-    }
+    if (Game::registered != nullptr) Game::registered->deliverClose();
 }
 
 }  // namespace
@@ -143,7 +137,8 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     // GLEW's probing can leave GL_INVALID_ENUM on core profiles; nothing reads it.
     while (glGetError() != GL_NO_ERROR) {
     }
-    glfwSwapInterval(1);
+    // A replay or an autopilot runs as fast as it can.
+    glfwSwapInterval(demo != nullptr && !demo->waitsForScreen() ? 0 : 1);
     glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
     chooseStartSampling(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), settings);
 
@@ -178,6 +173,36 @@ void Game::installCallbacks() {
     glfwSetWindowCloseCallback(window, onWindowClose);
 }
 
+bool Game::acceptsInput(InputOrigin origin) const {
+    return origin == InputOrigin::Script || demo == nullptr || demo->acceptsLiveInput();
+}
+
+void Game::deliverKey(int key, int scancode, int action, int mods, InputOrigin origin) {
+    if (!acceptsInput(origin) || currentState() == nullptr) return;
+    if (demo != nullptr) demo->eventAccepted(DemoEvent::keyEvent(key, scancode, action, mods));
+    currentState()->onKey(key, scancode, action, mods, this);
+}
+
+void Game::deliverMouseButton(int button, int action, int mods, InputOrigin origin) {
+    if (!acceptsInput(origin) || currentState() == nullptr) return;
+    if (demo != nullptr) demo->eventAccepted(DemoEvent::mouseEvent(button, action, mods));
+    currentState()->onMouseButton(button, action, mods);
+}
+
+void Game::deliverClose(InputOrigin origin) {
+    if (!acceptsInput(origin)) {
+        demo->liveCloseDuringScript(*this);
+        return;
+    }
+    if (demo != nullptr) demo->eventAccepted(DemoEvent::closeEvent());
+    running = false;
+}
+
+void Game::pollEvents() {
+    glfwPollEvents();
+    if (demo != nullptr) demo->deliverScriptedEvents(*this);
+}
+
 void Game::startSequence() {
     changeState(&Loadstate::instance());
     currentState()->draw(this);
@@ -185,7 +210,7 @@ void Game::startSequence() {
     changeState(&Playstate::instance());
     // Pointer motion that queued up while the house loaded (the capture's own
     // warp among it) must not become the first step's mouse look.
-    glfwPollEvents();
+    pollEvents();
     applyCursorMode(currentState()->stateId);
 }
 
@@ -218,8 +243,9 @@ void Game::update() {
     title << "FPS: " << fps;
     glfwSetWindowTitle(window, title.str().c_str());
 
-    stepsThisFrame = runFixedSteps(stepAccumulator, [this, &settings] {
+    auto step = [this, &settings] {
         glfwGetCursorPos(window, &cursorX, &cursorY);
+        if (demo != nullptr) demo->cursorForStep(cursorX, cursorY);
         GameState* state = currentState();
         state->update(this, kFixedStep);
         // The step may have pushed the game-over state; place the cursor for
@@ -233,7 +259,18 @@ void Game::update() {
         if (state->stateId == kStateGameOver && level != nullptr) {
             updateButtonHover(level->buttons, cursorX, cursorY, settings.windowHeight);
         }
-    });
+        if (demo != nullptr) demo->afterStep(*this);
+    };
+    // A replay runs the recorded number of steps whatever the clock says.
+    const int scriptedSteps = demo != nullptr ? demo->stepsForFrame(*this) : -1;
+    if (scriptedSteps >= 0) {
+        for (int i = 0; i < scriptedSteps; ++i) step();
+        stepsThisFrame = scriptedSteps;
+        stepAccumulator = 0.0f;
+    } else {
+        stepsThisFrame = runFixedSteps(stepAccumulator, step);
+    }
+    if (demo != nullptr) demo->afterFrame(*this, stepsThisFrame);
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -281,6 +318,7 @@ void Game::applyCursorMode(int stateId) {
 }
 
 void Game::restart() {
+    if (demo != nullptr && level != nullptr) demo->levelEnding(*level);
     SoundSystem::instance().releaseAll();
     renderer.cleanup();
     renderer.init();

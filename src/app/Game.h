@@ -9,6 +9,7 @@ struct GLFWwindow;
 
 namespace vestrel {
 
+class DemoSession;
 class GameState;
 class Level;
 struct GameSettings;
@@ -28,6 +29,10 @@ bool isSoftwareRasterizer(const char* rendererName);
 // (anisotropic trilinear) except on a software rasteriser, where it starts at
 // bilinear and says so. A mode already changed from the default is kept.
 void chooseStartSampling(const char* rendererName, GameSettings& settings);
+
+// Where an input event comes from: the window system, or a script (a demo
+// being replayed, an autopilot) standing in for the player.
+enum class InputOrigin { Live, Script };
 
 // The application: the one window with its GL 3.3 core context, the renderer,
 // the level, the state stack and the fixed-step clock. The entry point
@@ -76,6 +81,19 @@ public:
     // Installs the key, mouse-button and close callbacks on the window.
     void installCallbacks();
 
+    // The entry points of input: the window callbacks call these, and so
+    // does a replay, so both reach the current state the same way. While a
+    // script plays, live events are dropped (a live close stops the run).
+    void deliverKey(int key, int scancode, int action, int mods, InputOrigin origin = InputOrigin::Live);
+    void deliverMouseButton(int button, int action, int mods, InputOrigin origin = InputOrigin::Live);
+    void deliverClose(InputOrigin origin = InputOrigin::Live);
+    // Polls the window system, then delivers a script's events for this frame.
+    void pollEvents();
+
+    // Recording, replay, autopilot and screenshots; null for plain play.
+    // Set before init (a scripted run does not wait for the screen).
+    DemoSession* demo = nullptr;
+
     Renderer renderer;
     std::unique_ptr<Level> level;
     bool running = false;
@@ -98,6 +116,7 @@ private:
     // A new Level with its camera and loading image.
     void createLevel();
     void applyCursorMode(int stateId);
+    bool acceptsInput(InputOrigin origin) const;
 };
 
 }  // namespace vestrel

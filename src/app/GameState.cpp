@@ -1,5 +1,6 @@
 #include "app/GameState.h"
 
+#include "app/DemoSession.h"
 #include "app/Game.h"
 #include "level/Level.h"
 
@@ -7,10 +8,17 @@
 
 namespace vestrel {
 
-void GameState::pollEvents(Game* /*game*/) { glfwPollEvents(); }
+void GameState::pollEvents(Game* game) {
+    if (game != nullptr) {
+        game->pollEvents();
+    } else {
+        glfwPollEvents();
+    }
+}
 
 void GameState::drawAndPresent(Game* game) {
     game->renderer.render(*game->level);
+    if (game->demo != nullptr) game->demo->beforePresent(*game);
     glfwSwapBuffers(game->window);
 }
 

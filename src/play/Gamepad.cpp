@@ -97,14 +97,26 @@ float stickValue(std::int16_t axis) {
     return std::fabs(v) < Gamepad::kDeadZone ? 0.0f : v;
 }
 
-bool Gamepad::read() {
-    state = GamepadState{};
-    const int joystick = GLFW_JOYSTICK_1 + static_cast<int>(index);
-    if (joystick > GLFW_JOYSTICK_LAST) return false;
+bool Gamepad::readDevice(std::uint32_t padIndex, GamepadState& reading) {
+    reading = GamepadState{};
+    if (padIndex > static_cast<std::uint32_t>(GLFW_JOYSTICK_LAST - GLFW_JOYSTICK_1)) return false;
+    const int joystick = GLFW_JOYSTICK_1 + static_cast<int>(padIndex);
     GLFWgamepadstate raw;
     std::memset(&raw, 0, sizeof raw);
     if (!glfwJoystickIsGamepad(joystick) || !glfwGetGamepadState(joystick, &raw)) return false;
-    state = convertGamepadState(raw.buttons, raw.axes);
+    reading = convertGamepadState(raw.buttons, raw.axes);
+    return true;
+}
+
+bool Gamepad::read() {
+    GamepadState reading;
+    const bool connected =
+        source != nullptr ? source->readGamepad(index, reading) : readDevice(index, reading);
+    if (!connected) {
+        state = GamepadState{};
+        return false;
+    }
+    state = reading;
     if (!sameReading(state, lastReading_)) ++packetCounter_;
     lastReading_ = state;
     state.packetNumber = packetCounter_;

@@ -62,6 +62,15 @@ int firstPressedButton(std::uint16_t buttons);
 // applied: magnitudes below kDeadZone read as 0.
 float stickValue(std::int16_t axis);
 
+// Where pad readings come from instead of the device: a demo replay or an
+// autopilot supplies them, and a recorder sees each one on its way.
+class GamepadSource {
+public:
+    virtual ~GamepadSource() = default;
+    // Fills `reading` and returns true when a pad `index` is connected.
+    virtual bool readGamepad(std::uint32_t index, GamepadState& reading) = 0;
+};
+
 // The game pad of the play state: polled once per fixed step. A held button
 // acts once; it acts again only after another button, or none, was seen.
 class Gamepad {
@@ -73,12 +82,17 @@ public:
     GamepadState state;
     std::uint32_t index = 0;  // which pad (GLFW joystick 1 + index)
     std::array<bool, 11> latched{};
+    GamepadSource* source = nullptr;  // not owning; null: the device itself
 
     explicit Gamepad(std::uint32_t padIndex = 0) : index(padIndex) {}
 
-    // Reads pad `index` into `state`; false (state cleared) when no pad with
-    // a game-pad mapping is connected. Needs GLFW to be initialised.
+    // Reads pad `index` into `state`, from `source` when one is set, else
+    // from the device; false (state cleared) when no pad is connected.
     bool read();
+
+    // The device: GLFW joystick 1 + index with a game-pad mapping. Needs
+    // GLFW to be initialised.
+    static bool readDevice(std::uint32_t padIndex, GamepadState& reading);
 
     // Latches the first pressed button of `state` and returns its id, or
     // kButtonNone when nothing new was pressed.

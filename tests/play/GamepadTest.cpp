@@ -152,5 +152,49 @@ TEST_F(GamepadApply, XAndBackAreHandedToTheCallerOncePerPress) {
     EXPECT_EQ(step(kPadX), kButtonX);
 }
 
+// A source standing in for the device (a replay, an autopilot): what it
+// hands over is what the step sees, and the packet number still counts
+// changes of reading.
+class ScriptedPad : public GamepadSource {
+public:
+    bool readGamepad(std::uint32_t index, GamepadState& reading) override {
+        askedFor = index;
+        reading = next;
+        reading.packetNumber = 999;  // a source cannot choose the packet number
+        return connected;
+    }
+    GamepadState next;
+    bool connected = true;
+    std::uint32_t askedFor = 99;
+};
+
+TEST(GamepadSourceTest, ReadingsComeFromTheSourceAndPacketsCountChanges) {
+    ScriptedPad source;
+    Gamepad pad(2);
+    pad.source = &source;
+    source.next.thumbLY = 20000;
+    ASSERT_TRUE(pad.read());
+    EXPECT_EQ(source.askedFor, 2u);
+    EXPECT_EQ(pad.state.thumbLY, 20000);
+    EXPECT_EQ(pad.state.packetNumber, 1u);
+    ASSERT_TRUE(pad.read());
+    EXPECT_EQ(pad.state.packetNumber, 1u);  // same reading, same packet
+    source.next.buttons = kPadA;
+    ASSERT_TRUE(pad.read());
+    EXPECT_EQ(pad.state.packetNumber, 2u);
+    EXPECT_EQ(pad.state.buttons, kPadA);
+
+    // Unplugged: the state is cleared so nothing acts on a stale reading.
+    source.connected = false;
+    EXPECT_FALSE(pad.read());
+    EXPECT_EQ(pad.state.buttons, 0);
+    EXPECT_EQ(pad.state.thumbLY, 0);
+
+    // Without a source, an index past the last joystick is simply no pad.
+    pad.source = nullptr;
+    pad.index = 4000000000u;
+    EXPECT_FALSE(pad.read());
+}
+
 }  // namespace
 }  // namespace vestrel

@@ -1,0 +1,305 @@
+// The demo file: what the recorder writes reads back as the same input, and
+// every kind of damage is refused with the line and the reason.
+#include "app/DemoFormat.h"
+
+#include "app/DemoRecorder.h"
+#include "app/DemoSession.h"
+#include "app/Screenshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace vestrel {
+namespace {
+
+std::string temporaryPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / ("vestrel_demo_test_" + name)).string();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A body (everything before the end line) completed with an end line whose
+// counts and checksum are as given: the checksum is made right unless the
+// test wants it wrong.
+std::string withEnd(const std::string& body, const std::string& counts) {
+    const std::uint64_t check = fnv1a(kFnvOffset, body.data(), body.size());
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(check));
+    return body + "end " + counts + " hash 0123456789abcdef check " + hex + "\n";
+}
+
+bool parse(const std::string& text, Demo& demo, std::string& error) {
+    std::istringstream in(text);
+    return readDemo(in, demo, error);
+}
+
+std::string refusal(const std::string& text) {
+    Demo demo;
+    std::string error;
+    EXPECT_FALSE(parse(text, demo, error)) << text;
+    return error;
+}
+
+const std::string kHead = "vestrel-demo 1\nwindow 800 600 60 0.1\n";
+
+TEST(DemoFormat, WhatTheRecorderWritesReadsBackAsTheSameInput) {
+    const std::string path = temporaryPath("roundtrip.dem");
+    DemoRecorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.open(path, {1024, 768, 75, 0.3f}, error)) << error;
+    // Frame 1: a key and a click before two steps, the second with a pad
+    // at its extremes; a fractional cursor must come back bit for bit.
+    recorder.event(DemoEvent::keyEvent(87, 25, 1, 0), 0);
+    recorder.event(DemoEvent::mouseEvent(1, 0, 4), 0);
+    recorder.cursor(0, 512.0, 384.0);
+    recorder.cursor(1, 0.1 + 0.2, -3.75);
+    GamepadState pad;
+    pad.buttons = 0xF3F0;
+    pad.leftTrigger = 0;
+    pad.rightTrigger = 255;
+    pad.thumbLX = -32768;
+    pad.thumbLY = 32767;
+    pad.thumbRX = -1;
+    pad.thumbRY = 12345;
+    recorder.pad(1, pad);
+    recorder.frame(2);
+    // Frame 2 runs no step; then the window is closed during a start
+    // sequence, after the last frame.
+    recorder.event(DemoEvent::keyEvent(87, 25, 0, 0), 2);
+    recorder.frame(0);
+    recorder.event(DemoEvent::closeEvent(), 2);
+    DemoTotals totals;
+    totals.outcome = DemoOutcome::Caught;
+    totals.steps = 2;
+    totals.frames = 2;
+    totals.items = 3;
+    totals.switches = 1;
+    totals.hash = 0xfedcba9876543210ull;
+    ASSERT_TRUE(recorder.finish(totals));
+
+    Demo demo;
+    ASSERT_TRUE(loadDemo(path, demo, error)) << error << "\n" << readFile(path);
+    EXPECT_EQ(demo.settings.width, 1024);
+    EXPECT_EQ(demo.settings.height, 768);
+    EXPECT_EQ(demo.settings.refreshRate, 75);
+    EXPECT_EQ(demo.settings.ambient, 0.3f);
+    ASSERT_EQ(demo.frames.size(), 3u);
+    const DemoFrame& first = demo.frames[0];
+    ASSERT_EQ(first.events.size(), 2u);
+    EXPECT_EQ(first.events[0], DemoEvent::keyEvent(87, 25, 1, 0));
+    EXPECT_EQ(first.events[1], DemoEvent::mouseEvent(1, 0, 4));
+    ASSERT_EQ(first.steps.size(), 2u);
+    EXPECT_EQ(first.steps[0].cursorX, 512.0);
+    EXPECT_FALSE(first.steps[0].padConnected);
+    EXPECT_EQ(first.steps[1].cursorX, 0.1 + 0.2);
+    EXPECT_EQ(first.steps[1].cursorY, -3.75);
+    ASSERT_TRUE(first.steps[1].padConnected);
+    const GamepadState& back = first.steps[1].pad;
+    EXPECT_EQ(back.buttons, 0xF3F0);
+    EXPECT_EQ(back.rightTrigger, 255);
+    EXPECT_EQ(back.thumbLX, -32768);
+    EXPECT_EQ(back.thumbLY, 32767);
+    EXPECT_EQ(back.thumbRX, -1);
+    EXPECT_EQ(back.thumbRY, 12345);
+    EXPECT_TRUE(demo.frames[1].steps.empty());
+    EXPECT_TRUE(demo.frames[1].ran);
+    EXPECT_FALSE(demo.frames[2].ran);  // the close came after the last frame
+    EXPECT_EQ(demo.frames[2].events, std::vector<DemoEvent>{DemoEvent::closeEvent()});
+    EXPECT_EQ(demo.totals.outcome, DemoOutcome::Caught);
+    EXPECT_EQ(demo.totals.items, 3u);
+    EXPECT_EQ(demo.totals.switches, 1u);
+    EXPECT_EQ(demo.totals.hash, 0xfedcba9876543210ull);
+    std::remove(path.c_str());
+}
+
+TEST(DemoFormat, DamagedTruncatedAndForeignFilesAreRefusedWithTheLineAndReason) {
+    const std::string body = kHead +
+                             "key 0 87 25 1 0\n"
+                             "cursor 0 400 300\n"
+                             "frame 1\n";
+    const std::string good = withEnd(body, "won steps 1 frames 1 items 0 switches 0");
+    Demo demo;
+    std::string error;
+    ASSERT_TRUE(parse(good, demo, error)) << error;
+
+    EXPECT_EQ(refusal(""), "the file is empty");
+    EXPECT_EQ(refusal("\x89PNG\r\n\x1a\n" + good), "line 1: not a Vestrel demo");
+    EXPECT_EQ(refusal("vestrel-demo 2\n" + good.substr(good.find('\n') + 1)),
+              "line 1: demo version 2 is not supported (this build reads version 1)");
+    // Cut anywhere: at the end line, inside it, inside a step's lines.
+    EXPECT_EQ(refusal(body), "line 6: the file ends before its end line (truncated)");
+    EXPECT_NE(refusal(good.substr(0, good.size() - 20)).find("line 6: expected \"end"), std::string::npos);
+    EXPECT_EQ(refusal(kHead + "key 0 87 25 1 0\ncursor 0 4"), "line 4: expected \"cursor STEP X Y\"");
+
+    // One digit changed (W becomes X) keeps every line well formed: only
+    // the checksum tells.
+    std::string flipped = good;
+    flipped.replace(flipped.find("key 0 87"), 8, "key 0 88");
+    EXPECT_EQ(refusal(flipped), "line 6: checksum mismatch: the file is damaged");
+    EXPECT_EQ(refusal(good + "cursor 1 400 300\n"), "line 7: text after the end line");
+}
+
+TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
+    struct Case {
+        std::string lines;
+        std::string counts;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"cursor 1 400 300\nframe 1\n", "neither steps 1 frames 1 items 0 switches 0",
+         "line 3: step 1 out of order (expected 0)"},
+        {"cursor 0 400 300\nkey 0 87 0 1 0\nframe 1\n", "neither steps 1 frames 1 items 0 switches 0",
+         "line 4: event between the steps of a frame"},
+        {"cursor 0 400 300\nframe 2\n", "neither steps 1 frames 1 items 0 switches 0",
+         "line 4: frame of 2 steps follows 1 cursor readings"},
+        {"cursor 0 1 1\ncursor 1 1 1\ncursor 2 1 1\ncursor 3 1 1\ncursor 4 1 1\ncursor 5 1 1\n", "",
+         "line 8: more steps in one frame than the loop runs"},
+        {"pad 0 0 0 0 0 0 0 0\n", "", "line 3: pad reading without a step of its own"},
+        {"cursor 0 1 1\npad 0 0 0 0 0 0 0 0\npad 0 0 0 0 0 0 0 0\n", "",
+         "line 5: pad reading without a step of its own"},
+        {"cursor 0 nan 1\n", "", "line 3: expected \"cursor STEP X Y\""},
+        {"cursor 0 1e300 1\n", "", "line 3: expected \"cursor STEP X Y\""},
+        {"key 0 999 0 1 0\n", "", "line 3: expected \"key STEP KEY SCANCODE ACTION MODS\""},
+        {"key 0 87 0 3 0\n", "", "line 3: expected \"key STEP KEY SCANCODE ACTION MODS\""},
+        {"key 0 87 0 1 0 7\n", "", "line 3: expected \"key STEP KEY SCANCODE ACTION MODS\""},
+        {"mouse 0 9 1 0\n", "", "line 3: expected \"mouse STEP BUTTON ACTION MODS\""},
+        {"pad 0 65536 0 0 0 0 0 0\n", "", "line 3: expected \"pad STEP BUTTONS LT RT LX LY RX RY\""},
+        {"frame -1\n", "", "line 3: expected \"frame STEPS\" with 0 to 5 steps"},
+        {"jump 0\n", "", "line 3: unknown record \"jump\""},
+        {std::string(300, 'x') + "\n", "", "line 3: line too long"},
+        {"cursor 0 400 300\nframe 1\n", "neither steps 2 frames 1 items 0 switches 0",
+         "line 5: the end line counts 2 steps and 1 frames; the file holds 1 and 1"},
+        {"cursor 0 400 300\n", "neither steps 1 frames 0 items 0 switches 0",
+         "line 4: steps without their frame line (truncated)"},
+        {"frame 0\n", "lost steps 0 frames 1 items 0 switches 0",
+         "line 4: expected \"end OUTCOME steps N frames N items N switches N hash HEX check HEX\""},
+    };
+    for (const Case& c : cases) {
+        const std::string text = c.counts.empty() ? kHead + c.lines : withEnd(kHead + c.lines, c.counts);
+        EXPECT_EQ(refusal(text), c.error) << c.lines;
+    }
+    EXPECT_EQ(refusal("vestrel-demo 1\nwindow 0 600 60 0.1\n"),
+              "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
+    EXPECT_EQ(refusal("vestrel-demo 1\nwindow 800 600 60 inf\n"),
+              "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
+}
+
+TEST(DemoFormat, MissingAndOversizedFilesAreRefusedBeforeReading) {
+    Demo demo;
+    std::string error;
+    EXPECT_FALSE(loadDemo("/nonexistent/walk.dem", demo, error));
+    EXPECT_EQ(error, "cannot open /nonexistent/walk.dem");
+
+    const std::string path = temporaryPath("huge.dem");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << kHead;
+    }
+    std::filesystem::resize_file(path, kMaxDemoBytes + 1);  // sparse: costs no disk
+    EXPECT_FALSE(loadDemo(path, demo, error));
+    EXPECT_EQ(error, path + ": too large to be a demo");
+    std::remove(path.c_str());
+}
+
+TEST(ScreenshotSchedule, EveryNAndListsOfStepsAndNothingElse) {
+    ScreenshotSchedule every;
+    ASSERT_TRUE(every.parse("every:300"));
+    EXPECT_FALSE(every.due(299));
+    EXPECT_TRUE(every.due(300));
+    EXPECT_FALSE(every.due(301));
+    EXPECT_TRUE(every.due(600));
+
+    ScreenshotSchedule listed;
+    ASSERT_TRUE(listed.parse("600,120,1800"));
+    EXPECT_TRUE(listed.due(120));
+    EXPECT_TRUE(listed.due(600));
+    EXPECT_FALSE(listed.due(240));
+    EXPECT_TRUE(listed.due(1800));
+
+    for (const char* bad :
+         {"", "every:", "every:0", "every:-5", "1,,2", "12a", "-3", "0", "120,", "every:3x"}) {
+        ScreenshotSchedule schedule;
+        EXPECT_FALSE(schedule.parse(bad)) << bad;
+        EXPECT_TRUE(schedule.empty()) << bad;
+    }
+}
+
+TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
+    std::map<std::string, std::string> variables;
+    auto environment = [&variables](const char* name) -> const char* {
+        const auto found = variables.find(name);
+        return found == variables.end() ? nullptr : found->second.c_str();
+    };
+    DemoSettings settings{1024, 768, 60, 0.1f};
+    std::unique_ptr<DemoSession> session;
+    std::string error;
+
+    ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_EQ(session, nullptr);  // plain play: no session at all
+
+    // A replay plays with the recorded window, whatever the command line said.
+    const std::string demoPath = temporaryPath("env.dem");
+    {
+        std::ofstream out(demoPath, std::ios::binary);
+        out << withEnd("vestrel-demo 1\nwindow 640 480 75 0.25\ncursor 0 320 240\nframe 1\n",
+                       "neither steps 1 frames 1 items 0 switches 0");
+    }
+    variables["VESTREL_REPLAY"] = demoPath;
+    ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error)) << error;
+    ASSERT_NE(session, nullptr);
+    EXPECT_TRUE(session->scripted());
+    EXPECT_FALSE(session->acceptsLiveInput());
+    EXPECT_FALSE(session->waitsForScreen());
+    EXPECT_EQ(settings.width, 640);
+    EXPECT_EQ(settings.height, 480);
+    EXPECT_EQ(settings.refreshRate, 75);
+    EXPECT_EQ(settings.ambient, 0.25f);
+
+    variables["VESTREL_REPLAY_PACED"] = "1";
+    ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_TRUE(session->waitsForScreen());
+
+    // Nothing half-made is left behind by a refused set of variables.
+    const std::string recordPath = temporaryPath("env_record.dem");
+    std::remove(recordPath.c_str());
+    variables["VESTREL_RECORD"] = recordPath;
+    variables["VESTREL_TRACE"] = "ten";
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_EQ(error, "VESTREL_TRACE must be a number of steps, not \"ten\"");
+    EXPECT_EQ(session, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(recordPath));
+    variables.erase("VESTREL_TRACE");
+
+    variables["VESTREL_SCREENSHOT_STEPS"] = "every:0";
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_NE(error.find("VESTREL_SCREENSHOT_STEPS"), std::string::npos);
+    variables.erase("VESTREL_SCREENSHOT_STEPS");
+
+    // A damaged demo names itself and the fault.
+    {
+        std::ofstream out(demoPath, std::ios::binary | std::ios::app);
+        out << "cursor 1 320 240\n";
+    }
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_EQ(error, "Can't replay demo: " + demoPath + ": line 6: text after the end line");
+
+    variables.erase("VESTREL_REPLAY");
+    variables["VESTREL_RECORD"] = "/nonexistent/folder/x.dem";
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_EQ(error, "Can't record demo: cannot create /nonexistent/folder/x.dem");
+    std::remove(demoPath.c_str());
+}
+
+}  // namespace
+}  // namespace vestrel

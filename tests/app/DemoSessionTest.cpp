@@ -1,0 +1,300 @@
+// The demo session inside a real Game (window under Xvfb): scripted input
+// reaches the state through the same entry points as the window callbacks,
+// live input is shut out while a script plays, each frame runs the scripted
+// steps, and recording writes the step every event arrived before.
+#include "app/DemoSession.h"
+
+#include "ConsoleCapture.h"
+#include "app/Autopilot.h"
+#include "app/DemoFormat.h"
+#include "app/Game.h"
+#include "app/GameSettings.h"
+#include "app/GameState.h"
+#include "app/Gameoverstate.h"
+#include "level/Level.h"
+#include "play/Playstate.h"
+#include "render/Button.h"
+#include "render/TextureCache.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vestrel {
+namespace {
+
+// Logs what reaches it: keys, clicks, and per step the cursor the loop read
+// and the play state's pad reading.
+class ProbeState : public GameState {
+public:
+    ProbeState() { stateId = kStatePlay; }
+    void init(Game* g) override {
+        game = g;
+        initialized = true;
+    }
+    void cleanup() override {}
+    void pause() override {}
+    void resume() override {}
+    void handleEvents(Game* g) override { pollEvents(g); }
+    void update(Game* g, float /*dt*/) override {
+        Gamepad& pad = *Playstate::instance().gamepad;
+        const bool connected = pad.read();
+        log.push_back("step " + std::to_string(static_cast<int>(g->cursorX)) + "," +
+                      std::to_string(static_cast<int>(g->cursorY)) +
+                      (connected ? " pad " + std::to_string(pad.state.thumbLY) : ""));
+        if (++updates == catchAtUpdate) settings->playerCaught = true;
+    }
+    void draw(Game* /*g*/) override {}
+    void changeState(Game* g, GameState* state) override { forwardChangeState(g, state); }
+    void onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* /*g*/) override {
+        log.push_back("key " + std::to_string(key) + "/" + std::to_string(action));
+    }
+    void onMouseButton(int button, int action, int /*mods*/) override {
+        log.push_back("mouse " + std::to_string(button) + "/" + std::to_string(action));
+    }
+
+    std::vector<std::string> log;
+    int updates = 0;
+    int catchAtUpdate = -1;
+};
+
+DemoStep stepAt(double x, double y) {
+    DemoStep step;
+    step.cursorX = x;
+    step.cursorY = y;
+    return step;
+}
+
+class DemoSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GameSettings::instance() = GameSettings{};
+        recordPath = (std::filesystem::temp_directory_path() / "vestrel_session_test.dem").string();
+        std::remove(recordPath.c_str());
+    }
+    void start(DemoSession& session) {
+        game = std::make_unique<Game>();
+        Game::registered = game.get();
+        game->demo = &session;
+        game->init(320, 240, 60, false);
+        game->installCallbacks();
+        session.attach(*game);
+        game->changeState(&probe);
+    }
+    void TearDown() override {
+        TextureCache::instance().textures.clear();
+        test::ConsoleCapture quiet;
+        game.reset();
+        std::remove(recordPath.c_str());
+    }
+    // What the window system would call for a real key press or close.
+    void liveKey(int key, int action) {
+        GLFWkeyfun callback = glfwSetKeyCallback(game->window, nullptr);
+        glfwSetKeyCallback(game->window, callback);
+        callback(game->window, key, 0, action, 0);
+    }
+    void liveClose() {
+        GLFWwindowclosefun callback = glfwSetWindowCloseCallback(game->window, nullptr);
+        glfwSetWindowCloseCallback(game->window, callback);
+        callback(game->window);
+    }
+
+    ProbeState probe;
+    std::unique_ptr<Game> game;
+    std::string recordPath;
+};
+
+TEST_F(DemoSessionTest, AReplayRunsItsFramesThroughTheEntryPointsAndShutsOutLiveInput) {
+    Demo demo;
+    demo.settings = {320, 240, 60, 0.1f};
+    DemoFrame first;
+    first.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 1, 0), DemoEvent::mouseEvent(1, 0, 0)};
+    first.steps = {stepAt(10, 20), stepAt(30, 40), stepAt(50, 60)};
+    first.steps[1].padConnected = true;
+    first.steps[1].pad.thumbLY = -1234;
+    DemoFrame idle;  // a frame that ran no step
+    DemoFrame last;
+    last.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 0, 0), DemoEvent::closeEvent()};
+    last.steps = {stepAt(70, 80)};
+    demo.frames = {first, idle, last};
+    demo.totals.outcome = DemoOutcome::Caught;
+    demo.totals.steps = 4;
+    demo.totals.frames = 3;
+
+    DemoSession session;
+    session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, demo.settings, error)) << error;
+    start(session);
+    probe.catchAtUpdate = 2;
+
+    liveKey(GLFW_KEY_S, GLFW_PRESS);  // a person at the keyboard during the replay
+    game->frame();
+    // Three steps although the clock had nothing due, each with its cursor;
+    // the pad is connected only where the demo says.
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/1", "mouse 1/0", "step 10,20",
+                                                   "step 30,40 pad -1234", "step 50,60"}));
+    EXPECT_EQ(game->stepsThisFrame, 3);
+    probe.log.clear();
+    game->previousTime -= 1.0;  // a second passed: the clock would run five steps
+    game->frame();
+    EXPECT_EQ(game->stepsThisFrame, 0);
+    EXPECT_TRUE(probe.log.empty());
+    game->frame();
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/0", "step 70,80"}));
+    EXPECT_FALSE(game->running);  // the recorded close
+
+    EXPECT_EQ(session.finish(*game), 0);  // caught, as recorded
+    EXPECT_EQ(session.totals().steps, 4u);
+    EXPECT_EQ(session.totals().frames, 3u);
+    EXPECT_EQ(session.totals().outcome, DemoOutcome::Caught);
+
+    // Recorded again while replayed, the run reads back as the same input.
+    Demo again;
+    ASSERT_TRUE(loadDemo(recordPath, again, error)) << error;
+    ASSERT_EQ(again.frames.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(again.frames[i].events, demo.frames[i].events) << i;
+        ASSERT_EQ(again.frames[i].steps.size(), demo.frames[i].steps.size()) << i;
+        for (std::size_t s = 0; s < demo.frames[i].steps.size(); ++s) {
+            EXPECT_EQ(again.frames[i].steps[s].cursorX, demo.frames[i].steps[s].cursorX);
+            EXPECT_EQ(again.frames[i].steps[s].padConnected, demo.frames[i].steps[s].padConnected);
+            EXPECT_EQ(again.frames[i].steps[s].pad.thumbLY, demo.frames[i].steps[s].pad.thumbLY);
+        }
+    }
+    EXPECT_EQ(again.totals.outcome, DemoOutcome::Caught);
+    EXPECT_EQ(again.totals.hash, session.totals().hash);
+}
+
+TEST_F(DemoSessionTest, AReplayThatEndsOtherwiseThanRecordedOrIsClosedEarlyFails) {
+    Demo demo;
+    DemoFrame frame;
+    frame.steps = {stepAt(160, 120)};
+    demo.frames = {frame, frame, frame};
+    demo.totals.outcome = DemoOutcome::Won;
+
+    DemoSession session;
+    session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
+    start(session);
+    game->frame();
+    EXPECT_EQ(session.finish(*game), 1);  // neither, where the recording won
+
+    liveClose();  // a person closes the window: the replay stops there
+    EXPECT_FALSE(game->running);
+    test::ConsoleCapture console;
+    EXPECT_EQ(session.finish(*game), 1);
+    session.printSummary();
+    EXPECT_NE(console.text().find("outcome neither (recorded: won)"), std::string::npos) << console.text();
+    EXPECT_NE(console.text().find("stopped early: the window was closed"), std::string::npos)
+        << console.text();
+}
+
+TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
+    DemoSession session;
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, {320, 240, 60, 0.1f}, error)) << error;
+    start(session);
+    EXPECT_TRUE(session.waitsForScreen());
+
+    liveKey(GLFW_KEY_D, GLFW_PRESS);
+    game->stepAccumulator = 2.5f * (1.0f / 60.0f);  // the clock owes two steps
+    game->previousTime = glfwGetTime();
+    game->update();
+    liveKey(GLFW_KEY_D, GLFW_RELEASE);
+    liveClose();
+    game->stepAccumulator = 0.0f;
+    game->previousTime = glfwGetTime();
+    game->update();
+    EXPECT_FALSE(game->running);
+    EXPECT_EQ(session.finish(*game), 0);
+
+    Demo demo;
+    ASSERT_TRUE(loadDemo(recordPath, demo, error)) << error;
+    ASSERT_EQ(demo.frames.size(), 2u);
+    EXPECT_EQ(demo.frames[0].events, std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_D, 0, 1, 0)});
+    EXPECT_EQ(demo.frames[0].steps.size(), 2u);
+    EXPECT_EQ(demo.frames[1].events,
+              (std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_D, 0, 0, 0), DemoEvent::closeEvent()}));
+    EXPECT_TRUE(demo.frames[1].steps.empty());
+    EXPECT_EQ(demo.totals.steps, 2u);
+    // The live keys reached the state as well as the file.
+    EXPECT_EQ(probe.log.front(), "key 68/1");
+}
+
+// The Restart button is clicked in the middle of a frame's events: the new
+// game's start sequence polls again, and the events after the click must
+// reach the new game, once each, in their order.
+TEST_F(DemoSessionTest, EventsAfterARestartClickReachTheNewGameOnceInOrder) {
+    Level* firstLevel = nullptr;
+    auto planner = [&firstLevel](Game& g, std::uint64_t step, AutopilotFrame& frame) {
+        const Button* restart = g.level->restartButton;
+        switch (step) {
+            case 0:  // the first step ends the game
+                firstLevel = g.level.get();
+                GameSettings::instance().playerCaught = true;
+                return true;
+            case 1:  // rest on Restart so that the step marks it as hovered
+                frame.cursor =
+                    CursorPosition{restart->x + restart->width / 2, GameSettings::instance().windowHeight -
+                                                                        (restart->y + restart->height / 2)};
+                return true;
+            case 2:
+                frame.cursor =
+                    CursorPosition{restart->x + restart->width / 2, GameSettings::instance().windowHeight -
+                                                                        (restart->y + restart->height / 2)};
+                frame.mouse(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+                frame.mouse(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+                frame.press(GLFW_KEY_W);
+                return true;
+            default:
+                return false;
+        }
+    };
+    DemoSession session;
+    session.setScript(std::make_unique<Autopilot>(1, planner), "restart");
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, {320, 240, 60, 0.1f}, error)) << error;
+    game = std::make_unique<Game>();
+    Game::registered = game.get();
+    game->demo = &session;
+    game->init(320, 240, 60, false);
+    game->installCallbacks();
+    session.attach(*game);
+    Gameoverstate::instance().initialized = false;  // it records its game once
+    {
+        test::ConsoleCapture quiet;
+        game->startSequence();
+        game->frame();
+        ASSERT_EQ(game->currentState(), &Gameoverstate::instance());
+        game->frame();
+        ASSERT_EQ(game->level->restartButton->state, 1);
+        game->frame();
+    }
+    ASSERT_NE(game->level.get(), firstLevel);  // restarted
+    EXPECT_EQ(game->currentState(), &Playstate::instance());
+    EXPECT_EQ(game->level->player.forwardInput, 1.0f);  // W reached the new game
+    EXPECT_EQ(session.totals().outcome, DemoOutcome::Caught);
+    game->frame();
+    EXPECT_FALSE(game->running);
+    EXPECT_EQ(session.finish(*game), 0);
+
+    Demo demo;
+    ASSERT_TRUE(loadDemo(recordPath, demo, error)) << error;
+    ASSERT_GE(demo.frames.size(), 3u);
+    EXPECT_EQ(demo.frames[2].events,
+              (std::vector<DemoEvent>{DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0),
+                                      DemoEvent::mouseEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0),
+                                      DemoEvent::keyEvent(GLFW_KEY_W, 0, GLFW_PRESS, 0)}));
+    // The autopilot's end is a close, so a replay ends on the same frame.
+    EXPECT_EQ(demo.frames.back().events, std::vector<DemoEvent>{DemoEvent::closeEvent()});
+    EXPECT_TRUE(demo.frames.back().steps.empty());
+    EXPECT_EQ(demo.frames.size(), 4u);
+}
+
+}  // namespace
+}  // namespace vestrel
