@@ -20,6 +20,7 @@
 #include "render/Texture.h"
 #include "render/TextureCache.h"
 #include "support/ConsoleCapture.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -372,8 +373,9 @@ TEST_F(MeshDrawing, ReleasesItsNamesAndOutlivesTheWindow) {
     TextureCache::instance().textures.erase(std::string(kLevelKey) + "2");
     texLights.reset();
     context.destroyWindow();
+    test::GlReleaseWatch watch;
     late.reset();
-    SUCCEED();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "render/Button.h"
 #include "render/HUD.h"
 #include "render/Light.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -422,10 +423,12 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     EXPECT_FALSE(glIsFramebuffer(first) && first != renderer.sceneBuffer.framebuffer);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-    // Released after the window is gone (the game's teardown order): no crash.
+    // Released after the window is gone (the game's teardown order): no GL call.
     ctx.destroyWindow();
+    test::GlReleaseWatch watch;
     renderer.cleanup();
     EXPECT_FALSE(renderer.initialized());
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 TEST(RendererLifecycle, TinyWindowStillGetsCompleteFramebuffers) {

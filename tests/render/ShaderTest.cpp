@@ -19,6 +19,7 @@
 #include "render/GlContext.h"
 #include "render/Texture.h"
 #include "support/ConsoleCapture.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -216,8 +217,9 @@ TEST_F(ShaderTest, DestructionDeletesTheProgramOnceAndSurvivesALostContext) {
     EXPECT_TRUE(hasCurrentGlContext());
     gl.destroyWindow();
     EXPECT_FALSE(hasCurrentGlContext());
+    test::GlReleaseWatch watch;
     late.reset();  // no context any more: must not call into GL
-    SUCCEED();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 // Fatal build failures: the child prints to the console and exits with 1.
