@@ -267,13 +267,14 @@ TEST_F(LightDrawing, FlashlightConeFallsOffBetweenItsAnglesInItsColour) {
     toggleFlashlight(*flashlight, true);
     flashlight->coneDirection = glm::vec3(0.0f, 0.0f, -1.0f);
     flashlight->constAttenuation = 2.5f;  // dimmer, so that no pixel clips at 255
-    // Off-axis angles at distance 2: 0 (centre), about 10 and 19 degrees
-    // (between the 14 and 24 degree cones), 25 (just outside).
-    const std::vector<glm::ivec2> pixels{{64, 64}, {86, 64}, {108, 64}, {64, 125}};
+    // Off-axis angles at distance 2: 0 (centre), about 10 (inside the 14
+    // degree cone), 16.3 and 22.3 (where the smooth fall-off differs most from
+    // a straight one) and 25 (just outside the 24 degree cone).
+    const std::vector<glm::ivec2> pixels{{64, 64}, {86, 64}, {101, 64}, {116, 64}, {64, 125}};
     expectClosedForm({flashlight}, 0.05f, 2.0f, pixels);
-    const int inside = rgb(86, 64)[0], band = rgb(108, 64)[0];
-    EXPECT_GT(inside, band + 25) << "the fall-off band must be partly lit";
-    EXPECT_GT(band, 13 + 20);
+    const int inside = rgb(86, 64)[0], edge = rgb(116, 64)[0];
+    EXPECT_GT(edge, 13 + 5) << "the fall-off band must be partly lit";
+    EXPECT_LT(edge, inside - 25);
     EXPECT_NEAR(rgb(64, 125)[0], 13, 2);
 
     toggleFlashlightColour(*flashlight, true, mode);
