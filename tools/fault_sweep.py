@@ -47,7 +47,9 @@ def parse(path):
 
 
 def failing_tests(output):
-    return sorted(set(re.findall(r"^\[  FAILED  \] ([A-Za-z_]\w*\.[\w/]+)", output, re.M)))
+    names = re.findall(r"^\[  FAILED  \] ([A-Za-z_]\w*\.[\w/]+)", output, re.M)
+    names += ["e2e: " + n for n in re.findall(r"^\[ FAIL \] (.*?): ", output, re.M)]
+    return sorted(set(names))
 
 
 def main():
@@ -82,7 +84,7 @@ def main():
             open(path, "w", encoding="utf-8").write(text.replace(f["old"], f["new"]))
             if f["target"].startswith("e2e:"):
                 built = run(["nice", "cmake", "--build", build, "-j2", "--target", "vestrel"], env=env)
-                cmd = ["python3", "tests/e2e/%s.py" % f["target"][4:], os.path.join(build, "vestrel")]
+                cmd = ["/usr/bin/python3", "tests/e2e/%s.py" % f["target"][4:], os.path.join(build, "vestrel")]
             else:
                 built = run(["nice", "cmake", "--build", build, "-j2", "--target", f["target"]], env=env)
                 cmd = ["tests/support/with_display.sh", os.path.join(build, f["target"]),

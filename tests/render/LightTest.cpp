@@ -33,6 +33,10 @@ TEST(Flashlight, StartsOffWhiteAndTogglesOnlyWhenHeld) {
     EXPECT_EQ(light.intensity, glm::vec3(1.0f));
     EXPECT_NEAR(light.coneInnerAngle, std::cos(glm::radians(14.0f)), 1e-5f);
     EXPECT_NEAR(light.coneOuterAngle, std::cos(glm::radians(24.0f)), 1e-5f);
+    // How far it reaches: 1 / (0.5 + 0.01 d + 0.008 d^2).
+    EXPECT_FLOAT_EQ(light.constAttenuation, 0.5f);
+    EXPECT_FLOAT_EQ(light.linearAttenuation, 0.01f);
+    EXPECT_FLOAT_EQ(light.quadraticAttenuation, 0.008f);
     EXPECT_GT(light.coneInnerAngle, light.coneOuterAngle);  // inner cone is the narrower one
 
     int mode = kFlashlightWhite;

@@ -395,7 +395,11 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     EXPECT_FALSE(glIsFramebuffer(glowFramebuffer));
     EXPECT_FALSE(glIsProgram(program));
     EXPECT_FALSE(glIsVertexArray(quad));
-    renderer.cleanup();  // twice is harmless
+    {
+        test::GlReleaseWatch watch;
+        renderer.cleanup();  // twice: nothing left to release
+        EXPECT_EQ(watch.calls(), 0) << watch.journal();
+    }
 
     // Every restart frees all it made, frames or not.
     for (int restart = 0; restart < 4; ++restart) {
