@@ -81,5 +81,6 @@ def walking_turning_and_stats():
 
 if __name__ == "__main__":
     runner = Runner()
-    runner.run("walking and turning change the view; F2 shows the statistics", walking_turning_and_stats)
+    runner.run("forward nears the door, backward leaves it, turning right moves it left; F2 shows the statistics",
+               walking_turning_and_stats)
     sys.exit(runner.finish())
