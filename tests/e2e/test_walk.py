@@ -10,6 +10,18 @@ from vestrel_driver import GameSession, Runner, changed_share, door_centre, door
 BINARY = os.path.abspath(sys.argv[1])
 
 
+def hold_until(game, key, condition, timeout=20.0):
+    """Holds key down until condition(screenshot) holds or timeout passes."""
+    game.focus()
+    game.xdotool("keydown", key)
+    try:
+        deadline = time.time() + timeout
+        while not condition(game.screenshot("walk_holding_" + key)) and time.time() < deadline:
+            pass
+    finally:
+        game.xdotool("keyup", key)
+
+
 def settle(game, seconds=1.5):
     """Lets the player land and the view come to rest."""
     time.sleep(seconds)
@@ -28,8 +40,10 @@ def walking_turning_and_stats():
         assert lit_fraction(before) > 0.9, lit_fraction(before)
         assert 0.3 < start_door < 0.7, start_door
 
-        # Forward brings the door closer: it covers more of the picture.
-        game.key("w", hold=1.0)
+        # Forward brings the door closer: it covers more of the picture. The
+        # key is held until that shows (or 20 s pass), so a slow machine only
+        # takes longer.
+        hold_until(game, "w", lambda shot: door_share(shot) > start_door + 0.25)
         settle(game)
         walked = game.screenshot("walk_after_w")
         walk_change = changed_share(before, walked)
@@ -38,7 +52,7 @@ def walking_turning_and_stats():
         assert near_door > start_door + 0.2, (start_door, near_door)
 
         # Backward takes it away again.
-        game.key("s", hold=0.6)
+        hold_until(game, "s", lambda shot: door_share(shot) < near_door - 0.15)
         settle(game)
         backed = game.screenshot("walk_after_s")
         back_door = door_share(backed)
