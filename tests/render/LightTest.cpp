@@ -237,7 +237,7 @@ TEST_F(LightDrawing, PointLightFollowsTheAttenuationFormulaInEitherSlot) {
     lamp->linearAttenuation = 0.5f;
     lamp->quadraticAttenuation = 0.75f;
     auto off = std::make_shared<Light>(makeFlashlight());
-    // Under the lamp, beside it, and one and two units away along the wall.
+    // Under the lamp, beside it, and about one and two units away along the wall.
     const std::vector<glm::ivec2> pixels{{32, 80}, {40, 72}, {96, 80}, {124, 8}};
     for (const auto& lights :
          {std::vector<std::shared_ptr<Light>>{lamp}, std::vector<std::shared_ptr<Light>>{off, lamp}}) {
