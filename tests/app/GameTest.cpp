@@ -3,6 +3,7 @@
 #include "app/Game.h"
 
 #include "ConsoleCapture.h"
+#include "GlReleaseWatch.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
@@ -337,21 +338,30 @@ TEST(StartSampling, SoftwareRasterizersStartAtBilinear) {
     EXPECT_EQ(hardware.samplingMode, 3);
 }
 
-TEST(GameTeardown, PrintsItsThreeLinesInOrderAndLateGlReleasesAreHarmless) {
+TEST(GameTeardown, PrintsItsThreeLinesInOrderMakesNoLateGlCallsAndLeavesNoRegistration) {
     GameSettings::instance() = GameSettings{};
     auto game = std::make_unique<Game>();
+    Game::registered = game.get();
     test::ConsoleCapture console;
     game->init(200, 150, 60, false);
+    game->installCallbacks();
     // A texture that outlives the window, as the level's textures do.
     auto late = std::make_unique<Texture>();
     const unsigned char pixels[3 * 4] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
     late->upload(pixels, 2, 2);
     EXPECT_TRUE(hasCurrentGlContext());
     console.clear();
-    game.reset();
-    EXPECT_FALSE(hasCurrentGlContext());
-    late.reset();  // no context: must do nothing rather than crash
-    TextureCache::instance().textures.clear();
+    {
+        // The level, renderer and cached textures go after the window: every
+        // owner must see that the context is gone and leave GL alone.
+        test::GlReleaseWatch watch;
+        game.reset();
+        EXPECT_FALSE(hasCurrentGlContext());
+        late.reset();
+        TextureCache::instance().textures.clear();
+        EXPECT_EQ(watch.calls(), 0) << watch.journal();
+    }
+    EXPECT_EQ(Game::registered, nullptr) << "window callbacks would reach a deleted game";
     EXPECT_EQ(console.text(), "window closed\nscene deleted\nGLFW Terminated, Game Delete done\n");
 }
 

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <map>
+#include <vector>
 
 #include "app/GameSettings.h"
 #include "audio/AudioTestSupport.h"
@@ -248,6 +249,32 @@ TEST_F(SoundSystemTest, LongSessionsStayInsideTheChannelTableAndNamesReachTheirN
     EXPECT_LE(sounds.channelSlots(), 50u + SoundSystem::kChannelCount);
     GameSettings::instance().muted = true;
     sounds.applyMute();
+    EXPECT_LT(loudness(), 1e-6);
+}
+
+// Every slot taken by a live loop that is no longer the newest of its name:
+// the plays that follow must not take over a slot whose channel still sounds,
+// or that channel would slip out of the table and past applyMute.
+TEST_F(SoundSystemTest, PlaysWithEveryVoiceBusyKeepEveryLiveChannelMutable) {
+    SoundSystem::SoundClass* drip = sounds.createSound(longTone, "drip", kSound3D, true);
+    std::vector<AudioChannel> played;
+    for (int i = 0; i < SoundSystem::kChannelCount + 4; ++i) {
+        sounds.playSound(drip, true, "drip");
+        played.push_back(sounds.currentChannel());
+        sounds.update();
+    }
+    EXPECT_EQ(sounds.channel("drip"), played.back());
+    int live = 0;
+    for (const AudioChannel& channel : played) live += playing(channel) ? 1 : 0;
+    ASSERT_GE(live, SoundSystem::kChannelCount) << "the mixer should hold a voice per slot";
+
+    GameSettings::instance().muted = true;
+    sounds.applyMute();
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        bool muted = false;
+        played[i].getMute(muted);
+        EXPECT_TRUE(!playing(played[i]) || muted) << "play " << i << " still sounds unmuted";
+    }
     EXPECT_LT(loudness(), 1e-6);
 }
 

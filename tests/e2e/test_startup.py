@@ -1,11 +1,11 @@
-"""The real binary: command line, window, frame-rate title, clean close."""
+"""The real binary: command line, loading screen then the house, frame-rate title, clean close."""
 
 import os
 import subprocess
 import sys
 import time
 
-from vestrel_driver import GameSession, Runner, SOURCE_DIR, lit_fraction, sanitizer_env
+from vestrel_driver import GameSession, Runner, SOURCE_DIR, changed_share, lit_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 USAGE = "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT"
@@ -30,6 +30,19 @@ def bad_command_lines_print_usage_and_exit_1():
 def starts_shows_fps_title_and_closes_cleanly():
     game = GameSession(BINARY, ["1024", "768", "0", "60", "0.3"])
     try:
+        # The loading screen shows while the house loads, before the first
+        # frame-rate title: the name in light letters on a dark picture.
+        game.wait_for_window(title_prefix="Vestrel")
+        loading = None
+        while game.title() == "Vestrel":
+            shot = game.screenshot("startup_loading")
+            if lit_fraction(shot) > 0.05:
+                loading = shot
+                break
+        assert loading is not None, "no loading screen before the house"
+        letters = sum(1 for p in loading.resize((256, 192)).getdata() if min(p) > 150) / (256 * 192)
+        assert 0.2 < lit_fraction(loading) < 0.85 and letters > 0.01, (lit_fraction(loading), letters)
+
         game.wait_for_window()
         time.sleep(2.5)  # let a full second of frames be counted
         title = game.title()
@@ -38,6 +51,9 @@ def starts_shows_fps_title_and_closes_cleanly():
         assert fps > 0, title
         shot = game.screenshot("startup")
         assert shot.size == (1024, 768), shot.size
+        # The house: lit nearly everywhere, and not the loading screen.
+        assert lit_fraction(shot) > 0.9, lit_fraction(shot)
+        assert changed_share(loading, shot) > 0.5, changed_share(loading, shot)
         game.close_window()
         code = game.wait_exit()
         out = game.output()
@@ -47,7 +63,8 @@ def starts_shows_fps_title_and_closes_cleanly():
         tail = [l for l in lines if l in ("window closed", "scene deleted", "GLFW Terminated, Game Delete done")]
         assert tail == ["window closed", "scene deleted", "GLFW Terminated, Game Delete done"], out
         assert "ERROR" not in out and "AddressSanitizer" not in out and "runtime error" not in out, out
-        print("  title after 2.5 s: %s; lit share of the first screen: %.2f" % (title, lit_fraction(shot)))
+        print("  title after 2.5 s: %s; lit share: loading screen %.2f, house %.2f; changed share %.2f"
+              % (title, lit_fraction(loading), lit_fraction(shot), changed_share(loading, shot)))
     finally:
         game.stop()
 

@@ -1,21 +1,25 @@
-"""The real binary: walking and turning change the view, F2 shows the statistics."""
+"""The real binary: walking forward nears the door ahead and backward leaves it, turning changes
+the view, F2 shows the statistics."""
 
 import os
 import sys
 import time
 
-from vestrel_driver import GameSession, Runner
+from vestrel_driver import GameSession, Runner, changed_share, door_centre, door_share, lit_fraction
 
 BINARY = os.path.abspath(sys.argv[1])
 
 
-def changed_share(a, b, threshold=16):
-    """Share of pixels whose colour moved by more than threshold in any channel."""
-    small_a = a.resize((160, 120))
-    small_b = b.resize((160, 120))
-    moved = sum(1 for p, q in zip(small_a.getdata(), small_b.getdata())
-                if max(abs(x - y) for x, y in zip(p, q)) > threshold)
-    return moved / (160 * 120)
+def hold_until(game, key, condition, timeout=20.0):
+    """Holds key down until condition(screenshot) holds or timeout passes."""
+    game.focus()
+    game.xdotool("keydown", key)
+    try:
+        deadline = time.time() + timeout
+        while not condition(game.screenshot("walk_holding_" + key)) and time.time() < deadline:
+            pass
+    finally:
+        game.xdotool("keyup", key)
 
 
 def settle(game, seconds=1.5):
@@ -31,21 +35,40 @@ def walking_turning_and_stats():
         before = game.screenshot("walk_before")
         again = game.screenshot("walk_still")
         idle = changed_share(before, again)
+        # The player starts facing the closed door, whole, with wall either side.
+        start_door = door_share(before)
+        assert lit_fraction(before) > 0.9, lit_fraction(before)
+        assert 0.3 < start_door < 0.7, start_door
 
-        game.key("w", hold=1.0)
+        # Forward brings the door closer: it covers more of the picture. The
+        # key is held until that shows (or 20 s pass), so a slow machine only
+        # takes longer.
+        hold_until(game, "w", lambda shot: door_share(shot) > start_door + 0.25)
         settle(game)
         walked = game.screenshot("walk_after_w")
         walk_change = changed_share(before, walked)
+        near_door = door_share(walked)
         assert walk_change > idle + 0.05, (idle, walk_change)
+        assert near_door > start_door + 0.2, (start_door, near_door)
+
+        # Backward takes it away again.
+        hold_until(game, "s", lambda shot: door_share(shot) < near_door - 0.15)
+        settle(game)
+        backed = game.screenshot("walk_after_s")
+        back_door = door_share(backed)
+        assert back_door < near_door - 0.1, (near_door, back_door)
 
         # The game puts the cursor back in the middle after every step; a
-        # jump to the right turns the player right.
+        # jump to the right turns the player right: the door moves left.
         game.focus()
         game.xdotool("mousemove", "--window", game.window, 600, 300)
         settle(game)
         turned = game.screenshot("walk_after_turn")
-        turn_change = changed_share(walked, turned)
+        turn_change = changed_share(backed, turned)
         assert turn_change > idle + 0.05, (idle, turn_change)
+        centre_before, centre_after = door_centre(backed), door_centre(turned)
+        assert centre_before is not None and (centre_after is None or centre_after < centre_before - 0.05), \
+            (centre_before, centre_after)
 
         game.key("F2")
         settle(game, 1.0)
@@ -64,11 +87,14 @@ def walking_turning_and_stats():
         assert "ERROR" not in out and "AddressSanitizer" not in out and "runtime error" not in out, out
         print("  changed share: still %.3f, after W %.3f, after turn %.3f, after F2 %.3f"
               % (idle, walk_change, turn_change, stats_change))
+        print("  door share of the middle rows: start %.2f, after W %.2f, after S %.2f"
+              % (start_door, near_door, back_door))
     finally:
         game.stop()
 
 
 if __name__ == "__main__":
     runner = Runner()
-    runner.run("walking and turning change the view; F2 shows the statistics", walking_turning_and_stats)
+    runner.run("forward nears the door, backward leaves it, turning right moves it left; F2 shows the statistics",
+               walking_turning_and_stats)
     sys.exit(runner.finish())

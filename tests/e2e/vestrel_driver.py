@@ -147,12 +147,48 @@ class GameSession:
             self.xvfb.stop()
 
 
+def changed_share(a, b, threshold=16):
+    """Share of pixels whose colour moved by more than threshold in any channel."""
+    small_a = a.resize((160, 120))
+    small_b = b.resize((160, 120))
+    moved = sum(1 for p, q in zip(small_a.getdata(), small_b.getdata())
+                if max(abs(x - y) for x, y in zip(p, q)) > threshold)
+    return moved / (160 * 120)
+
+
 def lit_fraction(image, threshold=24):
     """Share of pixels brighter than threshold in any channel."""
     small = image.resize((160, 120))
     pixels = list(small.getdata())
     lit = sum(1 for p in pixels if max(p) > threshold)
     return lit / len(pixels)
+
+
+def door_pixels(image):
+    """x of every sampled pixel on the rows at 40 and 50 % of the height that
+    shows the wooden door's brown (red well above green, green above blue: the
+    red sofa and the grey-green walls do not pass), and how many were sampled.
+    Below these rows the floor and the furniture are brown too."""
+    width, height = image.size
+    xs = []
+    for row in (0.4, 0.5):
+        for x in range(0, width, 2):
+            r, g, b = image.getpixel((x, int(height * row)))
+            if r >= 20 and r > 1.3 * g and r > 1.6 * b and g > 1.25 * b:
+                xs.append(x)
+    return xs, 2 * len(range(0, width, 2))
+
+
+def door_share(image):
+    """Share of the middle rows covered by the door."""
+    xs, sampled = door_pixels(image)
+    return len(xs) / sampled
+
+
+def door_centre(image):
+    """Mean x of the door on the middle rows, as a share of the width (None without door)."""
+    xs, _ = door_pixels(image)
+    return sum(xs) / len(xs) / image.size[0] if xs else None
 
 
 class Runner:

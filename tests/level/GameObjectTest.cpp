@@ -42,6 +42,27 @@ protected:
     int savedRefreshRate = 60;
 };
 
+// Node names decide what an object becomes: the tag is what follows the last
+// underscore, matched exactly; waypoints start with "Waypoint". The near
+// misses a house file can hold must not match.
+TEST(GameObjectNames, OnlyTheLastTagAndTheExactPrefixCount) {
+    // A tag in the middle of a name is not the tag.
+    EXPECT_EQ(GameObject::tagOf("Door_box_left"), "left");
+    EXPECT_EQ(GameObject::baseNameOf("engine_sound_2"), "engine_sound");
+    EXPECT_EQ(GameObject::kindForTag(GameObject::tagOf("Shelf_item_back")),
+              static_cast<int>(PhysicsShapeKind::None));
+    // Different case, a longer or a shorter word.
+    for (const char* tag : {"Box", "MESH", "Item", "items", "interactiv", "transparent2", ""}) {
+        EXPECT_EQ(GameObject::kindForTag(tag), static_cast<int>(PhysicsShapeKind::None)) << tag;
+    }
+    EXPECT_EQ(GameObject::kindForTag("interactive"), static_cast<int>(PhysicsShapeKind::BoxWithTrigger));
+    // The waypoint prefix: at the start, whole, in its own case.
+    EXPECT_TRUE(GameObject::isWaypointName("Waypoint3"));
+    for (const char* name : {"waypoint3", "WAYPOINT", "Waypoin", "Way", "MyWaypoint", "Hall_Waypoint_2"}) {
+        EXPECT_FALSE(GameObject::isWaypointName(name)) << name;
+    }
+}
+
 // The house's model matrices carry the file's Z-up to Y-up turn: a box's own
 // -Y is the world's +Z.
 const glm::mat4 kZUpTurn(glm::vec4(1, 0, 0, 0), glm::vec4(0, 0, -1, 0), glm::vec4(0, 1, 0, 0),

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+
+#include "physics/CapsuleController.h"
+#include "physics/ControllerRecord.h"
+#include "physics/PhysicsWorld.h"
 
 namespace vestrel {
 namespace {
@@ -18,14 +23,32 @@ CapsuleControllerDesc playerLike() {
     return desc;
 }
 
-TEST(CapsuleControllerDescTest, TheGamesCapsulesAreValid) {
-    CapsuleControllerDesc player = playerLike();
-    EXPECT_TRUE(player.isValid());
-    EXPECT_DOUBLE_EQ(player.position.y - player.height / 2 - player.radius,
-                     -0.5);  // bottom of the start capsule
-    CapsuleControllerDesc monster = playerLike();
-    monster.radius = 1.3f;
-    EXPECT_TRUE(monster.isValid());
+// The capsules as the world builds them for the game, not a copy of their
+// description: what the movement and catch tests rely on.
+TEST(CapsuleControllerDescTest, TheGamesCapsulesAreTheOnesTheWorldBuilds) {
+    PhysicsWorld::destroy();
+    PhysicsWorld& world = PhysicsWorld::instance();
+    bool onGround = false;
+    std::unique_ptr<ControllerRecord> player = world.createPlayerController(&onGround);
+    std::unique_ptr<ControllerRecord> monster = world.createEnemyController({4.0f, 1.0f, -2.0f});
+    const CapsuleController& p = *player->controller;
+    const CapsuleController& m = *monster->controller;
+    EXPECT_FLOAT_EQ(p.getRadius(), 1.0f);
+    EXPECT_FLOAT_EQ(m.getRadius(), 1.3f);
+    for (const CapsuleController* capsule : {&p, &m}) {
+        EXPECT_FLOAT_EQ(capsule->getHeight(), 3.0f);
+        EXPECT_FLOAT_EQ(capsule->getContactOffset(), 0.05f);
+        EXPECT_FLOAT_EQ(capsule->getStepOffset(), 0.1f);
+        EXPECT_NEAR(capsule->getSlopeLimit(), std::cos(3.14159265358979323846 / 4.0), 1e-6);
+        EXPECT_EQ(capsule->getUpDirection(), glm::vec3(0.0f, 1.0f, 0.0f));
+    }
+    // The player starts with its lowest point half a unit below the origin;
+    // the monster 3 above its first waypoint.
+    EXPECT_DOUBLE_EQ(p.getPosition().y - p.getHeight() / 2 - p.getRadius(), -0.5);
+    EXPECT_EQ(m.getPosition(), glm::dvec3(4.0, 4.0, -2.0));
+    player.reset();
+    monster.reset();
+    PhysicsWorld::destroy();
 }
 
 TEST(CapsuleControllerDescTest, RejectsShapesAControllerCannotUse) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "PhysicsTestGeometry.h"
 #include "app/GameSettings.h"
 #include "physics/ControllerRecord.h"
@@ -45,6 +47,13 @@ TEST_F(ControllerHitReportTest, DirectionAndNameDecideWhatATouchMeans) {
     report.onShapeHit(hit);
     EXPECT_FALSE(caught());
     EXPECT_FALSE(onGround);
+    // Only the monster's exact name: not another case, a longer name or a part of it.
+    for (const char* name : {"enemy_controller", "ENEMY_CONTROLLER_2", "OLD_ENEMY_CONTROLLER", "ENEMY"}) {
+        std::unique_ptr<PhysicsActor> decoy = test::addBox({20.0f, 0.0f, 0.0f}, {21.0f, 1.0f, 1.0f}, name);
+        hit.actor = decoy.get();
+        report.onShapeHit(hit);
+        EXPECT_FALSE(caught()) << name;
+    }
 
     // Without a player the report still works and touches nothing else.
     report.setOnGroundFlag(nullptr);
@@ -65,13 +74,27 @@ TEST_F(ControllerHitReportTest, PlayerFallingOntoTheFloorPlaneIsOnGroundAndWalki
     EXPECT_FALSE(caught());
 }
 
+// The game's two capsules side by side, centres 5 apart: the player
+// (radius 1) stops one contact offset (0.05) short of the monster (radius
+// 1.3), after 2.65, and is caught only by a move that gets there. Probed 0.03
+// either side; then a walk at run speed, as the play step makes it.
 TEST_F(ControllerHitReportTest, WalkingIntoTheMonsterCatchesThePlayer) {
     PhysicsWorld& world = PhysicsWorld::instance();
+    player = world.createPlayerController(&onGround);
+    enemy = world.createEnemyController({5.0f, 0.0f, 0.0f});
+    enemy->controller->setPosition({5.0, 2.55, 0.0});
+    for (float reach : {2.62f, 2.68f}) {
+        GameSettings::instance().playerCaught = false;
+        player->controller->setPosition({0.0, 2.55, 0.0});
+        move(*player, {reach, 0.0f, 0.0f});
+        EXPECT_EQ(caught(), reach > 2.65f) << "move of " << reach;
+        EXPECT_NEAR(player->controller->getPosition().x, std::min(reach, 2.65f), 0.005);
+    }
+
+    GameSettings::instance().playerCaught = false;
     std::unique_ptr<PhysicsActor> floor =
         test::addBox({-50.0f, -1.0f, -50.0f}, {50.0f, 0.0f, 50.0f}, "Floor_box");
-    player = world.createPlayerController(&onGround);
     player->controller->setPosition({0.0, 2.55, 0.0});
-    enemy = world.createEnemyController({5.0f, 0.0f, 0.0f});
     enemy->controller->setPosition({5.0, 2.85, 0.0});
     for (int i = 0; i < 30 && !caught(); ++i) {
         move(*player, world.gravity * kDt);

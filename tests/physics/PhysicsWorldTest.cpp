@@ -233,13 +233,21 @@ TEST_F(PhysicsWorldDeathTest, InvalidControllerDescriptionIsFatal) {
         ::testing::ExitedWithCode(1), "Error creating character controller! Description is invalid!");
 }
 
+// The item's sphere (its largest half size 0.5 plus 2) and the player's
+// capsule (radius 1) touch when the capsule's axis comes within 3.5 of the
+// item's centre, here level with the capsule's middle: probed 0.05 either side
+// on the way in and on the way out.
 TEST_F(PhysicsWorldTest, TriggerReportsTouchFoundOnEnteringAndTouchLostOnLeaving) {
-    Actors item = create("Banana_item", {9.5f, 0.0f, -0.5f, 10.5f, 1.0f, 0.5f}, PhysicsShapeKind::Trigger);
+    Actors item = create("Banana_item", {9.5f, 2.05f, -0.5f, 10.5f, 3.05f, 0.5f}, PhysicsShapeKind::Trigger);
     placePlayer(0.0f);
-    walkTo(10.0f);
+    walkTo(10.0f - 3.55f);
+    EXPECT_TRUE(events.empty()) << "out of reach";
+    walkTo(10.0f - 3.45f);
     EXPECT_EQ(events, std::vector<Event>{found("Banana_item")});
     walkTo(10.5f);  // moving about inside says nothing more
-    walkTo(20.0f);
+    walkTo(10.0f + 3.45f);
+    EXPECT_EQ(events, std::vector<Event>{found("Banana_item")});
+    walkTo(10.0f + 3.55f);
     EXPECT_EQ(events, (std::vector<Event>{found("Banana_item"), lost("Banana_item")}));
 }
 

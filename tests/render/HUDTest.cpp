@@ -238,6 +238,12 @@ TEST(HudDraw, TextIsUpperCasedAndUnknownCharactersLeaveABlank) {
     test::ConsoleCapture console;
     HUD& hud = HUD::instance();
     hud.init();
+    // The game's own table: the font image is laid out in ASCII order from
+    // the space, 10 cells a row.
+    EXPECT_EQ(hud.glyphCell('0'), 16);
+    EXPECT_EQ(hud.glyphCell(':'), 26);
+    EXPECT_EQ(hud.glyphCell('A'), 33);
+    EXPECT_EQ(hud.glyphCell('z'), 58);
     Shader font(kFontSources);
     glUseProgram(font.program);
 

@@ -33,6 +33,10 @@ TEST(Flashlight, StartsOffWhiteAndTogglesOnlyWhenHeld) {
     EXPECT_EQ(light.intensity, glm::vec3(1.0f));
     EXPECT_NEAR(light.coneInnerAngle, std::cos(glm::radians(14.0f)), 1e-5f);
     EXPECT_NEAR(light.coneOuterAngle, std::cos(glm::radians(24.0f)), 1e-5f);
+    // How far it reaches: 1 / (0.5 + 0.01 d + 0.008 d^2).
+    EXPECT_FLOAT_EQ(light.constAttenuation, 0.5f);
+    EXPECT_FLOAT_EQ(light.linearAttenuation, 0.01f);
+    EXPECT_FLOAT_EQ(light.quadraticAttenuation, 0.008f);
     EXPECT_GT(light.coneInnerAngle, light.coneOuterAngle);  // inner cone is the narrower one
 
     int mode = kFlashlightWhite;
@@ -108,6 +112,50 @@ std::unique_ptr<aiMesh> makeWall(int cells) {
     return mesh;
 }
 
+// What the level program must draw for a white surface at p with normal n,
+// seen from `eye`, worked out here from the lighting model the game uses:
+// ambient + per light colour x (n.l) x attenuation, attenuation 1 / (c + l d
+// + q d^2) times smoothstep(outer, inner, cos) inside a spot's cone, Blinn-Phong
+// specular 0.25 x attenuation x (n.h)^32, then exponential-squared fog toward
+// 0.3 grey, 1 - 2^-(0.035 d)^2 at distance d. In 0..255 per channel.
+glm::vec3 expectedColour(const glm::vec3& p, const glm::vec3& n,
+                         const std::vector<std::shared_ptr<Light>>& lights, float ambient, bool fog,
+                         const glm::vec3& eye = glm::vec3(0.0f)) {
+    const glm::vec3 v = glm::normalize(eye - p);
+    glm::vec3 diffuse(ambient), specular(0.0f);
+    for (const auto& light : lights) {
+        if (!light->enabled) continue;
+        glm::vec3 l;
+        float attenuation = 1.0f;
+        if (light->type == LightType::Directional) {
+            l = -glm::normalize(light->position);
+        } else {
+            const float d = glm::length(light->position - p);
+            l = (light->position - p) / d;
+            attenuation = 1.0f / (light->constAttenuation + light->linearAttenuation * d +
+                                  light->quadraticAttenuation * d * d);
+            if (light->type == LightType::Spot) {
+                const float t =
+                    glm::clamp((glm::dot(-l, glm::normalize(light->coneDirection)) - light->coneOuterAngle) /
+                                   (light->coneInnerAngle - light->coneOuterAngle),
+                               0.0f, 1.0f);
+                attenuation *= t * t * (3.0f - 2.0f * t);
+            }
+        }
+        const float nDotL = glm::dot(n, l);
+        if (nDotL <= 0.0f) continue;
+        diffuse += light->intensity * nDotL * attenuation;
+        specular += light->intensity * 0.25f * attenuation *
+                    std::pow(std::max(glm::dot(n, glm::normalize(l + v)), 0.0f), 32.0f);
+    }
+    glm::vec3 colour = diffuse + specular;
+    if (fog) {
+        const float k = 0.035f * glm::length(eye - p);
+        colour = glm::mix(colour, glm::vec3(0.3f), 1.0f - std::exp2(-k * k));
+    }
+    return glm::clamp(colour, 0.0f, 1.0f) * 255.0f;
+}
+
 // Draws a white wall with texLights, seen straight on through an orthographic
 // camera at the origin looking down -z, and reads pixels back.
 class LightDrawing : public ::testing::Test {
@@ -123,7 +171,7 @@ protected:
         texture->upload(white, 1, 1);
         TextureCache::instance().textures[std::string(kLevelKey) + "0"] = texture;
 
-        wallData = makeWall(32);
+        wallData = makeWall(64);
         wall = std::make_unique<Mesh>(texLights.get(), glm::mat4(1.0f), "Wall_mesh");
         wall->loadFromNode(&node, wallData.get(), kLevelKey);
         glViewport(0, 0, context.width(), context.height());
@@ -151,6 +199,27 @@ protected:
         return {p[0], p[1], p[2]};
     }
 
+    // The wall point under the centre of window pixel (x, y) at `depth`.
+    static glm::vec3 wallPoint(int x, int y, float depth) {
+        return {(x + 0.5f) / 64.0f - 1.0f, (y + 0.5f) / 64.0f - 1.0f, -depth};
+    }
+    // Draws and compares each listed pixel with expectedColour, within
+    // `levels` of 255 per channel. `lights` go to the program in this order;
+    // the expectation counts the enabled ones whatever their slot.
+    void expectClosedForm(const std::vector<std::shared_ptr<Light>>& lights, float ambient, float depth,
+                          const std::vector<glm::ivec2>& pixels, int levels = 3) {
+        render(lights, ambient, depth);
+        for (const glm::ivec2& at : pixels) {
+            const glm::vec3 want = expectedColour(wallPoint(at.x, at.y, depth), glm::vec3(0.0f, 0.0f, 1.0f),
+                                                  lights, ambient, GameSettings::instance().fog);
+            const auto got = rgb(at.x, at.y);
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_NEAR(got[channel], want[channel], levels)
+                    << "pixel (" << at.x << ", " << at.y << ") channel " << channel;
+            }
+        }
+    }
+
     test::GlTestContext context{128, 128};
     std::unique_ptr<Shader> texLights;
     std::unique_ptr<aiMesh> wallData;
@@ -159,14 +228,77 @@ protected:
     GameSettings saved;
 };
 
-TEST_F(LightDrawing, PointLightIsBrighterNearItAndAfterTheFlashlight) {
-    // The flashlight is always lights[0]; the level light is lights[1].
+// A point light at one unit in front of the wall, each attenuation term
+// large enough to matter, in the flashlight's slot (lit per pixel) and in a
+// room light's slot (lit per vertex).
+TEST_F(LightDrawing, PointLightFollowsTheAttenuationFormulaInEitherSlot) {
+    auto lamp = std::make_shared<Light>(pointLight(glm::vec3(-0.5f, 0.25f, -1.0f)));
+    lamp->constAttenuation = 0.5f;
+    lamp->linearAttenuation = 0.5f;
+    lamp->quadraticAttenuation = 0.75f;
+    auto off = std::make_shared<Light>(makeFlashlight());
+    // Under the lamp, beside it, and about one and two units away along the wall.
+    const std::vector<glm::ivec2> pixels{{32, 80}, {40, 72}, {96, 80}, {124, 8}};
+    for (const auto& lights :
+         {std::vector<std::shared_ptr<Light>>{lamp}, std::vector<std::shared_ptr<Light>>{off, lamp}}) {
+        SCOPED_TRACE(lights.size() == 1 ? "slot 0" : "slot 1");
+        expectClosedForm(lights, 0.05f, 2.0f, pixels);
+    }
+    // The sample is sensitive: under the lamp it is far from ambient.
+    EXPECT_GT(rgb(32, 80)[0], 150);
+}
+
+// The eye, a light and the wall's normal on one line: n.h = 1 in the middle,
+// so the highlight adds 0.25 x attenuation there; near the edge n.h is about
+// 0.84 and its 32nd power leaves nothing.
+TEST_F(LightDrawing, SpecularHighlightOnlyWhereTheWallMirrorsTheLightToTheEye) {
+    auto lamp = std::make_shared<Light>(pointLight(glm::vec3(0.0f, 0.0f, -1.0f)));
+    lamp->constAttenuation = 4.0f;  // attenuation 1/4: no channel clips
+    lamp->quadraticAttenuation = 0.0f;
+    auto off = std::make_shared<Light>(makeFlashlight());
+    for (const auto& lights :
+         {std::vector<std::shared_ptr<Light>>{lamp}, std::vector<std::shared_ptr<Light>>{off, lamp}}) {
+        SCOPED_TRACE(lights.size() == 1 ? "slot 0" : "slot 1");
+        expectClosedForm(lights, 0.1f, 2.0f, {{63, 63}, {64, 64}, {121, 64}, {64, 6}});
+        // 0.1 ambient + 0.25 diffuse + 0.0625 specular.
+        EXPECT_NEAR(rgb(64, 64)[0], (0.1 + 0.25 + 0.0625) * 255, 3);
+    }
+}
+
+TEST_F(LightDrawing, FlashlightConeFallsOffBetweenItsAnglesInItsColour) {
     auto flashlight = std::make_shared<Light>(makeFlashlight());
-    auto lamp = std::make_shared<Light>(pointLight(glm::vec3(-0.8f, 0.0f, -1.5f)));
-    render({flashlight, lamp}, 0.05f);
-    const auto nearLamp = rgb(13, 64), farFromLamp = rgb(115, 64);
-    EXPECT_GT(nearLamp[0], farFromLamp[0] + 60) << nearLamp[0] << " vs " << farFromLamp[0];
-    EXPECT_EQ(nearLamp[0], nearLamp[2]);  // white light on a white wall
+    int mode = kFlashlightWhite;
+    toggleFlashlight(*flashlight, true);
+    flashlight->coneDirection = glm::vec3(0.0f, 0.0f, -1.0f);
+    flashlight->constAttenuation = 2.5f;  // dimmer, so that no pixel clips at 255
+    // Off-axis angles at distance 2: 0 (centre), about 10 (inside the 14
+    // degree cone), 16.3 and 22.3 (where the smooth fall-off differs most from
+    // a straight one) and 25 (just outside the 24 degree cone).
+    const std::vector<glm::ivec2> pixels{{64, 64}, {86, 64}, {101, 64}, {116, 64}, {64, 125}};
+    expectClosedForm({flashlight}, 0.05f, 2.0f, pixels);
+    const int inside = rgb(86, 64)[0], edge = rgb(116, 64)[0];
+    EXPECT_GT(edge, 13 + 5) << "the fall-off band must be partly lit";
+    EXPECT_LT(edge, inside - 25);
+    EXPECT_NEAR(rgb(64, 125)[0], 13, 2);
+
+    toggleFlashlightColour(*flashlight, true, mode);
+    expectClosedForm({flashlight}, 0.05f, 2.0f, pixels);
+    EXPECT_NEAR(rgb(64, 64)[0], 13, 2);
+    EXPECT_GT(rgb(64, 64)[2], 100);
+}
+
+// Fog at three distances against its curve; with a fully lit white wall the
+// picture spans 255 (clear) down to the 0.3 grey.
+TEST_F(LightDrawing, FogFollowsItsCurveWithDistance) {
+    expectClosedForm({}, 1.0f, 40.0f, {{64, 64}});
+    EXPECT_EQ(rgb(64, 64)[0], 255) << "fog off: untouched";
+
+    GameSettings::instance().fog = true;
+    for (float depth : {2.0f, 10.0f, 20.0f, 40.0f}) {
+        SCOPED_TRACE(depth);
+        expectClosedForm({}, 1.0f, depth, {{64, 64}, {3, 3}}, 2);
+        EXPECT_EQ(rgb(64, 64)[0], rgb(64, 64)[2]) << "fog is grey";
+    }
 }
 
 TEST_F(LightDrawing, DisabledLightsAddNothing) {
@@ -186,39 +318,6 @@ TEST_F(LightDrawing, DisabledLightsAddNothing) {
     render({lamp, spot}, 0.1f);
     EXPECT_EQ(rgb(64, 64), ambientOnly);
     EXPECT_EQ(rgb(10, 10), ambientOnly);
-}
-
-TEST_F(LightDrawing, FlashlightLightsItsConeInItsColour) {
-    auto flashlight = std::make_shared<Light>(makeFlashlight());
-    int mode = kFlashlightWhite;
-    toggleFlashlight(*flashlight, true);
-    flashlight->coneDirection = glm::vec3(0.0f, 0.0f, -1.0f);
-    render({flashlight}, 0.05f);
-    const auto centre = rgb(64, 64);
-    // 0.95 to the side at distance 2 is 25 degrees off the axis: past the 24 degree cone.
-    const auto outside = rgb(125, 64);
-    EXPECT_GT(centre[0], 100);
-    EXPECT_NEAR(outside[0], 13, 2);
-
-    toggleFlashlightColour(*flashlight, true, mode);
-    render({flashlight}, 0.05f);
-    const auto blue = rgb(64, 64);
-    EXPECT_NEAR(blue[0], 13, 2);
-    EXPECT_GT(blue[2], 100);
-}
-
-TEST_F(LightDrawing, FogPullsDistantWallsTowardGrey) {
-    render({}, 0.05f, 50.0f);
-    const int far = rgb(64, 64)[0];
-    EXPECT_NEAR(far, 13, 2);
-
-    GameSettings::instance().fog = true;
-    render({}, 0.05f, 50.0f);
-    const auto fogged = rgb(64, 64);
-    EXPECT_NEAR(fogged[0], 0.3 * 255, 12);  // most of the way to the 0.3 grey
-    EXPECT_EQ(fogged[0], fogged[2]);
-    render({}, 0.05f, 2.0f);
-    EXPECT_NEAR(rgb(64, 64)[0], 13, 2);  // close by, barely touched
 }
 
 GLint uniformInt(const Shader& shader, const char* name) {

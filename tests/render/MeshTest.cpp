@@ -20,6 +20,7 @@
 #include "render/Texture.h"
 #include "render/TextureCache.h"
 #include "support/ConsoleCapture.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -243,6 +244,15 @@ TEST_F(MeshDrawing, DrawsItsTextureThroughItsMaterialKey) {
     mesh.draw(glm::mat4(1.0f), DrawMode::Normal);
     EXPECT_EQ(rgb(96, 128), kBlue);
     EXPECT_EQ(rgb(224, 128), kGreen);
+
+    // Along v too: a texture red in its first (bottom) row and green in its
+    // second shows red on the lower half, the v = 0 side.
+    const std::uint8_t rows[6] = {255, 0, 0, 0, 255, 0};
+    texture->upload(rows, 1, 2);
+    clear();
+    mesh.draw(glm::mat4(1.0f), DrawMode::Normal);
+    EXPECT_EQ(rgb(192, 96), kRed);
+    EXPECT_EQ(rgb(192, 160), kGreen);
 }
 
 TEST_F(MeshDrawing, WithoutTextureOrUvsItStillDraws) {
@@ -372,8 +382,9 @@ TEST_F(MeshDrawing, ReleasesItsNamesAndOutlivesTheWindow) {
     TextureCache::instance().textures.erase(std::string(kLevelKey) + "2");
     texLights.reset();
     context.destroyWindow();
+    test::GlReleaseWatch watch;
     late.reset();
-    SUCCEED();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 }  // namespace

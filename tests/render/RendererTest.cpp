@@ -17,6 +17,7 @@
 #include "render/Button.h"
 #include "render/HUD.h"
 #include "render/Light.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -394,7 +395,11 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     EXPECT_FALSE(glIsFramebuffer(glowFramebuffer));
     EXPECT_FALSE(glIsProgram(program));
     EXPECT_FALSE(glIsVertexArray(quad));
-    renderer.cleanup();  // twice is harmless
+    {
+        test::GlReleaseWatch watch;
+        renderer.cleanup();  // twice: nothing left to release
+        EXPECT_EQ(watch.calls(), 0) << watch.journal();
+    }
 
     // Every restart frees all it made, frames or not.
     for (int restart = 0; restart < 4; ++restart) {
@@ -422,10 +427,12 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     EXPECT_FALSE(glIsFramebuffer(first) && first != renderer.sceneBuffer.framebuffer);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-    // Released after the window is gone (the game's teardown order): no crash.
+    // Released after the window is gone (the game's teardown order): no GL call.
     ctx.destroyWindow();
+    test::GlReleaseWatch watch;
     renderer.cleanup();
     EXPECT_FALSE(renderer.initialized());
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 TEST(RendererLifecycle, TinyWindowStillGetsCompleteFramebuffers) {

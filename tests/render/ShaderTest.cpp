@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "render/GlContext.h"
 #include "render/Texture.h"
 #include "support/ConsoleCapture.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -216,8 +218,9 @@ TEST_F(ShaderTest, DestructionDeletesTheProgramOnceAndSurvivesALostContext) {
     EXPECT_TRUE(hasCurrentGlContext());
     gl.destroyWindow();
     EXPECT_FALSE(hasCurrentGlContext());
+    test::GlReleaseWatch watch;
     late.reset();  // no context any more: must not call into GL
-    SUCCEED();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 // Fatal build failures: the child prints to the console and exits with 1.
@@ -597,12 +600,13 @@ TEST_F(ShaderPixelTest, SkinningMovesVerticesWithTheirBones) {
     setInt(skinning.program, "fogEnabled", 0);
     setVec3(skinning.program, "ambientLight", glm::vec3(1.0f));
 
-    auto drawSquare = [&](const glm::vec4& weights) {
+    auto drawSquare = [&](const glm::vec4& weights, const glm::vec4& indices = glm::vec4(3.0f)) {
         std::vector<float> data;
         const float corners[6][2] = {{-1, -1}, {-1, 1}, {1, 1}, {-1, -1}, {1, 1}, {1, -1}};
         for (const auto& c : corners) {
-            data.insert(data.end(), {c[0], 0.0f, c[1], 1.0f, 0.0f, 1.0f, 0.0f, 0.5f, 0.5f, 3.0f, 3.0f, 3.0f,
-                                     3.0f, weights.x, weights.y, weights.z, weights.w});
+            data.insert(data.end(),
+                        {c[0], 0.0f, c[1], 1.0f, 0.0f, 1.0f, 0.0f, 0.5f, 0.5f, indices.x, indices.y,
+                         indices.z, indices.w, weights.x, weights.y, weights.z, weights.w});
         }
         GLuint vertexArray = 0;
         GLuint buffer = 0;
@@ -642,6 +646,13 @@ TEST_F(ShaderPixelTest, SkinningMovesVerticesWithTheirBones) {
 
     drawSquare({0.0f, 0.0f, 0.0f, 0.0f});  // no influence: the bind pose
     EXPECT_NEAR(red({0.0f, 0.0f, 0.0f}), 178, 3);
+    EXPECT_EQ(red({6.0f, 0.0f, 0.0f}), 0);
+
+    // Each slot with its own bone and weight: a quarter on bone 2 (still),
+    // three quarters on bone 3 (6 to the right) put the square 4.5 across.
+    drawSquare({0.0f, 0.0f, 0.25f, 0.75f}, {0.0f, 1.0f, 2.0f, 3.0f});
+    EXPECT_NEAR(red({4.5f, 0.0f, 0.0f}), 178, 3);
+    EXPECT_EQ(red({3.0f, 0.0f, 0.0f}), 0);
     EXPECT_EQ(red({6.0f, 0.0f, 0.0f}), 0);
 }
 
@@ -700,12 +711,20 @@ TEST_F(ShaderPixelTest, BlurSpreadsTheGlowAndLeavesTheRestUntouched) {
     glDepthMask(GL_TRUE);
     glDeleteTextures(1, &glow);
 
-    const auto centre = gl.pixel(32, 32);  // texel 8 of 16
-    EXPECT_GT(centre[0], 150);
-    EXPECT_GT(centre[0], 2 * centre[2]) << "mostly glow colour";
-    const auto beside = gl.pixel(42, 32);  // texel 10.5: just outside the block
-    EXPECT_GT(beside[0], 20) << "the glow reaches past the silhouette";
-    EXPECT_GT(beside[2], 20) << "and lets the scene show through";
+    // Each tap covers an opacity of 1.5 x the share of the tent (weights
+    // 1-2-1 per axis, out of 16) whose texels lie in the block (6..9), and
+    // the orange lies that much over the blue scene. At texel 8 the taps
+    // are texels 6, 8 and 10 on each axis: 9 sixteenths covered; at texel 10
+    // (just outside the block) 8 and 10 across, 6, 8, 10 down: 3 sixteenths.
+    auto expectGlow = [&](int x, int y, double covered) {
+        const double opacity = std::min(1.5 * covered / 16.0, 1.0);
+        const auto p = gl.pixel(x, y);
+        EXPECT_NEAR(p[0], 255 * opacity, 2) << x << ", " << y;
+        EXPECT_NEAR(p[1], 102 * opacity, 2) << x << ", " << y;
+        EXPECT_NEAR(p[2], 255 * (1.0 - opacity), 2) << x << ", " << y;
+    };
+    expectGlow(32, 32, 9.0);
+    expectGlow(42, 32, 3.0);
     const auto corner = gl.pixel(2, 2);
     EXPECT_EQ(corner[0], 0);
     EXPECT_EQ(corner[2], 255);
@@ -722,14 +741,20 @@ TEST_F(ShaderPixelTest, HiddenTextShowsOnlyInTheFlashlightCone) {
     setVec3(hidden.program, "flashlight.coneDirection", {0.0f, -1.0f, 0.0f});
     setFloat(hidden.program, "flashlight.constAttenuation", 0.5f);
     setFloat(hidden.program, "flashlight.linearAttenuation", 0.01f);
-    setFloat(hidden.program, "flashlight.quadraticAttenuation", 0.0f);
+    setFloat(hidden.program, "flashlight.quadraticAttenuation", 0.002f);
     setFloat(hidden.program, "flashlight.coneInnerAngle", std::cos(glm::radians(14.0f)));
     setFloat(hidden.program, "flashlight.coneOuterAngle", std::cos(glm::radians(24.0f)));
     hidden.bindTexture("tex", &whiteTexture);
     floor.draw();
 
+    // Straight below the light, 20 away: the beam is 1 / (0.5 + 0.01 x 20 +
+    // 0.002 x 20^2) = 2/3 and the white ink, tinted (0.55, 0.75, 1), lies that
+    // much over the 0.2 grey.
     const glm::ivec2 centre = pixelOf(glm::vec3(0.0f));
-    EXPECT_GT(gl.pixel(centre.x, centre.y)[2], 200) << "in the beam the ink shows";
+    const auto lit = gl.pixel(centre.x, centre.y);
+    const double beam = 1.0 / 1.5;
+    EXPECT_NEAR(lit[0], 255 * (0.55 * beam + 0.2 * (1.0 - beam)), 3) << "in the beam the ink shows";
+    EXPECT_NEAR(lit[2], 255 * (1.0 * beam + 0.2 * (1.0 - beam)), 3);
     EXPECT_NEAR(red({10.0f, 0.0f, 0.0f}), 51, 1) << "outside it the wall behind is untouched";
 }
 

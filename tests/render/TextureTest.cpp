@@ -14,6 +14,7 @@
 #include "app/GameSettings.h"
 #include "render/TextureCache.h"
 #include "support/ConsoleCapture.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -268,10 +269,20 @@ TEST_F(TextureTest, ReleaseAfterTheWindowIsGoneIsHarmless) {
     auto own = std::make_unique<Texture>(1, 1);
     own->upload(pixel, 1, 1);
 
+    {
+        // The watch sees a release made while the window is there.
+        auto seen = std::make_unique<Texture>(1, 1);
+        seen->upload(pixel, 1, 1);
+        test::GlReleaseWatch watch;
+        seen.reset();
+        EXPECT_EQ(watch.journal(), "glDeleteTextures");
+    }
+
     gl.destroyWindow();
+    test::GlReleaseWatch watch;
     own.reset();
     cache.textures.clear();
-    SUCCEED();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 }  // namespace
