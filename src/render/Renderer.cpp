@@ -464,12 +464,13 @@ void Renderer::drawTransparent(Level& level) {
 }
 
 void Renderer::drawMonster(Level& level) {
-    // The monster's skinned model draws itself with the skinning program;
-    // until the level has a monster there is nothing to set up.
+    // The monster's skinned model draws itself with the skinning program,
+    // lit and fogged like the house.
     if (!level.enemy) return;
     glUseProgram(skinningShader->program);
     uploadLightBlock(*skinningShader, level.lights, level.ambient, level.camera->view);
     glEnable(GL_DEPTH_TEST);
+    level.enemy->model.draw();
     glUseProgram(0);
 }
 
