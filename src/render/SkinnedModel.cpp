@@ -98,7 +98,6 @@ bool SkinnedModel::load(const std::string& path, Camera* viewCamera, Shader* pro
     partOfMesh_.assign(scene->mNumMeshes, -1);
     for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
         if (!buildPart(m, path)) {
-            std::cerr << "The model has invalid bone weights and is not loaded." << std::endl;
             release();
             return false;
         }
@@ -172,30 +171,38 @@ bool SkinnedModel::buildPart(unsigned meshIndex, const std::string& path) {
         }
     }
 
-    // Influences per vertex, in bone order; more than four refuse the model.
-    part->boneWeights.assign(static_cast<std::size_t>(vertices) * kMaxInfluences, 0.0f);
-    part->boneIndices.assign(static_cast<std::size_t>(vertices) * kMaxInfluences, 0.0f);
-    if (mesh->mNumBones > 0) {
-        std::vector<int> used(vertices, 0);
-        for (unsigned b = 0; b < mesh->mNumBones; ++b) {
-            const aiBone* bone = mesh->mBones[b];
-            for (unsigned w = 0; w < bone->mNumWeights; ++w) {
-                const aiVertexWeight& weight = bone->mWeights[w];
-                if (weight.mVertexId >= vertices) continue;
-                int& slot = used[weight.mVertexId];
-                if (slot >= kMaxInfluences) return false;
-                const std::size_t at = static_cast<std::size_t>(weight.mVertexId) * kMaxInfluences + slot;
-                part->boneIndices[at] = static_cast<float>(b);
-                part->boneWeights[at] = weight.mWeight;
-                ++slot;
-            }
-        }
-    }
+    if (!loadInfluences(*mesh, *part)) return false;
 
     part->texture = TextureCache::instance().find(path + std::to_string(mesh->mMaterialIndex));
     createBuffers(*part);
     partOfMesh_[meshIndex] = static_cast<int>(parts.size());
     parts.push_back(std::move(part));
+    return true;
+}
+
+bool SkinnedModel::loadInfluences(const aiMesh& mesh, SkinnedMeshPart& part) {
+    const unsigned vertices = mesh.mNumVertices;
+    part.boneWeights.assign(static_cast<std::size_t>(vertices) * kMaxInfluences, 0.0f);
+    part.boneIndices.assign(static_cast<std::size_t>(vertices) * kMaxInfluences, 0.0f);
+    if (mesh.mNumBones == 0 || mesh.mBones == nullptr) return true;
+    std::vector<int> used(vertices, 0);
+    for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+        const aiBone* bone = mesh.mBones[b];
+        if (bone == nullptr) continue;
+        for (unsigned w = 0; w < bone->mNumWeights; ++w) {
+            const aiVertexWeight& weight = bone->mWeights[w];
+            if (weight.mVertexId >= vertices) continue;
+            int& slot = used[weight.mVertexId];
+            if (slot >= kMaxInfluences) {
+                std::cerr << "The model has invalid bone weights and is not loaded." << std::endl;
+                return false;
+            }
+            const std::size_t at = static_cast<std::size_t>(weight.mVertexId) * kMaxInfluences + slot;
+            part.boneIndices[at] = static_cast<float>(b);
+            part.boneWeights[at] = weight.mWeight;
+            ++slot;
+        }
+    }
     return true;
 }
 

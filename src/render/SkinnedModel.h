@@ -11,6 +11,7 @@
 #include <assimp/matrix4x4.h>
 #include <glm/mat4x4.hpp>
 
+struct aiMesh;
 struct aiNode;
 struct aiPropertyStore;
 struct aiScene;
@@ -98,6 +99,12 @@ public:
     // Advances the animation to the clock and draws every mesh reference of
     // the node tree. Allocates nothing once the first frame has been drawn.
     void draw();
+
+    // Fills the part's four weight and index slots per vertex from the mesh's
+    // bones, in bone order. A vertex with more than four influences refuses
+    // the whole model: prints "The model has invalid bone weights and is not
+    // loaded." and returns false.
+    static bool loadInfluences(const aiMesh& mesh, SkinnedMeshPart& part);
 
     // The part drawn for scene mesh `meshIndex`, or null when it was skipped.
     const SkinnedMeshPart* partForMesh(unsigned meshIndex) const;
