@@ -45,7 +45,8 @@ inline std::string matrixText(double tx, double ty, double tz) {
 inline std::string floats(const std::string& id, const std::vector<double>& values, int stride,
                           const std::vector<std::string>& params, const char* type = "float") {
     std::ostringstream s;
-    s << "<source id=\"" << id << "\"><float_array id=\"" << id << "-array\" count=\"" << values.size() << "\">";
+    s << "<source id=\"" << id << "\"><float_array id=\"" << id << "-array\" count=\"" << values.size()
+      << "\">";
     for (double v : values) s << v << " ";
     s << "</float_array><technique_common><accessor source=\"#" << id << "-array\" count=\""
       << values.size() / static_cast<std::size_t>(stride) << "\" stride=\"" << stride << "\">";
@@ -56,10 +57,12 @@ inline std::string floats(const std::string& id, const std::vector<double>& valu
 
 inline std::string names(const std::string& id, const std::vector<std::string>& values, const char* param) {
     std::ostringstream s;
-    s << "<source id=\"" << id << "\"><Name_array id=\"" << id << "-array\" count=\"" << values.size() << "\">";
+    s << "<source id=\"" << id << "\"><Name_array id=\"" << id << "-array\" count=\"" << values.size()
+      << "\">";
     for (const std::string& v : values) s << v << " ";
     s << "</Name_array><technique_common><accessor source=\"#" << id << "-array\" count=\"" << values.size()
-      << "\" stride=\"1\"><param name=\"" << param << "\" type=\"name\"/></accessor></technique_common></source>\n";
+      << "\" stride=\"1\"><param name=\"" << param
+      << "\" type=\"name\"/></accessor></technique_common></source>\n";
     return s.str();
 }
 
@@ -111,8 +114,10 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
         << "<library_geometries><geometry id=\"body-mesh\" name=\"body\"><mesh>\n"
         << floats("body-positions", positions, 3, {"X", "Y", "Z"})
         << floats("body-normals", normals, 3, {"X", "Y", "Z"})
-        << "<vertices id=\"body-vertices\"><input semantic=\"POSITION\" source=\"#body-positions\"/></vertices>\n"
-        << "<triangles count=\"" << spec.triangles << "\"><input semantic=\"VERTEX\" source=\"#body-vertices\" "
+        << "<vertices id=\"body-vertices\"><input semantic=\"POSITION\" "
+           "source=\"#body-positions\"/></vertices>\n"
+        << "<triangles count=\"" << spec.triangles
+        << "\"><input semantic=\"VERTEX\" source=\"#body-vertices\" "
         << "offset=\"0\"/><input semantic=\"NORMAL\" source=\"#body-normals\" offset=\"1\"/><p>";
     for (int i : indices) dae << i << " " << i << " ";
     dae << "</p></triangles>\n</mesh></geometry></library_geometries>\n"
@@ -154,15 +159,17 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
     }
 
     dae << "<library_visual_scenes><visual_scene id=\"Scene\" name=\"Scene\">\n"
-        << "<node id=\"Armature\" name=\"Armature\" type=\"NODE\"><matrix sid=\"transform\">" << matrixText(0, 0, 0)
-        << "</matrix>\n";
+        << "<node id=\"Armature\" name=\"Armature\" type=\"NODE\"><matrix sid=\"transform\">"
+        << matrixText(0, 0, 0) << "</matrix>\n";
     for (int j = 0; j < spec.joints; ++j) {
         dae << "<node id=\"" << jointName(j) << "\" name=\"" << jointName(j) << "\" sid=\"" << jointName(j)
             << "\" type=\"JOINT\"><matrix sid=\"transform\">" << matrixText(0, spec.jointSpacing * j, 0)
             << "</matrix></node>\n";
     }
-    dae << "</node>\n<node id=\"Body\" name=\"Body\" type=\"NODE\"><matrix sid=\"transform\">" << matrixText(0, 0, 0)
-        << "</matrix><instance_controller url=\"#skin\"><skeleton>#J0</skeleton></instance_controller></node>\n"
+    dae << "</node>\n<node id=\"Body\" name=\"Body\" type=\"NODE\"><matrix sid=\"transform\">"
+        << matrixText(0, 0, 0)
+        << "</matrix><instance_controller "
+           "url=\"#skin\"><skeleton>#J0</skeleton></instance_controller></node>\n"
         << "</visual_scene></library_visual_scenes>\n"
         << "<scene><instance_visual_scene url=\"#Scene\"/></scene>\n</COLLADA>\n";
     return dae.str();
@@ -172,8 +179,8 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
 class RiggedFile {
 public:
     explicit RiggedFile(const RiggedModelSpec& spec, const std::string& tag = "model") {
-        path_ = "/tmp/vestrel_rigged_" + std::to_string(getpid()) + "_" + tag + "_" + std::to_string(counter()++) +
-                ".dae";
+        path_ = "/tmp/vestrel_rigged_" + std::to_string(getpid()) + "_" + tag + "_" +
+                std::to_string(counter()++) + ".dae";
         std::ofstream(path_) << riggedCollada(spec);
     }
     ~RiggedFile() { std::remove(path_.c_str()); }

@@ -16,6 +16,7 @@
 #include "RiggedCollada.h"
 #include "play/Camera.h"
 #include "render/Animator.h"
+#include "render/MonsterTextures.h"
 #include "render/Shader.h"
 #include "render/SkinnedModel.h"
 
@@ -39,7 +40,10 @@ protected:
         glUseProgram(shader->program);
         fakeNow = 100000;
     }
-    void TearDown() override { glUseProgram(0); }
+    void TearDown() override {
+        glUseProgram(0);
+        test::forgetMonsterTextures();
+    }
 
     std::unique_ptr<SkinnedModel> load(const std::string& path) {
         auto model = std::make_unique<SkinnedModel>();
@@ -86,7 +90,8 @@ TEST_F(SkinnedModelTest, KeysInterpolateWrapFromLastToFirstAndRestartTheSearchAf
 
     // Forward search: J1 sits in its fourth key span at 900 ms...
     EXPECT_NEAR(jointX(*model, "J1", 900), 6.0f + (1.0f - 6.0f) * 0.6f, 1e-3f);
-    const unsigned j1 = static_cast<unsigned>(model->animator->root()->children[0]->children[1]->channelIndex);
+    const unsigned j1 =
+        static_cast<unsigned>(model->animator->root()->children[0]->children[1]->channelIndex);
     EXPECT_EQ(model->animator->lastKeys(j1)[0], 3u);
     // ...and after the wrap (1100 ms is 100 ms into the next loop) the search
     // starts again from key 0 instead of staying at the end.
@@ -162,7 +167,8 @@ TEST_F(SkinnedModelTest, FiveInfluencesOnAVertexRefuseTheModel) {
     SkinnedMeshPart part;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(SkinnedModel::loadInfluences(mesh, part));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "The model has invalid bone weights and is not loaded.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "The model has invalid bone weights and is not loaded.\n");
 
     // Four are taken in bone order, unnormalised.
     mesh.mBones[4]->mNumWeights = 0;
