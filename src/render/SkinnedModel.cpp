@@ -1,5 +1,7 @@
 #include "render/SkinnedModel.h"
 
+#include <GL/glew.h>
+
 #include <assimp/cimport.h>
 #include <assimp/scene.h>
 
@@ -249,7 +251,7 @@ const SkinnedMeshPart* SkinnedModel::partForMesh(unsigned meshIndex) const {
     return parts[static_cast<std::size_t>(partOfMesh_[meshIndex])].get();
 }
 
-GLint SkinnedModel::uniform(GLint cached, const char* name) const {
+int SkinnedModel::uniform(int cached, const char* name) const {
     // A missing uniform is asked for again, so the shader reports it at every use.
     return cached >= 0 ? cached : shader->getUniformLocation(name);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <GL/glew.h>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -23,7 +21,8 @@ class Camera;
 class Shader;
 class Texture;
 
-// One accepted mesh of a skinned model, with its own GL buffers.
+// One accepted mesh of a skinned model, with its own GL buffers (GL names
+// kept as plain unsigned ints so this header does not pull in GL).
 struct SkinnedMeshPart {
     std::vector<float> positions;        // x, y, z, 1 per vertex
     std::vector<float> normals;          // 3 per vertex
@@ -37,13 +36,13 @@ struct SkinnedMeshPart {
     int boneCount = 0;
     Texture* texture = nullptr;  // the material's diffuse texture, or none
 
-    GLuint vertexArray = 0;
-    GLuint positionBuffer = 0;
-    GLuint normalBuffer = 0;
-    GLuint boneWeightBuffer = 0;
-    GLuint boneIndexBuffer = 0;
-    GLuint texCoordBuffer = 0;
-    GLuint indexBuffer = 0;
+    unsigned int vertexArray = 0;
+    unsigned int positionBuffer = 0;
+    unsigned int normalBuffer = 0;
+    unsigned int boneWeightBuffer = 0;
+    unsigned int boneIndexBuffer = 0;
+    unsigned int texCoordBuffer = 0;
+    unsigned int indexBuffer = 0;
 
     SkinnedMeshPart() = default;
     ~SkinnedMeshPart();
@@ -113,12 +112,12 @@ public:
 
 private:
     struct Locations {
-        GLint projection = -1;
-        GLint view = -1;
-        GLint model = -1;
-        GLint bones = -1;
-        GLint tex = -1;
-        GLint useTexture = -1;
+        int projection = -1;
+        int view = -1;
+        int model = -1;
+        int bones = -1;
+        int tex = -1;
+        int useTexture = -1;
     };
 
     void release();
@@ -126,7 +125,7 @@ private:
     void createBuffers(SkinnedMeshPart& part);
     void drawNode(const aiNode* node);
     void drawPart(const SkinnedMeshPart& part);
-    GLint uniform(GLint cached, const char* name) const;
+    int uniform(int cached, const char* name) const;
 
     std::vector<int> partOfMesh_;  // scene mesh index -> index into parts, -1 when skipped
     Locations locations_;
