@@ -181,6 +181,33 @@ TEST_F(SkinnedModelTest, FiveInfluencesOnAVertexRefuseTheModel) {
     for (std::size_t i = 0; i < weights.size(); ++i) EXPECT_FLOAT_EQ(part.boneWeights[i], weights[i]) << i;
 }
 
+TEST_F(SkinnedModelTest, AFileWithFiveInfluencesIsCutToFourByTheImport) {
+    // The import flags include limiting bone weights, so a file never reaches
+    // the refusal above: the importer keeps four and renormalises them.
+    test::RiggedModelSpec spec;
+    spec.joints = 5;
+    spec.triangles = 5;
+    spec.influencesOnFirst = 5;
+    test::RiggedFile file(spec, "five");
+    testing::internal::CaptureStderr();
+    auto model = load(file.path());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(model->parts.size(), 1u);
+    const SkinnedMeshPart& part = *model->parts[0];
+    int fourWay = 0;
+    for (int v = 0; v < part.vertexCount; ++v) {
+        float sum = 0.0f;
+        int used = 0;
+        for (int i = 0; i < 4; ++i) {
+            sum += part.boneWeights[static_cast<std::size_t>(v) * 4 + i];
+            used += part.boneWeights[static_cast<std::size_t>(v) * 4 + i] > 0.0f;
+        }
+        EXPECT_NEAR(sum, 1.0f, 1e-5f) << v;
+        fourWay += used == 4;
+    }
+    EXPECT_EQ(fourWay, 3);  // the first triangle's corners
+}
+
 TEST_F(SkinnedModelTest, TheMonsterWalksOneLoopPerAuthoredSecondOfClock) {
     auto model = load("Assets\\enemy_rigged.dae");
     ASSERT_TRUE(model->animator);
