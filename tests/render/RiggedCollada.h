@@ -21,7 +21,7 @@ struct JointTrack {
     std::vector<std::pair<double, double>> keys;
 };
 
-struct RiggedModelSpec {
+struct RiggedModel {
     int joints = 2;
     int triangles = 2;
     // Joint j stands at (0, j * jointSpacing, 0) in the bind pose.
@@ -68,11 +68,11 @@ inline std::string names(const std::string& id, const std::vector<std::string>& 
 
 inline std::string jointName(int j) { return "J" + std::to_string(j); }
 
-// The Collada text for `spec` (Y-up, so the importer adds no turn).
-inline std::string riggedCollada(const RiggedModelSpec& spec) {
+// The Collada text for `model` (Y-up, so the importer adds no turn).
+inline std::string riggedCollada(const RiggedModel& model) {
     std::vector<double> positions, normals;
     std::vector<int> indices;
-    for (int t = 0; t < spec.triangles; ++t) {
+    for (int t = 0; t < model.triangles; ++t) {
         const double x = 3.0 * t;
         const double corners[3][3] = {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}};
         for (const auto& c : corners) {
@@ -83,25 +83,25 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
     }
     std::vector<std::string> jointNames;
     std::vector<double> bindPoses;
-    for (int j = 0; j < spec.joints; ++j) {
+    for (int j = 0; j < model.joints; ++j) {
         jointNames.push_back(jointName(j));
         // Inverse bind matrices undo each joint's own bind placement.
-        std::istringstream m(matrixText(0, spec.bindAtOrigin ? 0.0 : -spec.jointSpacing * j, 0));
+        std::istringstream m(matrixText(0, model.bindAtOrigin ? 0.0 : -model.jointSpacing * j, 0));
         for (double v; m >> v;) bindPoses.push_back(v);
     }
     std::vector<double> weights;
     std::ostringstream vcount, v;
-    for (int t = 0; t < spec.triangles; ++t) {
+    for (int t = 0; t < model.triangles; ++t) {
         for (int corner = 0; corner < 3; ++corner) {
-            if (t == 0 && spec.influencesOnFirst > 1) {
-                vcount << spec.influencesOnFirst << " ";
-                for (int i = 0; i < spec.influencesOnFirst; ++i) {
+            if (t == 0 && model.influencesOnFirst > 1) {
+                vcount << model.influencesOnFirst << " ";
+                for (int i = 0; i < model.influencesOnFirst; ++i) {
                     v << i << " " << weights.size() << " ";
-                    weights.push_back(1.0 / spec.influencesOnFirst);
+                    weights.push_back(1.0 / model.influencesOnFirst);
                 }
             } else {
                 vcount << "1 ";
-                v << (t % spec.joints) << " " << weights.size() << " ";
+                v << (t % model.joints) << " " << weights.size() << " ";
                 weights.push_back(1.0);
             }
         }
@@ -116,7 +116,7 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
         << floats("body-normals", normals, 3, {"X", "Y", "Z"})
         << "<vertices id=\"body-vertices\"><input semantic=\"POSITION\" "
            "source=\"#body-positions\"/></vertices>\n"
-        << "<triangles count=\"" << spec.triangles
+        << "<triangles count=\"" << model.triangles
         << "\"><input semantic=\"VERTEX\" source=\"#body-vertices\" "
         << "offset=\"0\"/><input semantic=\"NORMAL\" source=\"#body-normals\" offset=\"1\"/><p>";
     for (int i : indices) dae << i << " " << i << " ";
@@ -133,15 +133,15 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
         << "offset=\"1\"/><vcount>" << vcount.str() << "</vcount><v>" << v.str() << "</v></vertex_weights>\n"
         << "</skin></controller></library_controllers>\n";
 
-    if (!spec.tracks.empty()) {
+    if (!model.tracks.empty()) {
         dae << "<library_animations>\n";
-        for (const JointTrack& track : spec.tracks) {
+        for (const JointTrack& track : model.tracks) {
             const std::string id = jointName(track.joint) + "-move";
             std::vector<double> times, matrices;
             std::vector<std::string> interpolation;
             for (const auto& key : track.keys) {
                 times.push_back(key.first);
-                std::istringstream m(matrixText(key.second, spec.jointSpacing * track.joint, 0));
+                std::istringstream m(matrixText(key.second, model.jointSpacing * track.joint, 0));
                 for (double value; m >> value;) matrices.push_back(value);
                 interpolation.push_back("LINEAR");
             }
@@ -161,9 +161,9 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
     dae << "<library_visual_scenes><visual_scene id=\"Scene\" name=\"Scene\">\n"
         << "<node id=\"Armature\" name=\"Armature\" type=\"NODE\"><matrix sid=\"transform\">"
         << matrixText(0, 0, 0) << "</matrix>\n";
-    for (int j = 0; j < spec.joints; ++j) {
+    for (int j = 0; j < model.joints; ++j) {
         dae << "<node id=\"" << jointName(j) << "\" name=\"" << jointName(j) << "\" sid=\"" << jointName(j)
-            << "\" type=\"JOINT\"><matrix sid=\"transform\">" << matrixText(0, spec.jointSpacing * j, 0)
+            << "\" type=\"JOINT\"><matrix sid=\"transform\">" << matrixText(0, model.jointSpacing * j, 0)
             << "</matrix></node>\n";
     }
     dae << "</node>\n<node id=\"Body\" name=\"Body\" type=\"NODE\"><matrix sid=\"transform\">"
@@ -175,13 +175,13 @@ inline std::string riggedCollada(const RiggedModelSpec& spec) {
     return dae.str();
 }
 
-// Writes `spec` to a file of its own that is removed with the object.
+// Writes `model` to a file of its own that is removed with the object.
 class RiggedFile {
 public:
-    explicit RiggedFile(const RiggedModelSpec& spec, const std::string& tag = "model") {
+    explicit RiggedFile(const RiggedModel& model, const std::string& tag = "model") {
         path_ = "/tmp/vestrel_rigged_" + std::to_string(getpid()) + "_" + tag + "_" +
                 std::to_string(counter()++) + ".dae";
-        std::ofstream(path_) << riggedCollada(spec);
+        std::ofstream(path_) << riggedCollada(model);
     }
     ~RiggedFile() { std::remove(path_.c_str()); }
     RiggedFile(const RiggedFile&) = delete;

@@ -60,15 +60,15 @@ protected:
 };
 
 TEST_F(SkinnedModelTest, KeysInterpolateWrapFromLastToFirstAndRestartTheSearchAfterTheLoop) {
-    test::RiggedModelSpec spec;
-    spec.joints = 3;
-    spec.triangles = 3;
+    test::RiggedModel rig;
+    rig.joints = 3;
+    rig.triangles = 3;
     // J1 sets the length (1 s); J0 ends at 0.5 s and blends back to its first
     // key over the rest of the loop; J2 has a single key.
-    spec.tracks = {{0, {{0.0, 0.0}, {0.5, 10.0}}},
-                   {1, {{0.0, 0.0}, {0.25, 4.0}, {0.5, -2.0}, {0.75, 6.0}, {1.0, 1.0}}},
-                   {2, {{0.0, 7.0}}}};
-    test::RiggedFile file(spec, "keys");
+    rig.tracks = {{0, {{0.0, 0.0}, {0.5, 10.0}}},
+                  {1, {{0.0, 0.0}, {0.25, 4.0}, {0.5, -2.0}, {0.75, 6.0}, {1.0, 1.0}}},
+                  {2, {{0.0, 7.0}}}};
+    test::RiggedFile file(rig, "keys");
     auto model = load(file.path());
     ASSERT_TRUE(model->animator);
 
@@ -104,11 +104,11 @@ TEST_F(SkinnedModelTest, KeysInterpolateWrapFromLastToFirstAndRestartTheSearchAf
 }
 
 TEST_F(SkinnedModelTest, WithoutAnimationTheBindPoseDrawsWithIdentityBones) {
-    test::RiggedModelSpec spec;
-    spec.joints = 3;
-    spec.triangles = 3;
-    spec.jointSpacing = 2.0;
-    test::RiggedFile file(spec, "still");
+    test::RiggedModel rig;
+    rig.joints = 3;
+    rig.triangles = 3;
+    rig.jointSpacing = 2.0;
+    test::RiggedFile file(rig, "still");
     auto model = load(file.path());
     EXPECT_FALSE(model->animator);
     ASSERT_EQ(model->parts.size(), 1u);
@@ -124,13 +124,13 @@ TEST_F(SkinnedModelTest, WithoutAnimationTheBindPoseDrawsWithIdentityBones) {
 }
 
 TEST_F(SkinnedModelTest, SeventyBonesUploadTheirFirstSixty) {
-    test::RiggedModelSpec spec;
-    spec.joints = 70;
-    spec.triangles = 70;
-    spec.jointSpacing = 1.0;
-    spec.bindAtOrigin = true;  // bone j lifts its vertices by j
-    spec.tracks = {{0, {{0.0, 0.0}, {1.0, 0.0}}}};
-    test::RiggedFile file(spec, "seventy");
+    test::RiggedModel rig;
+    rig.joints = 70;
+    rig.triangles = 70;
+    rig.jointSpacing = 1.0;
+    rig.bindAtOrigin = true;  // bone j lifts its vertices by j
+    rig.tracks = {{0, {{0.0, 0.0}, {1.0, 0.0}}}};
+    test::RiggedFile file(rig, "seventy");
     auto model = load(file.path());
     ASSERT_TRUE(model->animator);
     ASSERT_EQ(model->parts.size(), 1u);
@@ -184,11 +184,11 @@ TEST_F(SkinnedModelTest, FiveInfluencesOnAVertexRefuseTheModel) {
 TEST_F(SkinnedModelTest, AFileWithFiveInfluencesIsCutToFourByTheImport) {
     // The import flags include limiting bone weights, so a file never reaches
     // the refusal above: the importer keeps four and renormalises them.
-    test::RiggedModelSpec spec;
-    spec.joints = 5;
-    spec.triangles = 5;
-    spec.influencesOnFirst = 5;
-    test::RiggedFile file(spec, "five");
+    test::RiggedModel rig;
+    rig.joints = 5;
+    rig.triangles = 5;
+    rig.influencesOnFirst = 5;
+    test::RiggedFile file(rig, "five");
     testing::internal::CaptureStderr();
     auto model = load(file.path());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
