@@ -39,8 +39,9 @@ AudioResult AudioSystem::playSound(const AudioSound& sound, bool paused, AudioCh
 }
 
 AudioResult AudioSystem::set3DListenerAttributes(int listener, const glm::vec3* position,
-                                                 const glm::vec3* velocity) {
-    return backend_->setListener(listener, position, velocity);
+                                                 const glm::vec3* velocity, const glm::vec3* forward,
+                                                 const glm::vec3* up) {
+    return backend_->setListener(listener, position, velocity, forward, up);
 }
 
 AudioResult AudioSystem::update() { return backend_->update(); }

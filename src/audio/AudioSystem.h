@@ -56,9 +56,11 @@ public:
     // busy (its old channel handle then fails). A paused channel is silent until
     // setPaused(false), so its settings can be made first.
     AudioResult playSound(const AudioSound& sound, bool paused, AudioChannel& channel);
-    // Listener 0 only; null leaves a value as it is. Orientation stays the default:
-    // +x is to the listener's right, +y up.
-    AudioResult set3DListenerAttributes(int listener, const glm::vec3* position, const glm::vec3* velocity);
+    // Listener 0 only; null leaves a value as it is. `forward` and `up` turn the
+    // listener (they must be finite, non-zero and not parallel); until they are
+    // given it faces -z with +x to its right and +y up.
+    AudioResult set3DListenerAttributes(int listener, const glm::vec3* position, const glm::vec3* velocity,
+                                        const glm::vec3* forward = nullptr, const glm::vec3* up = nullptr);
     // Once per frame: frees voices whose sound ended; on the silent output also mixes
     // the time passed (see above).
     AudioResult update();

@@ -1,5 +1,7 @@
 #include "audio/OpenAlBackend.h"
 
+#include <glm/geometric.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -350,14 +352,33 @@ AudioResult OpenAlBackend::playSound(const AudioSound& sound, bool paused, Audio
     return AudioResult::Ok;
 }
 
-AudioResult OpenAlBackend::setListener(int listener, const glm::vec3* position, const glm::vec3* velocity) {
+AudioResult OpenAlBackend::setListener(int listener, const glm::vec3* position, const glm::vec3* velocity,
+                                       const glm::vec3* forward, const glm::vec3* up) {
     if (!initialised_) {
         return AudioResult::Uninitialized;
     }
-    if (listener != 0 || (position && !(finite(position->x) && finite(position->y) && finite(position->z)))) {
+    const auto finiteVector = [](const glm::vec3* v) { return finite(v->x) && finite(v->y) && finite(v->z); };
+    if (listener != 0 || (position && !finiteVector(position))) {
         return AudioResult::InvalidParam;
     }
+    // An orientation needs both vectors, finite, non-zero and not parallel.
+    if ((forward == nullptr) != (up == nullptr)) {
+        return AudioResult::InvalidParam;
+    }
+    if (forward != nullptr) {
+        if (!finiteVector(forward) || !finiteVector(up)) {
+            return AudioResult::InvalidParam;
+        }
+        const glm::vec3 side = glm::cross(*forward, *up);
+        if (!(glm::dot(side, side) > 1e-12f)) {
+            return AudioResult::InvalidParam;
+        }
+    }
     bind();
+    if (forward != nullptr) {
+        const ALfloat orientation[6] = {forward->x, forward->y, forward->z, up->x, up->y, up->z};
+        alListenerfv(AL_ORIENTATION, orientation);
+    }
     if (position) {
         alListener3f(AL_POSITION, position->x, position->y, position->z);
     }

@@ -36,7 +36,8 @@ public:
     AudioResult set3DSettings(float doppler, float distanceFactor, float rolloff);
     AudioResult createSound(const std::string& path, unsigned mode, AudioSound& sound);
     AudioResult playSound(const AudioSound& sound, bool paused, AudioChannel& channel);
-    AudioResult setListener(int listener, const glm::vec3* position, const glm::vec3* velocity);
+    AudioResult setListener(int listener, const glm::vec3* position, const glm::vec3* velocity,
+                            const glm::vec3* forward = nullptr, const glm::vec3* up = nullptr);
     AudioResult update();
     AudioResult close();
     AudioResult release();

@@ -163,6 +163,13 @@ void SoundSystem::startLoopingSounds() {
     }
 }
 
+void SoundSystem::updateListener(const glm::vec3& position, const glm::vec3& forward, const glm::vec3& up) {
+    if (system_) {
+        system_->set3DListenerAttributes(0, nullptr, nullptr, &forward, &up);
+    }
+    updateListener(position);
+}
+
 void SoundSystem::updateListener(const glm::vec3& position) {
     listenerPosition_ = position;
     if (system_) {

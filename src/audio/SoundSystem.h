@@ -69,6 +69,10 @@ public:
     // is within kTriggerHalfSize of `position` on every axis (ends included) — unless the
     // player has been caught.
     void updateListener(const glm::vec3& position);
+    // The same, and turns the listener to look along `forward` with `up` above it,
+    // so 3D sounds are heard on the side they are on from where the player looks.
+    // A forward of zero length or along `up` leaves the orientation as it was.
+    void updateListener(const glm::vec3& position, const glm::vec3& forward, const glm::vec3& up);
     // Sets every channel started so far to GameSettings::muted; later channels are not muted.
     void applyMute();
     // Releases every sound (stopping its channels) and forgets all sound and channel names.

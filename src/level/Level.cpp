@@ -245,9 +245,7 @@ bool Level::loadLevel(const std::string& path, Shader* meshShader, Shader* monst
     loadMaterialTextures(scene, path);
     convertLights();
     buildObjects(meshShader, path);
-    // The monster's skinned model is loaded by its own loader once it exists;
-    // the level only hands it the waypoints.
-    (void)monsterShader;
+    enemy->load(lights, camera.get(), monsterShader);
     return true;
 }
 

@@ -33,9 +33,8 @@ void Level::update(int cursorX, int cursorY, float dt) {
 
     player.update(cursorX, cursorY, dt, *camera);
 
-    // The monster's patrol step runs here, before the capture test, once the
-    // patrol is built; until then it stands at its first waypoint.
     if (enemy) {
+        enemy->update(dt);
         const ControllerRecord* monster = enemy->controller;
         if (monster && monster->controller &&
             withinCatchDistance(monster->controller->getPosition(), camera->position)) {
@@ -50,7 +49,10 @@ void Level::update(int cursorX, int cursorY, float dt) {
     SoundSystem& sounds = SoundSystem::instance();
     sounds.update();
     if (player.controller && player.controller->controller) {
-        sounds.updateListener(glm::vec3(player.controller->controller->getPosition()));
+        // The listener looks where the player looks, so the growl is heard
+        // from the side the monster is on.
+        sounds.updateListener(glm::vec3(player.controller->controller->getPosition()), camera->direction(),
+                              camera->up);
     }
 
     if (rootObject) rootObject->update(dt);

