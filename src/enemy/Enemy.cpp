@@ -47,6 +47,13 @@ void Enemy::load(const std::vector<std::shared_ptr<Light>>& lights, Camera* came
     model.load(kModelPath, camera, shader);
     model.rotate(kHalfTurnDegrees, 1.0f);
     preparePath();
+    // Until its first step the monster stands where its round begins (its
+    // capsule is made 3.0 above that point), not at the world's origin,
+    // where the player starts.
+    if (!waypoints.empty()) {
+        const glm::vec3& start = waypoints.front().position;
+        model.modelMatrix[3] = glm::vec4(start, 1.0f);
+    }
 
     growl = SoundSystem::instance().createSound(kGrowlPath, kGrowlName, kSound3D, true);
     growl->sound.set3DMinMaxDistance(kGrowlMinDistance, kGrowlMaxDistance);
