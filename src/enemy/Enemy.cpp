@@ -44,7 +44,7 @@ void Enemy::addWaypoint(const std::string& name, const glm::vec3& position) {
 
 void Enemy::load(const std::vector<std::shared_ptr<Light>>& lights, Camera* camera, Shader* shader) {
     (void)lights;
-    model.load(kModelPath, camera, shader);
+    model.load(modelPath, camera, shader);
     model.rotate(kHalfTurnDegrees, 1.0f);
     preparePath();
     // Until its first step the monster stands where its round begins (its

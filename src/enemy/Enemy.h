@@ -39,6 +39,9 @@ int waypointNumber(const std::string& name);
 class Enemy {
 public:
     static constexpr const char* kModelPath = "Assets\\enemy_rigged.dae";
+    // The rigged model `load` reads; another model can be put in place of
+    // the game's own before the level loads.
+    std::string modelPath = kModelPath;
     static constexpr const char* kGrowlPath = "Assets\\Audio\\monster_growl1.mp3";
     static constexpr const char* kGrowlName = "growl1";
     static constexpr float kGrowlMinDistance = 1.0f;

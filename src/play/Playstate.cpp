@@ -35,7 +35,6 @@ void Playstate::init(Game* newGame) {
         // Trigger events set this level's player's interaction target.
         world.setSimulationEventCallback(std::make_unique<InteractionSimulationCallback>(&level->player));
 
-        const std::string levelPath = "Assets\\house1.dae";
         if (!level->loadLevel(levelPath, game->renderer.texLightsShader.get(),
                               game->renderer.skinningShader.get())) {
             std::cout << "Couldn't load mesh from " << levelPath << std::endl;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/GameState.h"
 #include "play/Gamepad.h"
@@ -27,6 +28,11 @@ public:
     // Game pad 0, read at the start of every step; its latches live as long
     // as the play state, across restarts.
     std::unique_ptr<Gamepad> gamepad = std::make_unique<Gamepad>(0);
+
+    // The level every start sequence loads. Tests point it at other levels
+    // (the Blender sample); the game itself always plays the house.
+    std::string levelPath = kHousePath;
+    static constexpr const char* kHousePath = "Assets\\house1.dae";
 
 private:
     Playstate() = default;

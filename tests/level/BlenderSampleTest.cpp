@@ -95,7 +95,7 @@ TEST(BlenderSampleTest, ExportedLevelLoadsWithItsTagsTexturesAndScaledLights) {
     ASSERT_EQ(level.lights.size(), 5u);  // the flashlight, then the file's four
     const std::map<std::string, glm::vec3> expected = {
         {"MoonSun", {0.15f, 0.165f, 0.21f}},
-        {"RoomALight", glm::vec3(1000.0f, 850.0f, 600.0f) / 1500.0f},
+        {"RoomALight", glm::vec3(700.0f, 595.0f, 420.0f) / 1500.0f},
         {"RoomBLight", glm::vec3(480.0f, 560.0f, 800.0f) / 1500.0f},
         {"StatueSpot", {1.0f, 0.9f, 0.7f}},
     };

@@ -171,7 +171,7 @@ def flip_normals(obj):
 
 def build_level(folder):
     clear_scene()
-    wall_img = make_texture("sample_wall", (0.55, 0.5, 0.42), (0.45, 0.4, 0.33))
+    wall_img = make_texture("sample_wall", (0.42, 0.38, 0.31), (0.34, 0.3, 0.25))
     floor_img = make_texture("sample_floor", (0.4, 0.3, 0.2), (0.3, 0.22, 0.15))
     door_img = make_texture("sample_door", (0.35, 0.2, 0.12), (0.3, 0.17, 0.1), checks=2)
     prop_img = make_texture("sample_prop", (0.9, 0.8, 0.1), (0.8, 0.7, 0.05), checks=4)
@@ -218,7 +218,7 @@ def build_level(folder):
         bpy.context.scene.collection.objects.link(obj)
         return obj
 
-    lamp("RoomALight", "POINT", (-2.0, 0.0, 6.8), (1.0, 0.85, 0.6), 1000.0)
+    lamp("RoomALight", "POINT", (-2.0, 0.0, 6.8), (1.0, 0.85, 0.6), 700.0)
     lamp("RoomBLight", "POINT", (14.0, 0.0, 6.8), (0.6, 0.7, 1.0), 800.0)
     # Tilted 30 degrees about X: it aims at the statue zone, not straight down.
     lamp("StatueSpot", "SPOT", (-2.0, -2.0, 7.6), (1.0, 0.9, 0.7), 1500.0,
