@@ -8,7 +8,7 @@ sample_creature.dae, each with its textures beside it (the exporter's "Copy"
 option). The
 scene is built from nothing (factory settings), so a run writes the same
 geometry, names, lights and keys every time; only the exporter's date stamps
-differ, and tests/assets/BlenderSampleTest.cpp compares the files without them.
+differ, and tests/tools/blender_sample_matches.py compares the files without them.
 
 Everything is modelled in Blender's own Z-up axes with 1 Blender unit = 1 game
 unit: the floor top lies at Z = -1, the player starts at the origin, the
@@ -43,8 +43,8 @@ def clear_scene():
     bpy.ops.wm.read_factory_settings(use_empty=True)
     scene = bpy.context.scene
     scene.render.fps = 24
-    scene.frame_start = 1
-    scene.frame_end = 25
+    scene.frame_start = 0
+    scene.frame_end = 24
     scene.unit_settings.system = "METRIC"
     scene.unit_settings.scale_length = 1.0
 
@@ -300,7 +300,9 @@ def build_creature(folder):
     modifier = body.modifiers.new("Armature", "ARMATURE")
     modifier.object = rig
 
-    # The walk: legs swing +-25 degrees, the hips bob; frame 25 repeats frame 1.
+    # The walk: legs swing +-25 degrees, the hips bob; frame 24 repeats frame 0.
+    # Keys start at frame 0 (time 0): an action starting at frame 1 would
+    # hold its first pose for a frame at every loop.
     rig.animation_data_create()
     action = bpy.data.actions.new("CreatureWalk")
     rig.animation_data.action = action
@@ -309,7 +311,7 @@ def build_creature(folder):
     pose = rig.pose.bones
     for pb in pose:
         pb.rotation_mode = "XYZ"
-    keys = {1: 1.0, 7: 0.0, 13: -1.0, 19: 0.0, 25: 1.0}
+    keys = {0: 1.0, 6: 0.0, 12: -1.0, 18: 0.0, 24: 1.0}
     for frame, s in keys.items():
         pose["Leg.L"].rotation_euler = (math.radians(25.0) * s, 0.0, 0.0)
         pose["Leg.R"].rotation_euler = (-math.radians(25.0) * s, 0.0, 0.0)
