@@ -1,13 +1,19 @@
 // The demo file: what the recorder writes reads back as the same input, and
-// every kind of damage is refused with the line and the reason.
+// every kind of damage is refused with the line and the reason; the
+// screenshot schedule and the saved picture.
 #include "app/DemoFormat.h"
 
+#include "GlTestContext.h"
 #include "app/DemoRecorder.h"
 #include "app/DemoSession.h"
 #include "app/Screenshot.h"
+#include "render/TextureCache.h"
 
+#include <IL/il.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -189,8 +195,13 @@ TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
         const std::string text = c.counts.empty() ? kHead + c.lines : withEnd(kHead + c.lines, c.counts);
         EXPECT_EQ(refusal(text), c.error) << c.lines;
     }
-    EXPECT_EQ(refusal("vestrel-demo 1\nwindow 0 600 60 0.1\n"),
-              "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
+    // A size or refresh rate of 0 would start a window the game refuses
+    // from its command line (and divide every timed move by zero).
+    for (const char* window : {"window 0 600 60 0.1", "window 800 0 60 0.1", "window 800 600 0 0.1"}) {
+        EXPECT_EQ(refusal(std::string("vestrel-demo 1\n") + window + "\n"),
+                  "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"")
+            << window;
+    }
     EXPECT_EQ(refusal("vestrel-demo 1\nwindow 800 600 60 inf\n"),
               "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
 }
@@ -235,6 +246,74 @@ TEST(ScreenshotSchedule, EveryNAndListsOfStepsAndNothingElse) {
     }
 }
 
+// The saved picture is the window's back buffer as shown: its size, colours
+// in place with the bottom row at the bottom (an odd width catches a row
+// alignment left at GL's default of 4), and the caller's read framebuffer
+// and read buffer put back.
+TEST(Screenshot, SavesTheBackBufferAsShownAndPutsTheReadStateBack) {
+    test::GlTestContext gl(33, 20);
+    ASSERT_TRUE(gl.ok());
+    TextureCache::instance();  // DevIL is started with the cache, as in the game
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 10, 5);  // the lower-left corner red
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glScissor(32, 19, 1, 1);  // the top-right pixel green
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+
+    glReadBuffer(GL_FRONT);
+    GLuint colour = 0, framebuffer = 0;
+    glGenRenderbuffers(1, &colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 4, 4);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+
+    const std::string path = ::testing::TempDir() + "vestrel_shot_" + std::to_string(getpid()) + ".png";
+    ASSERT_TRUE(saveWindowPicture(path, 33, 20));
+
+    GLint readFramebuffer = 0, readBuffer = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+    EXPECT_EQ(static_cast<GLuint>(readFramebuffer), framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    EXPECT_EQ(readBuffer, GL_FRONT);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteRenderbuffers(1, &colour);
+
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ASSERT_EQ(ilLoadImage(path.c_str()), IL_TRUE);
+    ASSERT_EQ(ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE), IL_TRUE);
+    ASSERT_EQ(ilGetInteger(IL_IMAGE_WIDTH), 33);
+    ASSERT_EQ(ilGetInteger(IL_IMAGE_HEIGHT), 20);
+    const bool topRowFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
+    const ILubyte* data = ilGetData();
+    // (x, y) from the bottom left, as on the screen.
+    auto rgb = [&](int x, int y) {
+        const int row = topRowFirst ? 19 - y : y;
+        const ILubyte* p = data + (row * 33 + x) * 3;
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    using Rgb = std::array<int, 3>;
+    EXPECT_EQ(rgb(0, 0), (Rgb{255, 0, 0}));
+    EXPECT_EQ(rgb(9, 4), (Rgb{255, 0, 0}));
+    EXPECT_EQ(rgb(10, 4), (Rgb{0, 0, 255}));
+    EXPECT_EQ(rgb(9, 5), (Rgb{0, 0, 255}));
+    EXPECT_EQ(rgb(32, 19), (Rgb{0, 255, 0}));
+    EXPECT_EQ(rgb(31, 19), (Rgb{0, 0, 255}));
+    EXPECT_EQ(rgb(0, 19), (Rgb{0, 0, 255}));
+    ilDeleteImages(1, &image);
+    std::remove(path.c_str());
+}
+
 TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
     std::map<std::string, std::string> variables;
     auto environment = [&variables](const char* name) -> const char* {
@@ -266,6 +345,9 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
     EXPECT_EQ(settings.refreshRate, 75);
     EXPECT_EQ(settings.ambient, 0.25f);
 
+    variables["VESTREL_REPLAY_PACED"] = "0";
+    ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_FALSE(session->waitsForScreen());
     variables["VESTREL_REPLAY_PACED"] = "1";
     ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
     EXPECT_TRUE(session->waitsForScreen());

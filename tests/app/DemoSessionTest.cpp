@@ -226,6 +226,56 @@ TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
     EXPECT_EQ(probe.log.front(), "key 68/1");
 }
 
+// Every frame carries the planned steps, all alike, and the planner is told
+// how many steps ran before it: 0, then 3, then 6 at three a frame.
+TEST_F(DemoSessionTest, AnAutopilotFrameRunsItsStepsWithThePlannedInputAndCountsThem) {
+    GameSettings::instance().windowWidth = 321;
+    GameSettings::instance().windowHeight = 240;
+    std::vector<std::uint64_t> asked;
+    auto planner = [&asked](Game&, std::uint64_t step, AutopilotFrame& frame) {
+        asked.push_back(step);
+        if (asked.size() == 2) {
+            frame.cursor = CursorPosition{10.5, 20.0};
+            frame.pad = GamepadState{};
+            frame.pad->thumbLX = 1234;
+            frame.tap(GLFW_KEY_E);
+        }
+        return asked.size() < 3;
+    };
+    game = std::make_unique<Game>();  // never started: the planner only reads it
+    Autopilot pilot(3, planner);
+    DemoFrame frame;
+    ASSERT_TRUE(pilot.nextFrame(*game, frame));
+    ASSERT_EQ(frame.steps.size(), 3u);
+    EXPECT_TRUE(frame.events.empty());
+    for (const DemoStep& step : frame.steps) {
+        EXPECT_EQ(step.cursorX, 160.0);  // the rest position: the integer centre
+        EXPECT_EQ(step.cursorY, 120.0);
+        EXPECT_FALSE(step.padConnected);
+    }
+    ASSERT_TRUE(pilot.nextFrame(*game, frame));
+    ASSERT_EQ(frame.steps.size(), 3u);
+    EXPECT_EQ(frame.events, (std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_E, 0, 1, 0),
+                                                    DemoEvent::keyEvent(GLFW_KEY_E, 0, 0, 0)}));
+    for (const DemoStep& step : frame.steps) {
+        EXPECT_EQ(step.cursorX, 10.5);
+        EXPECT_EQ(step.cursorY, 20.0);
+        EXPECT_TRUE(step.padConnected);
+        EXPECT_EQ(step.pad.thumbLX, 1234);
+    }
+    EXPECT_FALSE(pilot.nextFrame(*game, frame));
+    EXPECT_EQ(asked, (std::vector<std::uint64_t>{0, 3, 6}));
+    EXPECT_EQ(pilot.steps(), 6u);
+
+    // Steps a frame are kept between one and what one frame of the loop runs.
+    auto always = [](Game&, std::uint64_t, AutopilotFrame&) { return true; };
+    Autopilot none(0, always), many(kMaxStepsPerFrame + 4, always);
+    ASSERT_TRUE(none.nextFrame(*game, frame));
+    EXPECT_EQ(frame.steps.size(), 1u);
+    ASSERT_TRUE(many.nextFrame(*game, frame));
+    EXPECT_EQ(frame.steps.size(), static_cast<std::size_t>(kMaxStepsPerFrame));
+}
+
 // The Restart button is clicked in the middle of a frame's events: the new
 // game's start sequence polls again, and the events after the click must
 // reach the new game, once each, in their order.

@@ -235,9 +235,14 @@ TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
     EXPECT_NEAR(camera.projection[1][1] / camera.projection[0][0], 2.4f, 1e-4f);
     EXPECT_NEAR(game->level->frustum.aspect, 2.4f, 1e-4f);
 
-    // Minimised: 0 x 0 is not a picture size; the last one stands.
-    game->applyFramebufferSize(0, 0);
-    EXPECT_EQ(settings.windowWidth, 480);
+    // Minimised (0 x 0), or rolled up to no height or no width: not a
+    // picture size; the last one stands.
+    for (const auto& size : {std::pair{0, 0}, std::pair{480, 0}, std::pair{0, 200}}) {
+        game->applyFramebufferSize(size.first, size.second);
+        EXPECT_EQ(settings.windowWidth, 480) << size.first << " x " << size.second;
+        EXPECT_EQ(settings.windowHeight, 200) << size.first << " x " << size.second;
+        EXPECT_EQ(game->renderer.sceneBuffer.height, 200) << size.first << " x " << size.second;
+    }
     EXPECT_EQ(game->renderer.sceneBuffer.width, 480);
 }
 

@@ -93,8 +93,8 @@ def damaged_images_and_sounds_are_reported_and_play_goes_on():
     assert len(images) >= 50 and len(sounds) >= 6, (images, sounds)
     for kind in KINDS:
         damage = {path: kind for path in images + sounds}
-        # The monster's model is not read by the game yet; damaging it with
-        # the rest keeps the run honest once it is.
+        # The monster's model is damaged with the rest: the game must play
+        # on without it too.
         damage[os.path.join("Assets", "enemy_rigged.dae")] = kind
         started = time.time()
         out = plays_on_and_closes(damage, [

@@ -136,14 +136,18 @@ TEST_F(EnemyTest, WalksItsPathInNumberOrderThereAndBack) {
     EXPECT_EQ(enemy.targetIndex, 2);
 }
 
-TEST_F(EnemyTest, TwoWaypointsShuttleAndTheModelTurnsToFaceEachLeg) {
+TEST_F(EnemyTest, TheModelTurnsLeftRightAndAboutToFaceEachLeg) {
+    // An L: a right turn at its corner going out, about at its end, a left
+    // turn at the corner coming back (a turn taken the wrong way round shows
+    // on the quarter turns only), about again at its start.
     enemy.addWaypoint("Waypoint_00", {0, 0, 0});
     enemy.addWaypoint("Waypoint_01", {0, 0, 10});
+    enemy.addWaypoint("Waypoint_02", {10, 0, 10});
     standModelUp();
     start();
     EXPECT_GT(glm::dot(facing(), glm::vec2(0, 1)), 0.9999f);
 
-    const std::vector<std::string> expected{"Waypoint_01", "Waypoint_00", "Waypoint_01", "Waypoint_00"};
+    const std::vector<std::string> expected{"Waypoint_01", "Waypoint_02", "Waypoint_01", "Waypoint_00"};
     int legs = 0;
     for (const std::string& name : expected) {
         const std::vector<std::string> reached = walk(1);

@@ -122,7 +122,7 @@ TEST(BlenderSampleTest, ColourScalesLeaveLevelsWithinOneAlone) {
     made.mLights[1]->mType = aiLightSource_SPOT;
     made.mLights[1]->mColorDiffuse = aiColor3D(0.3f, 1.0f, 0.2f);
     made.mLights[2]->mType = aiLightSource_DIRECTIONAL;
-    made.mLights[2]->mColorDiffuse = aiColor3D(4.0f, 2.0f, 1.0f);
+    made.mLights[2]->mColorDiffuse = aiColor3D(1.0f, 2.0f, 4.0f);  // blue the strongest
     EXPECT_EQ(lightColourScales(&made), glm::vec2(1.0f, 0.25f));
     made.mLights[1]->mColorDiffuse = aiColor3D(0.3f, 1.25f, 0.2f);
     EXPECT_EQ(lightColourScales(&made), glm::vec2(0.8f, 0.25f));

@@ -117,6 +117,13 @@ TEST_F(InteractionTest, PickingUpClearsTheTargetAndASecondPressDoesNothing) {
     // Standing on where it lay gives no new target: its trigger is gone.
     standAt(1.1f);
     EXPECT_EQ(player.targetKind, kTargetNone);
+    // A stale target naming the taken item (a trigger report that came late)
+    // takes nothing again: the light the player switched off stays off.
+    flashlight.enabled = false;
+    player.targetName = "Flashlight_item";
+    player.targetKind = kTargetItem;
+    EXPECT_EQ(pressE(), "");
+    EXPECT_FALSE(flashlight.enabled);
 
     // Only the flashlight switches the light on.
     flashlight.enabled = false;

@@ -192,7 +192,10 @@ TEST_F(MalformedLevelTest, DeepNestingIsRefusedBeforeImport) {
 }
 
 TEST(XmlNestingDepth, CountsElementsOnlyAndStopsPastTheLimit) {
-    EXPECT_EQ(xmlNestingDepth("<a><b/><c x='>'><d></d></c></a>", 10), 3);
+    // A '>' or a whole tag inside an attribute value, in either kind of quote,
+    // neither ends the tag nor opens an element.
+    EXPECT_EQ(xmlNestingDepth("<a><b/><c x='> <e>'><d></d></c></a>", 10), 3);
+    EXPECT_EQ(xmlNestingDepth("<a><b/><c x=\"> <e>\"><d></d></c></a>", 10), 3);
     // Comments, CDATA and declarations do not nest.
     EXPECT_EQ(
         xmlNestingDepth("\xEF\xBB\xBF <?xml v?><!DOCTYPE x><a><!-- <b><c> --><![CDATA[<d><e>]]></a>", 10), 1);
@@ -327,8 +330,11 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
     const std::string concrete = "<init_from>Textures/concrete.png</init_from>";
     const std::string wood = "<init_from>Textures/wood_floor.png</init_from>";
     const std::string tiles = "<init_from>Textures/tiles.png</init_from>";
+    const std::string metal = "<init_from>Textures/metal.png</init_from>";
     std::string text = replaceOnce(*house, wallpaper, "<init_from>../../../../../../etc/passwd</init_from>");
     text = replaceOnce(text, plaster, "<init_from>/etc/passwd</init_from>");
+    // Down one and up two: one level above the level's folder.
+    text = replaceOnce(text, metal, "<init_from>Textures/../../metal_outside.png</init_from>");
     text = replaceOnce(text, concrete, "<init_from>Textures/no_such_image.png</init_from>");
     // Down and back up stays inside.
     text = replaceOnce(text, wood, "<init_from>Textures/../Textures/wood_floor.png</init_from>");
@@ -338,12 +344,14 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
 
     const int climbing = materialWithImage("../../../../../../etc/passwd");
     const int absolute = materialWithImage("/etc/passwd");
+    const int oneUp = materialWithImage("Textures/../../metal_outside.png");
     const int missing = materialWithImage("Textures/no_such_image.png");
     const int roundabout = materialWithImage("Textures/../Textures/wood_floor.png");
     const int exported = materialWithImage("C:/Users/author/house/tiles.png");
     ASSERT_GE(exported, 0);
     ASSERT_GE(climbing, 0);
     ASSERT_GE(absolute, 0);
+    ASSERT_GE(oneUp, 0);
     ASSERT_GE(missing, 0);
     ASSERT_GE(roundabout, 0);
     TextureCache& cache = TextureCache::instance();
@@ -362,6 +370,12 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
         << output;
     EXPECT_NE(output.find("Texture \"/etc/passwd\" of material " + std::to_string(absolute)),
               std::string::npos)
+        << output;
+    EXPECT_EQ(cache.find(path + std::to_string(oneUp)), nullptr);
+    EXPECT_NE(
+        output.find("Texture \"Textures/../../metal_outside.png\" of material " + std::to_string(oneUp) +
+                    " in " + path + " is outside the level's folder; not loaded"),
+        std::string::npos)
         << output;
     // The missing image is the cache's to report; the refused ones never reach it.
     EXPECT_NE(output.find("no_such_image.png"), std::string::npos) << output;
