@@ -128,9 +128,17 @@ public:
 
         if (next_ >= route_.size()) {
             if (walkIntoCorridorTo == 0.0f) return fail("the route ended and the game goes on");
-            // Face east, walk in, stand and wait.
+            // Face east first (the doorway is where a replay may hand over
+            // to a person, who then only needs W), walk in, stand and wait.
             if (at.x < walkIntoCorridorTo) {
-                steer(level, frame, at, glm::vec2(at.x + 10.0f, at.y), true);
+                const float turn = std::remainder(0.0f - level.camera->yaw, 360.0f);
+                if (walking_ || std::abs(turn) < 0.5f) {
+                    steer(level, frame, at, glm::vec2(at.x + 10.0f, at.y), true);
+                } else {
+                    const int pixels = static_cast<int>(std::lround(turn / level.player.lookSensitivity));
+                    frame.cursor = CursorPosition{static_cast<double>(level.camera->centerX + pixels),
+                                                  static_cast<double>(level.camera->centerY)};
+                }
             } else if (walking_) {
                 release(frame);
             }
