@@ -61,6 +61,7 @@ bool DemoSession::fromEnvironment(const Environment& environment, DemoSettings& 
     const char* steps = nonEmpty(environment, "VESTREL_SCREENSHOT_STEPS");
     const char* trace = nonEmpty(environment, "VESTREL_TRACE");
     const char* paced = nonEmpty(environment, "VESTREL_REPLAY_PACED");
+    const char* thenPlay = nonEmpty(environment, "VESTREL_REPLAY_THEN_PLAY");
     if (!replay && !record && !folder && !steps && !trace) return true;
 
     auto made = std::make_unique<DemoSession>();
@@ -101,6 +102,7 @@ bool DemoSession::fromEnvironment(const Environment& environment, DemoSettings& 
         made->setTraceEvery(every);
     }
     made->setPaced(paced != nullptr && std::string(paced) != "0");
+    made->setHandOverAtEnd(replay != nullptr && thenPlay != nullptr && std::string(thenPlay) != "0");
     // Last, so that a refused variable leaves no half-made file behind.
     if (record && !made->startRecording(record, settings, error)) {
         error = "Can't record demo: " + error;
@@ -162,17 +164,34 @@ void DemoSession::dispatch(Game& game, const DemoEvent& event) {
     }
 }
 
+void DemoSession::handOver(Game& game) {
+    handedOver_ = true;
+    handOverStep_ = totals_.steps;
+    frame_ = DemoFrame{};
+    currentStep_ = nullptr;
+    // From here the clock sets the steps; the time the script took must not
+    // arrive as one late frame's worth of catching up.
+    game.previousTime = glfwGetTime();
+    game.stepAccumulator = 0.0f;
+    if (game.window != nullptr) glfwSwapInterval(1);
+    std::cout << "Demo ended at step " << totals_.steps << ": live input takes over" << std::endl;
+}
+
 void DemoSession::deliverScriptedEvents(Game& game) {
-    if (!script_) return;
+    if (!script_ || handedOver_) return;
     if (!framePrepared_) {
         framePrepared_ = true;
         nextEvent_ = 0;
         nextStep_ = 0;
         currentStep_ = nullptr;
-        if (scriptEnded_ || !script_->nextFrame(game, frame_)) {
+        if (!scriptEnded_ && !script_->nextFrame(game, frame_)) scriptEnded_ = true;
+        if (scriptEnded_ && handOver_) {
+            handOver(game);
+            return;
+        }
+        if (scriptEnded_) {
             // A script that has no more closes the window, as a person
             // would; recorded, the close ends the replay at the same frame.
-            scriptEnded_ = true;
             frame_ = DemoFrame{};
             frame_.events.push_back(DemoEvent::closeEvent());
         }
@@ -186,13 +205,14 @@ void DemoSession::deliverScriptedEvents(Game& game) {
 }
 
 int DemoSession::stepsForFrame(Game& game) {
-    if (!script_) return -1;
+    if (!script_ || handedOver_) return -1;
     if (!framePrepared_) deliverScriptedEvents(game);
+    if (handedOver_) return -1;
     return frame_.ran ? static_cast<int>(frame_.steps.size()) : 0;
 }
 
 void DemoSession::cursorForStep(double& x, double& y) {
-    if (script_) {
+    if (script_ && !handedOver_) {
         currentStep_ = nextStep_ < frame_.steps.size() ? &frame_.steps[nextStep_++] : nullptr;
         if (currentStep_ != nullptr) {
             x = currentStep_->cursorX;
@@ -204,7 +224,7 @@ void DemoSession::cursorForStep(double& x, double& y) {
 
 bool DemoSession::readGamepad(std::uint32_t index, GamepadState& reading) {
     bool connected = false;
-    if (script_) {
+    if (script_ && !handedOver_) {
         connected = currentStep_ != nullptr && currentStep_->padConnected;
         reading = connected ? currentStep_->pad : GamepadState{};
     } else {
@@ -279,7 +299,12 @@ int DemoSession::finish(Game& game) {
          << outcomeName(totals_.outcome);
     status_ = 0;
     const Demo* recorded = script_ ? script_->recording() : nullptr;
-    if (recorded != nullptr) {
+    if (recorded != nullptr && handedOver_) {
+        // Live play finished the run: there is nothing to hold it to.
+        line << ", hash " << hexText(totals_.hash);
+        summary_ =
+            "Demo replayed, then played live from step " + std::to_string(handOverStep_) + ": " + line.str();
+    } else if (recorded != nullptr) {
         const DemoTotals& r = recorded->totals;
         line << " (recorded: " << outcomeName(r.outcome) << "), hash " << hexText(totals_.hash) << " ("
              << (r.hash == totals_.hash ? std::string("same as recorded") : "recorded: " + hexText(r.hash))

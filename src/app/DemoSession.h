@@ -34,7 +34,8 @@ public:
 
     // Builds the session the environment asks for (see README, "Recording
     // and replaying"): VESTREL_RECORD, VESTREL_REPLAY, VESTREL_SCREENSHOT_DIR,
-    // VESTREL_SCREENSHOT_STEPS, VESTREL_TRACE, VESTREL_REPLAY_PACED. `session`
+    // VESTREL_SCREENSHOT_STEPS, VESTREL_TRACE, VESTREL_REPLAY_PACED,
+    // VESTREL_REPLAY_THEN_PLAY. `session`
     // stays null when none is set. A demo to replay is read and checked here,
     // before any window exists. Returns false with `error` on a bad value or
     // an unusable demo. `settings` are the command line's options: a replay
@@ -48,13 +49,19 @@ public:
     void setScreenshots(std::string folder, ScreenshotSchedule schedule);
     void setTraceEvery(std::uint64_t steps) { traceEvery_ = steps; }
     void setPaced(bool paced) { paced_ = paced; }
+    // When the script runs out, the player takes over on live input and the
+    // clock (instead of the window closing); the run then ends as any game
+    // does and is judged as live play, not against the recording.
+    void setHandOverAtEnd(bool handOver) { handOver_ = handOver; }
 
     bool scripted() const { return script_ != nullptr; }
+    // True once a script ran out and live input took over.
+    bool handedOver() const { return handedOver_; }
     bool recording() const { return recorder_ != nullptr; }
     // Live input is ignored while a script plays.
-    bool acceptsLiveInput() const { return script_ == nullptr; }
+    bool acceptsLiveInput() const { return script_ == nullptr || handedOver_; }
     // Scripted runs go as fast as they can unless asked to keep the screen's pace.
-    bool waitsForScreen() const { return script_ == nullptr || paced_; }
+    bool waitsForScreen() const { return script_ == nullptr || handedOver_ || paced_; }
 
     // --- Hooks of the game loop -------------------------------------------
     // Takes over the play state's pad readings (scripted, recorded).
@@ -92,6 +99,7 @@ public:
 private:
     void hashPositions(const Game& game);
     void dispatch(Game& game, const DemoEvent& event);
+    void handOver(Game& game);
 
     std::unique_ptr<InputScript> script_;
     std::string scriptName_;
@@ -101,6 +109,9 @@ private:
     std::uint64_t pendingShot_ = 0;
     std::uint64_t traceEvery_ = 0;
     bool paced_ = false;
+    bool handOver_ = false;
+    bool handedOver_ = false;
+    std::uint64_t handOverStep_ = 0;
 
     DemoFrame frame_;
     bool framePrepared_ = false;

@@ -194,6 +194,72 @@ TEST_F(DemoSessionTest, AReplayThatEndsOtherwiseThanRecordedOrIsClosedEarlyFails
         << console.text();
 }
 
+// A replay that hands over at its end: the recorded frames play with live
+// input shut out, then the player's keys, the window's close and the clock
+// take over, and the run is not held to the recording's outcome.
+TEST_F(DemoSessionTest, AReplayThatHandsOverGivesThePlayerTheKeysAndTheClock) {
+    Demo demo;
+    demo.settings = {320, 240, 60, 0.1f};
+    DemoFrame first;
+    first.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 1, 0)};
+    first.steps = {stepAt(10, 20)};
+    DemoFrame second;
+    second.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 0, 0)};
+    second.steps = {stepAt(30, 40)};
+    demo.frames = {first, second};
+    demo.totals.outcome = DemoOutcome::Won;
+    demo.totals.steps = 2;
+    demo.totals.frames = 2;
+
+    DemoSession session;
+    session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
+    session.setHandOverAtEnd(true);
+    start(session);
+    EXPECT_FALSE(session.waitsForScreen());
+    liveKey(GLFW_KEY_S, GLFW_PRESS);  // still the demo's turn: ignored
+    game->frame();
+    game->frame();
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/1", "step 10,20", "key 87/0", "step 30,40"}));
+    EXPECT_FALSE(session.handedOver());
+
+    // The demo has run out. A second passed while it played as fast as it
+    // could: that time is not owed to the player as a burst of steps.
+    probe.log.clear();
+    game->previousTime -= 1.0;
+    {
+        test::ConsoleCapture console;
+        game->frame();
+        EXPECT_EQ(console.text(), "Demo ended at step 2: live input takes over\n");
+    }
+    EXPECT_TRUE(session.handedOver());
+    EXPECT_TRUE(game->running);
+    EXPECT_TRUE(session.waitsForScreen());
+    std::uint64_t handOverSteps = static_cast<std::uint64_t>(game->stepsThisFrame);
+    game->frame();
+    EXPECT_LT(game->stepsThisFrame, kMaxStepsPerFrame);
+    handOverSteps += static_cast<std::uint64_t>(game->stepsThisFrame);
+
+    probe.log.clear();
+    liveKey(GLFW_KEY_S, GLFW_PRESS);
+    game->stepAccumulator = 2.5f * (1.0f / 60.0f);  // the clock owes two steps
+    game->previousTime = glfwGetTime();
+    game->update();
+    ASSERT_EQ(probe.log.size(), 3u);
+    EXPECT_EQ(probe.log[0], "key 83/1");
+    EXPECT_EQ(probe.log[1].rfind("step ", 0), 0u);
+    EXPECT_EQ(game->stepsThisFrame, 2);
+
+    liveClose();  // the player's own close ends the run normally
+    EXPECT_FALSE(game->running);
+    test::ConsoleCapture console;
+    EXPECT_EQ(session.finish(*game), 0);  // neither, where the recording won: live play decided
+    session.printSummary();
+    EXPECT_EQ(console.text().rfind("Demo replayed, then played live from step 2: ", 0), 0u) << console.text();
+    EXPECT_EQ(console.text().find("stopped early"), std::string::npos) << console.text();
+    // Every step counts, the replayed and the live ones.
+    EXPECT_EQ(session.totals().steps, 2u + handOverSteps + 2u);
+}
+
 TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
     DemoSession session;
     std::string error;

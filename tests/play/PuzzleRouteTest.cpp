@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,28 @@ TEST_F(PuzzleRouteTest, APlayerSolvesThePuzzleOnFootAndWins) {
     driver.step();
     EXPECT_EQ(game->currentState(), &Gameoverstate::instance());
     EXPECT_FALSE(GameSettings::instance().playerCaught);
+}
+
+// The reckoning the win demo's autopilot crosses the corridor by: where the
+// monster will be while the player walks, turning at the ends of its path.
+TEST(CorridorWatchTest, ReckonsTheMonsterWalkingOnAndTurningAtTheEndOfItsPath) {
+    Enemy monster;
+    monster.addWaypoint("Waypoint_00", {9.0f, 0.0f, -16.0f});
+    monster.addWaypoint("Waypoint_01", {9.0f, 0.0f, 16.0f});
+    monster.targetIndex = 1;
+    monster.forward = true;
+    const std::vector<glm::vec2> across = {{9.0f, 0.0f}, {4.0f, 0.0f}};
+
+    // Walking north from z = -6 it is almost at z = 0 when the player is.
+    EXPECT_LT(test::closestApproach(monster, {9.0f, -6.0f}, {14.0f, 0.0f}, across, 8.0f), 1.0f);
+    // From z = 10 it walks away, turns at 16 and is still far when the
+    // player is through: the closest is where both started.
+    EXPECT_NEAR(test::closestApproach(monster, {9.0f, 10.0f}, {14.0f, 0.0f}, across, 8.0f), std::sqrt(125.0f),
+                0.05f);
+    // A player standing at (15, 10) for a second while the monster walks 2
+    // to the end and 5 back: closest at z = 11, not at the start (z = 14).
+    EXPECT_NEAR(test::closestApproach(monster, {9.0f, 14.0f}, {15.0f, 10.0f}, {{15.0f, 10.0f}}, 8.0f, 1.0f),
+                std::sqrt(37.0f), 0.1f);
 }
 
 }  // namespace

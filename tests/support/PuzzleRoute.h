@@ -18,6 +18,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -119,6 +120,87 @@ inline std::vector<RouteStep> puzzleRoute() {
         walkTo(17.5f, -11.5f),
         pressE("sink_interactive", "Interacting with: sink_interactive"),
     };
+}
+
+// The corridor the monster walks (world x), and whether a point lies in it.
+constexpr float kCorridorWest = 6.0f;
+constexpr float kCorridorEast = 12.0f;
+inline bool inCorridor(const glm::vec2& point) { return point.x > kCorridorWest && point.x < kCorridorEast; }
+
+// The same puzzle played with the monster about: every stretch through the
+// corridor runs from one place out of its reach to the next (the living
+// room's doorway, the room east of the corridor, the generator's and the
+// bathroom's passages), so that a careful player can wait at each for the
+// monster to walk away before crossing. The long walk from the generator to
+// the shower stops in the east room on the way.
+inline std::vector<RouteStep> carefulPuzzleRoute() {
+    std::vector<RouteStep> route = puzzleRoute();
+    std::vector<RouteStep> careful;
+    for (std::size_t i = 0; i < route.size(); ++i) {
+        careful.push_back(route[i]);
+        const bool fromGenerator = i > 0 && route[i - 1].kind == RouteStep::Kind::Walk &&
+                                   route[i - 1].point == glm::vec2(15.0f, 13.0f) &&
+                                   route[i].point == glm::vec2(9.0f, 13.0f);
+        if (route[i].kind == RouteStep::Kind::Walk && fromGenerator && i + 1 < route.size() &&
+            route[i + 1].point == glm::vec2(9.0f, -13.0f)) {
+            careful.push_back(walkTo(9.0f, 0.0f));
+            careful.push_back(walkTo(14.0f, 0.0f));
+            careful.push_back(walkTo(9.0f, 0.0f));
+        }
+    }
+    return careful;
+}
+
+// What a careful player reckons before stepping into the corridor: the
+// monster seen where it is, walking towards its next waypoint and turning
+// at either end of its path at its own speed, and the player walking
+// `path` from `from` at `speed`, pausing `turnSeconds` at each corner.
+// Returns the least horizontal distance between the two over the walk.
+inline float closestApproach(const Enemy& monster, glm::vec2 monsterAt, glm::vec2 from,
+                             const std::vector<glm::vec2>& path, float speed, float turnSeconds = 0.1f) {
+    const float dt = 1.0f / 60.0f;
+    std::vector<glm::vec2> stops;
+    for (const Waypoint& waypoint : monster.waypoints)
+        stops.emplace_back(waypoint.position.x, waypoint.position.z);
+    int target = monster.targetIndex;
+    bool forward = monster.forward;
+    const bool patrols = stops.size() >= 2 && target >= 0 && target < static_cast<int>(stops.size());
+    auto monsterStep = [&] {
+        if (!patrols) return;
+        glm::vec2 to = stops[static_cast<std::size_t>(target)] - monsterAt;
+        float left = Enemy::kSpeed * dt;
+        while (left > 0.0f) {
+            const float length = glm::length(to);
+            if (length > left) {
+                monsterAt += to / length * left;
+                break;
+            }
+            monsterAt += to;
+            left -= length;
+            const int count = static_cast<int>(stops.size());
+            if (forward && target + 1 == count) forward = false;
+            if (!forward && target == 0) forward = true;
+            target += forward ? 1 : -1;
+            to = stops[static_cast<std::size_t>(target)] - monsterAt;
+        }
+    };
+
+    float closest = glm::length(from - monsterAt);
+    glm::vec2 at = from;
+    for (const glm::vec2& point : path) {
+        for (float paused = 0.0f; paused < turnSeconds; paused += dt) {
+            monsterStep();
+            closest = std::min(closest, glm::length(at - monsterAt));
+        }
+        while (glm::length(point - at) > 1e-4f) {
+            const glm::vec2 to = point - at;
+            const float length = glm::length(to);
+            at += length > speed * dt ? to / length * (speed * dt) : to;
+            monsterStep();
+            closest = std::min(closest, glm::length(at - monsterAt));
+        }
+    }
+    return closest;
 }
 
 // Takes the monster's capsule out of a game, so that neither the distance
