@@ -48,6 +48,13 @@ public:
     void setScreenshots(std::string folder, ScreenshotSchedule schedule);
     void setTraceEvery(std::uint64_t steps) { traceEvery_ = steps; }
     void setPaced(bool paced) { paced_ = paced; }
+    // Moves every replayed cursor by (dx, dy) pixels: a replay in a window of
+    // another size keeps its offsets from the window's centre, which is all
+    // mouse look reads.
+    void setCursorShift(double dx, double dy) {
+        cursorShiftX_ = dx;
+        cursorShiftY_ = dy;
+    }
 
     bool scripted() const { return script_ != nullptr; }
     bool recording() const { return recorder_ != nullptr; }
@@ -101,6 +108,8 @@ private:
     std::uint64_t pendingShot_ = 0;
     std::uint64_t traceEvery_ = 0;
     bool paced_ = false;
+    double cursorShiftX_ = 0.0;
+    double cursorShiftY_ = 0.0;
 
     DemoFrame frame_;
     bool framePrepared_ = false;

@@ -7,6 +7,7 @@
 #include "app/GameState.h"
 #include "app/Loadstate.h"
 #include "app/Platform.h"
+#include "app/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Playstate.h"
@@ -243,7 +244,9 @@ void Game::update() {
     title << "FPS: " << fps;
     glfwSetWindowTitle(window, title.str().c_str());
 
-    auto step = [this, &settings] {
+    Timedemo* timedemo = Timedemo::active();
+    auto step = [this, &settings, timedemo] {
+        if (timedemo != nullptr) timedemo->beginStep();
         glfwGetCursorPos(window, &cursorX, &cursorY);
         if (demo != nullptr) demo->cursorForStep(cursorX, cursorY);
         GameState* state = currentState();
@@ -260,6 +263,7 @@ void Game::update() {
             updateButtonHover(level->buttons, cursorX, cursorY, settings.windowHeight);
         }
         if (demo != nullptr) demo->afterStep(*this);
+        if (timedemo != nullptr) timedemo->endStep();
     };
     // A replay runs the recorded number of steps whatever the clock says.
     const int scriptedSteps = demo != nullptr ? demo->stepsForFrame(*this) : -1;
