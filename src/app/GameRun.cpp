@@ -35,6 +35,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
             game->frame();
         }
     } else {
+        const double cpuAtStart = processCpuSeconds();
         while (game->running) {
             const Timedemo::Clock::time_point start = Timedemo::Clock::now();
             game->frame();
@@ -43,6 +44,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
             timedemo->frameDone(std::chrono::duration<double, std::milli>(end - start).count(),
                                 game->stepsThisFrame);
         }
+        timedemo->setPlayCpuSeconds(processCpuSeconds() - cpuAtStart);
         const GameSettings& settings = GameSettings::instance();
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         timedemo->setDescription(renderer != nullptr ? renderer : "unknown", settings.windowWidth,

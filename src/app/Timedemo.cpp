@@ -174,6 +174,10 @@ void Timedemo::printReport(std::ostream& out) const {
         out << "; " << stepPhaseName(static_cast<StepPhase>(i)) << " " << phase.median << " / " << phase.p99;
     }
     out << " (median / p99 ms)\n";
+    if (!frames_.empty()) {
+        out << std::setprecision(2) << "Timedemo: process CPU time per frame "
+            << playCpuSeconds_ * 1000.0 / static_cast<double>(frames_.size()) << " ms (all threads)\n";
+    }
     out << std::setprecision(1);
     out << "Timedemo: peak resident memory " << static_cast<double>(peakResidentKiB_) / 1024.0 << " MiB\n";
     out << std::setprecision(2);
@@ -235,6 +239,13 @@ long peakResidentKiB() {
     rusage usage{};
     if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
     return usage.ru_maxrss;
+}
+
+double processCpuSeconds() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 bool parseWindowSize(const std::string& text, int& width, int& height) {

@@ -86,6 +86,9 @@ public:
 
     void setDescription(std::string renderer, int width, int height, std::string sampling);
     void setPeakResidentKiB(long kib) { peakResidentKiB_ = kib; }
+    // CPU time of the whole process (every thread, llvmpipe's among them)
+    // over the play frames: steadier than wall time on a busy machine.
+    void setPlayCpuSeconds(double seconds) { playCpuSeconds_ = seconds; }
 
     const std::vector<TimedemoFrame>& frames() const { return frames_; }
     const std::vector<TimedemoStep>& steps() const { return steps_; }
@@ -117,6 +120,7 @@ private:
     int height_ = 0;
     std::string sampling_;
     long peakResidentKiB_ = 0;
+    double playCpuSeconds_ = 0.0;
 };
 
 // Times one phase of a fixed step for the active timedemo. With none active
@@ -143,6 +147,8 @@ private:
 double processAgeSeconds();
 // The process's peak resident set, in KiB.
 long peakResidentKiB();
+// User and system CPU time of the whole process so far, in seconds.
+double processCpuSeconds();
 
 // Parses "WIDTHxHEIGHT" (both at least 1). Returns false on anything else.
 bool parseWindowSize(const std::string& text, int& width, int& height);
