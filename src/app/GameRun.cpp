@@ -36,6 +36,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
         }
     } else {
         const double cpuAtStart = processCpuSeconds();
+        const double threadCpuAtStart = threadCpuSeconds();
         while (game->running) {
             const Timedemo::Clock::time_point start = Timedemo::Clock::now();
             game->frame();
@@ -45,6 +46,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
                                 game->stepsThisFrame);
         }
         timedemo->setPlayCpuSeconds(processCpuSeconds() - cpuAtStart);
+        timedemo->setMainThreadCpuSeconds(threadCpuSeconds() - threadCpuAtStart);
         const GameSettings& settings = GameSettings::instance();
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         timedemo->setDescription(renderer != nullptr ? renderer : "unknown", settings.windowWidth,

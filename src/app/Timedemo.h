@@ -89,6 +89,9 @@ public:
     // CPU time of the whole process (every thread, llvmpipe's among them)
     // over the play frames: steadier than wall time on a busy machine.
     void setPlayCpuSeconds(double seconds) { playCpuSeconds_ = seconds; }
+    // CPU time of the game's own thread over the play frames: the game, the
+    // GL calls and whatever llvmpipe does on the calling thread.
+    void setMainThreadCpuSeconds(double seconds) { mainThreadCpuSeconds_ = seconds; }
 
     const std::vector<TimedemoFrame>& frames() const { return frames_; }
     const std::vector<TimedemoStep>& steps() const { return steps_; }
@@ -121,6 +124,7 @@ private:
     std::string sampling_;
     long peakResidentKiB_ = 0;
     double playCpuSeconds_ = 0.0;
+    double mainThreadCpuSeconds_ = 0.0;
 };
 
 // Times one phase of a fixed step for the active timedemo. With none active
@@ -149,6 +153,8 @@ double processAgeSeconds();
 long peakResidentKiB();
 // User and system CPU time of the whole process so far, in seconds.
 double processCpuSeconds();
+// CPU time of the calling thread so far, in seconds.
+double threadCpuSeconds();
 
 // Parses "WIDTHxHEIGHT" (both at least 1). Returns false on anything else.
 bool parseWindowSize(const std::string& text, int& width, int& height);

@@ -59,7 +59,9 @@ def main():
         phases = re.findall(r"(\w+) %s / %s" % (NUMBER, NUMBER), step_line[3])
         assert [p[0] for p in phases] == ["physics", "player", "monster", "level", "audio"], phases
         assert float(step_line[1]) > 0
-        find(r"^Timedemo: process CPU time per frame %s ms \(all threads\)$" % NUMBER, text)
+        all_cpu, game_cpu = find(r"^Timedemo: process CPU time per frame %s ms \(all threads\), %s ms \(game thread\)$"
+                                 % (NUMBER, NUMBER), text)
+        assert 0 < game_cpu <= all_cpu + 0.01, (game_cpu, all_cpu)
         (resident,) = find(r"^Timedemo: peak resident memory %s MiB$" % NUMBER, text)
         assert resident > 10, resident
         floor_frames, floor_median, _, ratio = find(
