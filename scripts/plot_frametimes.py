@@ -28,12 +28,14 @@ def main():
         return 1
     ordered = sorted(times)
     median = ordered[(len(ordered) + 1) // 2 - 1]
-    # The scale leaves out the rare frames that hold a level load, so the
-    # ordinary ones stay readable; those are drawn at the top edge.
+    # The scale stops at four times the median (at least two frames' worth
+    # of budget) so that ordinary frames stay readable; longer frames (a level
+    # load, a busy machine) are clipped at the top edge and counted.
     p99 = ordered[min(len(ordered) - 1, int(0.99 * len(ordered)))]
-    top = max(20.0, p99 * 1.3)
-    top = float(int(top / 5.0 + 1) * 5)
-
+    top = max(33.4, min(p99 * 1.2, median * 4.0))
+    tick = next(t for t in (1, 2, 5, 10, 20, 50, 100, 200, 500) if top / t <= 10)
+    top = float(int(top / tick + 1) * tick)
+    clipped = sum(1 for t in times if t > top)
     image = Image.new("RGB", (WIDTH, HEIGHT), "white")
     draw = ImageDraw.Draw(image)
     plot_w = WIDTH - LEFT - RIGHT
@@ -45,7 +47,7 @@ def main():
     def x_of(i):
         return LEFT + (i / max(1, len(times) - 1)) * plot_w
 
-    for ms in range(0, int(top) + 1, 5):
+    for ms in range(0, int(top) + 1, tick):
         y = y_of(ms)
         draw.line([(LEFT, y), (WIDTH - RIGHT, y)], fill=(225, 225, 225))
         draw.text((8, y - 6), f"{ms:3d} ms", fill="black")
@@ -59,7 +61,8 @@ def main():
     points = [(x_of(i), y_of(ms)) for i, ms in enumerate(times)]
     draw.line(points, fill=(40, 80, 200), width=1)
     draw.rectangle([LEFT, TOP, WIDTH - RIGHT, TOP + plot_h], outline="black")
-    draw.text((LEFT, 8), f"Frame time per frame: {title}", fill="black")
+    draw.text((LEFT, 8), f"Frame time per frame: {title}; {len(times)} frames, {clipped} above the top edge",
+              fill="black")
     draw.text((WIDTH // 2 - 20, HEIGHT - 16), "frame", fill="black")
     image.save(sys.argv[2])
     return 0
