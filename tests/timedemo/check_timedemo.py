@@ -36,6 +36,10 @@ def main():
     with tempfile.TemporaryDirectory() as out:
         env = dict(os.environ, VESTREL_BINARY=binary, VESTREL_TIMEDEMO_OUT=out)
         env.pop("DISPLAY", None)  # its own Xvfb, as the script starts without a display
+        # A sanitizer build reports leaks, except those of the system libraries.
+        supp = os.path.join(os.getcwd(), "tests", "support", "lsan.supp")
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
+        env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)
         run = subprocess.run(["scripts/timedemo.sh", "320", "240", demo], env=env, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, text=True, timeout=500)
         text = run.stdout
