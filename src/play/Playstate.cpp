@@ -43,7 +43,8 @@ void Playstate::init(Game* newGame) {
                                              game->renderer.skinningShader.get());
         if (Timedemo* timedemo = Timedemo::active()) {
             timedemo->levelLoaded(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart).count());
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart)
+                    .count());
         }
         if (!loaded) {
             std::cout << "Couldn't load mesh from " << levelPath << std::endl;

@@ -243,8 +243,8 @@ void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
     switch (mode) {
         case DrawMode::Normal:
         case DrawMode::HiddenText:
-            glUniformMatrix4fv(locations.model >= 0 ? locations.model : shader->getUniformLocation("model"), 1,
-                               GL_FALSE, glm::value_ptr(modelMatrix));
+            glUniformMatrix4fv(locations.model >= 0 ? locations.model : shader->getUniformLocation("model"),
+                               1, GL_FALSE, glm::value_ptr(modelMatrix));
             if (texture != nullptr) {
                 glBindTexture(GL_TEXTURE_2D, texture->name);
                 applySampling();
