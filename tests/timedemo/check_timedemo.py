@@ -40,6 +40,14 @@ def main():
         supp = os.path.join(os.getcwd(), "tests", "support", "lsan.supp")
         env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
         env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)
+        # With Mesa's driver preloaded its allocations are attributed to it,
+        # so the suppressions match them (as tests/e2e does).
+        dri = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
+        if os.path.exists(dri):
+            ldd = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
+            asan = [line.split()[2] for line in ldd.splitlines() if "libasan" in line and "=>" in line]
+            if asan:
+                env["VESTREL_TIMEDEMO_PRELOAD"] = " ".join(asan + [dri])
         run = subprocess.run(["scripts/timedemo.sh", "320", "240", demo], env=env, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, text=True, timeout=500)
         text = run.stdout
