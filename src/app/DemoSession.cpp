@@ -215,8 +215,8 @@ void DemoSession::cursorForStep(double& x, double& y) {
     if (script_ && !handedOver_) {
         currentStep_ = nextStep_ < frame_.steps.size() ? &frame_.steps[nextStep_++] : nullptr;
         if (currentStep_ != nullptr) {
-            x = currentStep_->cursorX;
-            y = currentStep_->cursorY;
+            x = currentStep_->cursorX + cursorShiftX_;
+            y = currentStep_->cursorY + cursorShiftY_;
         }
     }
     if (recorder_) recorder_->cursor(totals_.steps, x, y);

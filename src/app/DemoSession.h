@@ -53,6 +53,13 @@ public:
     // clock (instead of the window closing); the run then ends as any game
     // does and is judged as live play, not against the recording.
     void setHandOverAtEnd(bool handOver) { handOver_ = handOver; }
+    // Moves every replayed cursor by (dx, dy) pixels: a replay in a window of
+    // another size keeps its offsets from the window's centre, which is all
+    // mouse look reads.
+    void setCursorShift(double dx, double dy) {
+        cursorShiftX_ = dx;
+        cursorShiftY_ = dy;
+    }
 
     bool scripted() const { return script_ != nullptr; }
     // True once a script ran out and live input took over.
@@ -112,6 +119,8 @@ private:
     bool handOver_ = false;
     bool handedOver_ = false;
     std::uint64_t handOverStep_ = 0;
+    double cursorShiftX_ = 0.0;
+    double cursorShiftY_ = 0.0;
 
     DemoFrame frame_;
     bool framePrepared_ = false;

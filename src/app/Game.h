@@ -108,6 +108,9 @@ public:
     double cursorX = 0.0;
     double cursorY = 0.0;
     float frameTime = 0.0f;
+    // The frame rate the window title shows, once it shows one.
+    float shownTitleFps = 0.0f;
+    bool titleShown = false;
     std::vector<GameState*> states;
 
 private:

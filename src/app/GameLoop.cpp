@@ -17,6 +17,13 @@ bool updateFrameRate(float& fpsTimer, int& frameCount, float& fps) {
     return true;
 }
 
+bool titleNeedsUpdate(float fps, float& shownFps, bool& shown) {
+    if (shown && fps == shownFps) return false;
+    shown = true;
+    shownFps = fps;
+    return true;
+}
+
 bool placeCursor(int stateId, CursorPosition cursor, int width, int height, CursorPosition& moved) {
     if (stateId == kStatePlay || stateId == kStateLoading) {
         moved = {static_cast<double>(width / 2), static_cast<double>(height / 2)};

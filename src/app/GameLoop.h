@@ -38,6 +38,10 @@ int runFixedSteps(float& accumulator, Step&& step) {
 // the counters and returns true.
 bool updateFrameRate(float& fpsTimer, int& frameCount, float& fps);
 
+// True when the window title must be set to show `fps`: the first time, and
+// whenever the value differs from the one shown; records it as shown.
+bool titleNeedsUpdate(float fps, float& shownFps, bool& shown);
+
 struct CursorPosition {
     double x = 0.0;
     double y = 0.0;

@@ -1,11 +1,25 @@
 #include "app/GameRun.h"
 
+#include <GL/glew.h>
+
+#include <chrono>
+#include <iostream>
 #include <memory>
 
 #include "app/DemoSession.h"
 #include "app/Game.h"
+#include "app/GameSettings.h"
+#include "app/Timedemo.h"
+#include "play/DebugKeys.h"
 
 namespace vestrel {
+
+namespace {
+
+// Frames of the bare clear-and-swap loop a timedemo ends with.
+constexpr int kFloorFrames = 300;
+
+}  // namespace
 
 int runGame(const GameOptions& options, DemoSession* demo) {
     auto game = std::make_unique<Game>();
@@ -15,14 +29,40 @@ int runGame(const GameOptions& options, DemoSession* demo) {
     game->installCallbacks();
     if (demo != nullptr) demo->attach(*game);
     game->startSequence();
-    while (game->running) {
-        game->frame();
+    Timedemo* timedemo = Timedemo::active();
+    if (timedemo == nullptr) {
+        while (game->running) {
+            game->frame();
+        }
+    } else {
+        const double cpuAtStart = processCpuSeconds();
+        const double threadCpuAtStart = threadCpuSeconds();
+        while (game->running) {
+            const Timedemo::Clock::time_point start = Timedemo::Clock::now();
+            game->frame();
+            const Timedemo::Clock::time_point end = Timedemo::Clock::now();
+            timedemo->firstPlayFrameShown(end);
+            timedemo->frameDone(std::chrono::duration<double, std::milli>(end - start).count(),
+                                game->stepsThisFrame);
+        }
+        timedemo->setPlayCpuSeconds(processCpuSeconds() - cpuAtStart);
+        timedemo->setMainThreadCpuSeconds(threadCpuSeconds() - threadCpuAtStart);
+        const GameSettings& settings = GameSettings::instance();
+        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        timedemo->setDescription(renderer != nullptr ? renderer : "unknown", settings.windowWidth,
+                                 settings.windowHeight, DebugKeys::samplingModeName(settings.samplingMode));
+        timedemo->measureFloor(game->window, settings.windowWidth, settings.windowHeight, kFloorFrames);
     }
     const int status = demo != nullptr ? demo->finish(*game) : 0;
     game.reset();
     if (demo != nullptr) {
         demo->detach();
         demo->printSummary();
+    }
+    if (timedemo != nullptr) {
+        timedemo->setPeakResidentKiB(peakResidentKiB());
+        timedemo->printReport(std::cout);
+        std::cout.flush();
     }
     return status;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/GameSettings.h"
+#include "app/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/GameObject.h"
@@ -31,9 +32,13 @@ void Level::update(int cursorX, int cursorY, float dt) {
     // playable yet and has nothing to step.
     if (!camera) return;
 
-    player.update(cursorX, cursorY, dt, *camera);
+    {
+        const PhaseTimer timer(StepPhase::Player);
+        player.update(cursorX, cursorY, dt, *camera);
+    }
 
     if (enemy) {
+        const PhaseTimer timer(StepPhase::Monster);
         enemy->update(dt);
         const ControllerRecord* monster = enemy->controller;
         if (monster && monster->controller &&
@@ -42,20 +47,28 @@ void Level::update(int cursorX, int cursorY, float dt) {
         }
     }
 
-    updateTv(dt);
-
-    frustum.update(camera->position, camera->direction());
-
-    SoundSystem& sounds = SoundSystem::instance();
-    sounds.update();
-    if (player.controller && player.controller->controller) {
-        // The listener looks where the player looks, so the growl is heard
-        // from the side the monster is on.
-        sounds.updateListener(glm::vec3(player.controller->controller->getPosition()), camera->direction(),
-                              camera->up);
+    {
+        const PhaseTimer timer(StepPhase::Level);
+        updateTv(dt);
+        frustum.update(camera->position, camera->direction());
     }
 
-    if (rootObject) rootObject->update(dt);
+    {
+        const PhaseTimer timer(StepPhase::Audio);
+        SoundSystem& sounds = SoundSystem::instance();
+        sounds.update();
+        if (player.controller && player.controller->controller) {
+            // The listener looks where the player looks, so the growl is heard
+            // from the side the monster is on.
+            sounds.updateListener(glm::vec3(player.controller->controller->getPosition()),
+                                  camera->direction(), camera->up);
+        }
+    }
+
+    if (rootObject) {
+        const PhaseTimer timer(StepPhase::Level);
+        rootObject->update(dt);
+    }
 }
 
 }  // namespace vestrel

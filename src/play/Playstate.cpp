@@ -3,6 +3,7 @@
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
+#include "app/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/InteractionSimulationCallback.h"
@@ -10,6 +11,7 @@
 #include "physics/PhysicsWorld.h"
 #include "play/DebugKeys.h"
 
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -35,8 +37,15 @@ void Playstate::init(Game* newGame) {
         // Trigger events set this level's player's interaction target.
         world.setSimulationEventCallback(std::make_unique<InteractionSimulationCallback>(&level->player));
 
-        if (!level->loadLevel(levelPath, game->renderer.texLightsShader.get(),
-                              game->renderer.skinningShader.get())) {
+        const auto loadStart = std::chrono::steady_clock::now();
+        const bool loaded = level->loadLevel(levelPath, game->renderer.texLightsShader.get(),
+                                             game->renderer.skinningShader.get());
+        if (Timedemo* timedemo = Timedemo::active()) {
+            timedemo->levelLoaded(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart)
+                    .count());
+        }
+        if (!loaded) {
             std::cout << "Couldn't load mesh from " << levelPath << std::endl;
         }
 
@@ -70,22 +79,30 @@ void Playstate::update(Game* currentGame, float dt) {
     }
     Level* level = currentGame->level.get();
 
-    if (level != nullptr && level->camera && gamepad->read()) {
-        const int button = gamepad->apply(level->player, *level->camera);
-        if (button == kButtonX) {
-            level->interact();
-        } else if (button == kButtonBack) {
-            currentGame->running = false;
+    {
+        const PhaseTimer timer(StepPhase::Player);
+        if (level != nullptr && level->camera && gamepad->read()) {
+            const int button = gamepad->apply(level->player, *level->camera);
+            if (button == kButtonX) {
+                level->interact();
+            } else if (button == kButtonBack) {
+                currentGame->running = false;
+            }
         }
     }
 
     PhysicsWorld& world = PhysicsWorld::instance();
-    world.simulate(dt);
-    world.fetchResults(true);
+    {
+        const PhaseTimer timer(StepPhase::Physics);
+        world.simulate(dt);
+        world.fetchResults(true);
+    }
 
     if (level != nullptr) {
         ControllerRecord* record = level->player.controller;
         if (record != nullptr && record->controller) {
+            // The player's fall is a controller sweep like its walk.
+            const PhaseTimer timer(StepPhase::Player);
             record->controller->move(world.gravity * dt, record->minDist, dt, record->filters);
         }
         level->update(static_cast<int>(currentGame->cursorX), static_cast<int>(currentGame->cursorY), dt);

@@ -214,21 +214,41 @@ void Mesh::upload(const MeshGeometry& geometry) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
+const Mesh::UniformLocations& Mesh::locationsFor(const Shader& program) {
+    for (const UniformLocations& entry : locations_) {
+        if (entry.shader == &program && entry.program == program.program) return entry;
+    }
+    // A program not seen yet (or relinked): ask GL once, in the slot used longest ago.
+    UniformLocations& entry = locations_[nextLocationSlot_];
+    nextLocationSlot_ = (nextLocationSlot_ + 1) % (sizeof locations_ / sizeof locations_[0]);
+    entry.shader = &program;
+    entry.program = program.program;
+    entry.mvp = glGetUniformLocation(program.program, "mvp");
+    entry.model = glGetUniformLocation(program.program, "model");
+    entry.tex = glGetUniformLocation(program.program, "tex");
+    return entry;
+}
+
 void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
     if (noGeometry) {
         return;
     }
+    const UniformLocations& locations = locationsFor(*shader);
+    // A name the program lacks is reported at every draw, as an uncached
+    // lookup would.
+    const GLint mvpLocation = locations.mvp >= 0 ? locations.mvp : shader->getUniformLocation("mvp");
     const glm::mat4 mvp = viewProjection * modelMatrix;
-    glUniformMatrix4fv(shader->getUniformLocation("mvp"), 1, GL_FALSE, glm::value_ptr(mvp));
+    glUniformMatrix4fv(mvpLocation, 1, GL_FALSE, glm::value_ptr(mvp));
 
     switch (mode) {
         case DrawMode::Normal:
         case DrawMode::HiddenText:
-            glUniformMatrix4fv(shader->getUniformLocation("model"), 1, GL_FALSE, glm::value_ptr(modelMatrix));
+            glUniformMatrix4fv(locations.model >= 0 ? locations.model : shader->getUniformLocation("model"),
+                               1, GL_FALSE, glm::value_ptr(modelMatrix));
             if (texture != nullptr) {
                 glBindTexture(GL_TEXTURE_2D, texture->name);
                 applySampling();
-                glUniform1i(glGetUniformLocation(shader->program, "tex"), 0);
+                glUniform1i(locations.tex, 0);
             } else {
                 // Untextured means texture 0, never a texture someone else left bound.
                 glBindTexture(GL_TEXTURE_2D, 0);

@@ -102,8 +102,23 @@ public:
     void draw(const glm::mat4& viewProjection, DrawMode mode) override;
 
 private:
+    // The uniform locations draw sets, per program the mesh was drawn with
+    // (the renderer re-points `shader` between a few programs each frame):
+    // looked up once instead of by name at every draw.
+    struct UniformLocations {
+        const Shader* shader = nullptr;
+        GLuint program = 0;
+        GLint mvp = -1;
+        GLint model = -1;
+        GLint tex = -1;
+    };
+    const UniformLocations& locationsFor(const Shader& program);
+
     void upload(const MeshGeometry& geometry);
     void release();
+
+    UniformLocations locations_[4];
+    std::uint32_t nextLocationSlot_ = 0;
 };
 
 }  // namespace vestrel

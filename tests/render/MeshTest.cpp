@@ -309,6 +309,80 @@ TEST_F(MeshDrawing, OtherPassProgramsDrawTheSameVertexArray) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A program whose "mvp" sits at a location of its own and which has no "model":
+// drawing yellow where its mvp puts the square.
+GLuint buildOffsetProgram(GLint positionLocation) {
+    const std::string vertex =
+        "#version 330 core\n"
+        "#extension GL_ARB_explicit_uniform_location : require\n"
+        "layout(location = 9) uniform mat4 mvp;\n"
+        "layout(location = " +
+        std::to_string(positionLocation) +
+        ") in vec3 position;\n"
+        "void main() { gl_Position = mvp * vec4(position, 1.0); }\n";
+    const char* fragment =
+        "#version 330 core\nout vec4 colour;\nvoid main() { colour = vec4(1.0, 1.0, 0.0, 1.0); }\n";
+    const auto stage = [](GLenum type, const char* source) {
+        const GLuint shader = glCreateShader(type);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        return shader;
+    };
+    const GLuint vs = stage(GL_VERTEX_SHADER, vertex.c_str());
+    const GLuint fs = stage(GL_FRAGMENT_SHADER, fragment);
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    return program;
+}
+
+TEST_F(MeshDrawing, UniformLocationsFollowTheProgramAndMissingNamesAreReportedEveryDraw) {
+    addRedGreenTexture();
+    NodePair nodes("Shelf_mesh");
+    const auto square = makeSquare(0.25f, 2);
+    Mesh mesh(texLights.get(), glm::mat4(1.0f), "Shelf_mesh");
+    mesh.loadFromNode(nodes.child, square.get(), kLevelKey);
+
+    Shader offset;
+    offset.program = buildOffsetProgram(glGetAttribLocation(texLights->program, "position"));
+    GLint linked = GL_FALSE;
+    glGetProgramiv(offset.program, GL_LINK_STATUS, &linked);
+    ASSERT_EQ(linked, GL_TRUE);
+    // Otherwise a location remembered from the wrong program would go unnoticed.
+    ASSERT_NE(glGetUniformLocation(offset.program, "mvp"), glGetUniformLocation(texLights->program, "mvp"));
+
+    const glm::mat4 left = glm::translate(glm::mat4(1.0f), glm::vec3(-0.5f, 0.0f, 0.0f));
+    const glm::mat4 right = glm::translate(glm::mat4(1.0f), glm::vec3(0.5f, 0.0f, 0.0f));
+    const Rgb yellow{255, 255, 0};
+    for (int round = 0; round < 2; ++round) {
+        clear();
+        glUseProgram(texLights->program);
+        mesh.shader = texLights.get();
+        mesh.draw(left, DrawMode::Normal);
+        EXPECT_EQ(rgb(48, 128), kRed) << round;  // the left square's left half
+
+        glUseProgram(offset.program);
+        mesh.shader = &offset;
+        test::ConsoleCapture console;
+        mesh.draw(right, DrawMode::Normal);
+        mesh.draw(right, DrawMode::Normal);
+        EXPECT_EQ(rgb(192, 128), yellow) << round;
+        EXPECT_EQ(rgb(48, 128), kRed) << round;  // the other draw left alone
+        EXPECT_EQ(rgb(128, 128), kBlue) << round;
+        // "model" is missing from this program: said at each of the two draws.
+        const std::string text = console.text();
+        const std::string line = "uniform not found: model";
+        const std::size_t first = text.find(line);
+        ASSERT_NE(first, std::string::npos) << text;
+        EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
+        glGetError();  // the missing name's -1 location is ignored by GL
+    }
+    glUseProgram(0);
+}
+
 TEST_F(MeshDrawing, WireframeOutlinesEveryTriangle) {
     addRedGreenTexture();
     NodePair nodes("Wall_mesh");

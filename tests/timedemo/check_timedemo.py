@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Runs scripts/timedemo.sh on a small window with the given game binary and
+checks that it ran the whole demo and printed every line with numbers that
+agree with each other and with its CSV. No threshold on any time.
+
+    check_timedemo.py GAME_BINARY [DEMO]
+"""
+import csv
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+NUMBER = r"([0-9]+(?:\.[0-9]+)?)"
+
+
+def recorded_totals(demo):
+    with open(demo) as f:
+        last = f.read().splitlines()[-1]
+    match = re.match(r"end \S+ steps (\d+) frames (\d+) ", last)
+    assert match, "no end line in " + demo
+    return int(match.group(1)), int(match.group(2))
+
+
+def find(pattern, text):
+    match = re.search(pattern, text, re.MULTILINE)
+    assert match, "missing line /%s/ in:\n%s" % (pattern, text)
+    return [float(g) if re.fullmatch(NUMBER, g) else g for g in match.groups()]
+
+
+def main():
+    binary = sys.argv[1]
+    demo = sys.argv[2] if len(sys.argv) > 2 else "demos/walk.dem"
+    steps, frames = recorded_totals(demo)
+    with tempfile.TemporaryDirectory() as out:
+        env = dict(os.environ, VESTREL_BINARY=binary, VESTREL_TIMEDEMO_OUT=out)
+        env.pop("DISPLAY", None)  # its own Xvfb, as the script starts without a display
+        # A sanitizer build reports leaks, except those of the system libraries.
+        supp = os.path.join(os.getcwd(), "tests", "support", "lsan.supp")
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
+        env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)
+        # With Mesa's driver preloaded its allocations are attributed to it,
+        # so the suppressions match them (as tests/e2e does).
+        dri = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
+        if os.path.exists(dri):
+            ldd = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
+            asan = [line.split()[2] for line in ldd.splitlines() if "libasan" in line and "=>" in line]
+            if asan:
+                env["VESTREL_TIMEDEMO_PRELOAD"] = " ".join(asan + [dri])
+        run = subprocess.run(["scripts/timedemo.sh", "320", "240", demo], env=env, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True, timeout=500)
+        text = run.stdout
+        print(text)
+        assert run.returncode == 0, "timedemo.sh exited with %d" % run.returncode
+
+        renderer, width, height, sampling = find(
+            r"^Timedemo: renderer (.+), window (\d+) x (\d+), sampling (\S.*)$", text)
+        assert (int(width), int(height)) == (320, 240), (width, height)
+        start, load = find(r"^Timedemo: start to first play frame %s ms, level load %s ms$" % (NUMBER, NUMBER), text)
+        assert 0 < load < start, (load, start)
+        count, median, p95, p99, worst = find(
+            r"^Timedemo: (\d+) frames, frame time median %s ms, p95 %s ms, p99 %s ms, max %s ms$"
+            % ((NUMBER,) * 4), text)
+        # The replay ends on the frame after the recorded ones (the script's close).
+        assert count in (frames, frames + 1), (count, frames)
+        assert 0 < median <= p95 <= p99 <= worst, (median, p95, p99, worst)
+        step_line = find(r"^Timedemo: (\d+) fixed steps, step time median %s ms, p99 %s ms; (.*) \(median / p99 ms\)$"
+                         % (NUMBER, NUMBER), text)
+        assert int(step_line[0]) == steps, (step_line[0], steps)
+        phases = re.findall(r"(\w+) %s / %s" % (NUMBER, NUMBER), step_line[3])
+        assert [p[0] for p in phases] == ["physics", "player", "monster", "level", "audio"], phases
+        assert float(step_line[1]) > 0
+        all_cpu, game_cpu = find(r"^Timedemo: process CPU time per frame %s ms \(all threads\), %s ms \(game thread\)$"
+                                 % (NUMBER, NUMBER), text)
+        assert 0 < game_cpu <= all_cpu + 0.01, (game_cpu, all_cpu)
+        (resident,) = find(r"^Timedemo: peak resident memory %s MiB$" % NUMBER, text)
+        assert resident > 10, resident
+        floor_frames, floor_median, _, ratio = find(
+            r"^Timedemo: clear-and-swap floor (\d+) frames, median %s ms, p99 %s ms; game median = %s x floor$"
+            % ((NUMBER,) * 3), text)
+        assert floor_frames == 300 and floor_median > 0
+        # Both times are printed to 0.01 ms: the ratio must lie within what
+        # that rounding allows.
+        low = (median - 0.005) / (floor_median + 0.005) - 0.005
+        high = (median + 0.005) / max(floor_median - 0.005, 1e-9) + 0.005
+        assert low <= ratio <= high, (ratio, median, floor_median)
+        assert re.search(r"^Demo replayed: .* outcome (\w+) \(recorded: \1\)", text, re.MULTILINE), \
+            "the replay did not reach its recorded outcome"
+
+        with open(os.path.join(out, "frames.csv"), newline="") as f:
+            rows = list(csv.DictReader(f))
+        assert len(rows) == count, (len(rows), count)
+        assert sum(int(r["steps"]) for r in rows) == steps
+        times = sorted(float(r["frame_ms"]) for r in rows)
+        assert abs(times[(len(times) + 1) // 2 - 1] - median) < 0.01, "CSV and report disagree on the median"
+        png = os.path.join(out, "frames.png")
+        with open(png, "rb") as f:
+            assert f.read(8) == b"\x89PNG\r\n\x1a\n", "no plot"
+    print("timedemo check: OK")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
