@@ -8,8 +8,6 @@
 // Game.h brings GLEW, which must come before GLFW's GL header.
 #include "app/Game.h"
 
-#include <IL/il.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +17,7 @@
 #include <glm/glm.hpp>
 
 #include "ConsoleCapture.h"
+#include "PlayPicture.h"
 #include "PuzzleRoute.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
@@ -34,33 +33,27 @@ namespace {
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-struct Picture {
-    std::vector<std::uint8_t> rgba;  // bottom row first
-    glm::ivec3 at(int x, int y) const {
-        const std::size_t i = (static_cast<std::size_t>(y) * kWidth + x) * 4;
-        return {rgba[i], rgba[i + 1], rgba[i + 2]};
-    }
-    // Mean of (r + g + b) / 3 over the picture, 0..255.
-    double meanBrightness() const {
-        double sum = 0.0;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                const glm::ivec3 c = at(x, y);
-                sum += (c.r + c.g + c.b) / 3.0;
-            }
-        return sum / (kWidth * kHeight);
-    }
-    // Share of pixels with every channel at 250 or more: washed out to white.
-    double whiteShare() const {
-        int white = 0;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                const glm::ivec3 c = at(x, y);
-                if (c.r >= 250 && c.g >= 250 && c.b >= 250) ++white;
-            }
-        return static_cast<double>(white) / (kWidth * kHeight);
-    }
-};
+// Mean of (r + g + b) / 3 over the picture, 0..255.
+double meanBrightness(const test::Frame& picture) {
+    double sum = 0.0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const glm::ivec3 c = picture.at(x, y);
+            sum += (c.r + c.g + c.b) / 3.0;
+        }
+    return sum / (picture.width * picture.height);
+}
+
+// Share of pixels with every channel at 250 or more: washed out to white.
+double whiteShare(const test::Frame& picture) {
+    int white = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const glm::ivec3 c = picture.at(x, y);
+            if (c.r >= 250 && c.g >= 250 && c.b >= 250) ++white;
+        }
+    return static_cast<double>(white) / (picture.width * picture.height);
+}
 
 class BlenderLevelPlayTest : public ::testing::Test {
 protected:
@@ -89,31 +82,7 @@ protected:
         GameSettings::instance() = GameSettings{};
     }
 
-    // The picture the play state draws, saved under the build folder. The
-    // lights follow the frame before, so the second frame drawn is taken.
-    Picture draw(const std::string& name) {
-        game->renderer.render(*game->level);
-        game->renderer.render(*game->level);
-        glFinish();
-        Picture picture;
-        picture.rgba.resize(static_cast<std::size_t>(kWidth) * kHeight * 4);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, picture.rgba.data());
-        const char* dir = std::getenv("VESTREL_BUILD_DIR");
-        const std::string folder = std::string(dir ? dir : "/tmp") + "/play-screens";
-        if (std::system(("mkdir -p '" + folder + "'").c_str()) == 0) {
-            ILuint image = 0;
-            ilGenImages(1, &image);
-            ilBindImage(image);
-            ilTexImage(kWidth, kHeight, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, picture.rgba.data());
-            ilEnable(IL_FILE_OVERWRITE);
-            ilSaveImage((folder + "/" + name + ".png").c_str());
-            ilDeleteImages(1, &image);
-        }
-        return picture;
-    }
+    test::Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
 
     // Turns the view with the mouse until it looks at `target`.
     void lookAt(test::PuzzleDriver& driver, const glm::vec3& target) {
@@ -139,7 +108,7 @@ TEST_F(BlenderLevelPlayTest, LitLikeTheHouseNotWashedOut) {
     test::parkMonster(*game->level);
     test::PuzzleDriver houseDriver(*game);
     houseDriver.standFor(1.0f);
-    const Picture house = draw("blender_0_house_spawn");
+    const test::Frame house = draw("blender_0_house_spawn");
     game.reset();
 
     start("tests\\data\\blender\\sample_level.dae", "tests\\data\\blender\\sample_creature.dae");
@@ -147,13 +116,13 @@ TEST_F(BlenderLevelPlayTest, LitLikeTheHouseNotWashedOut) {
         << startOutput;
     test::PuzzleDriver driver(*game);
     driver.standFor(1.0f);
-    const Picture sample = draw("blender_1_sample_spawn");
+    const test::Frame sample = draw("blender_1_sample_spawn");
 
-    const double houseMean = house.meanBrightness();
-    const double sampleMean = sample.meanBrightness();
+    const double houseMean = meanBrightness(house);
+    const double sampleMean = meanBrightness(sample);
     // Read as written (colours of 1000) the room is white; read as colour x
     // power it is a dim house like ours: within a factor 1.6 of its mean.
-    EXPECT_LT(sample.whiteShare(), 0.01);
+    EXPECT_LT(whiteShare(sample), 0.01);
     EXPECT_GT(sampleMean, houseMean / 1.6) << "house " << houseMean;
     EXPECT_LT(sampleMean, houseMean * 1.6) << "house " << houseMean;
     EXPECT_GT(sampleMean, 8.0);  // not black
@@ -217,16 +186,11 @@ TEST_F(BlenderLevelPlayTest, ItemZoneDoorAndCreatureWork) {
     // pictures a quarter second apart differ around it.
     const glm::vec3 creature(level.enemy->model.modelMatrix[3]);
     lookAt(driver, creature + glm::vec3(0.0f, 2.0f, 0.0f));
-    const Picture first = draw("blender_2_creature_a");
+    const test::Frame first = draw("blender_2_creature_a");
     driver.standFor(0.25f);
-    const Picture second = draw("blender_3_creature_b");
-    int changed = 0;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const glm::ivec3 d = glm::abs(first.at(x, y) - second.at(x, y));
-            if (d.r > 8 || d.g > 8 || d.b > 8) ++changed;
-        }
-    EXPECT_GT(changed, 300);
+    const test::Frame second = draw("blender_3_creature_b");
+    const std::size_t changed = test::changedPixels(first, second).size();
+    EXPECT_GT(changed, 300u);
 }
 
 }  // namespace

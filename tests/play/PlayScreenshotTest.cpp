@@ -7,7 +7,6 @@
 // Game.h brings GLEW, which must come before GLFW's GL header.
 #include "app/Game.h"
 
-#include <IL/il.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include <glm/glm.hpp>
 
 #include "ConsoleCapture.h"
+#include "PlayPicture.h"
 #include "PuzzleRoute.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
@@ -28,27 +28,8 @@
 namespace vestrel {
 namespace {
 
-struct Frame {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;  // bottom row first
-    glm::ivec3 at(int x, int y) const {
-        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 4;
-        return {rgba[i], rgba[i + 1], rgba[i + 2]};
-    }
-};
-
-// Pixels that differ by more than `tolerance` in some channel.
-std::vector<glm::ivec2> changedPixels(const Frame& a, const Frame& b, int tolerance = 8) {
-    std::vector<glm::ivec2> changed;
-    for (int y = 0; y < a.height; ++y) {
-        for (int x = 0; x < a.width; ++x) {
-            const glm::ivec3 d = glm::abs(a.at(x, y) - b.at(x, y));
-            if (d.r > tolerance || d.g > tolerance || d.b > tolerance) changed.push_back({x, y});
-        }
-    }
-    return changed;
-}
+using test::changedPixels;
+using test::Frame;
 
 class PlayScreenshotTest : public ::testing::Test {
 protected:
@@ -91,41 +72,7 @@ protected:
         GameSettings::instance() = GameSettings{};
     }
 
-    // Draws the level as the play state does and reads the picture back
-    // before it is presented; saved under the build folder for looking at.
-    // The lights are sent with the view of the frame before, so a picture
-    // is taken on the second frame drawn from the same place.
-    Frame draw(const std::string& name) {
-        game->renderer.render(*game->level);
-        game->renderer.render(*game->level);
-        glFinish();
-        Frame frame;
-        frame.width = GameSettings::instance().windowWidth;
-        frame.height = GameSettings::instance().windowHeight;
-        frame.rgba.resize(static_cast<std::size_t>(frame.width) * frame.height * 4);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, frame.rgba.data());
-        save(frame, name);
-        return frame;
-    }
-
-    static void save(const Frame& frame, const std::string& name) {
-        const char* dir = std::getenv("VESTREL_BUILD_DIR");
-        const std::string path = std::string(dir ? dir : "/tmp") + "/play-screens/" + name + ".png";
-        std::string folder = path.substr(0, path.rfind('/'));
-        std::string command = "mkdir -p '" + folder + "'";
-        if (std::system(command.c_str()) != 0) return;
-        ILuint image = 0;
-        ilGenImages(1, &image);
-        ilBindImage(image);
-        ilTexImage(static_cast<ILuint>(frame.width), static_cast<ILuint>(frame.height), 1, 4, IL_RGBA,
-                   IL_UNSIGNED_BYTE, const_cast<std::uint8_t*>(frame.rgba.data()));
-        ilEnable(IL_FILE_OVERWRITE);
-        ilSaveImage(path.c_str());
-        ilDeleteImages(1, &image);
-    }
+    Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
 
     // Turns the camera (with the mouse) to look at `target` from the eye.
     void lookAt(test::PuzzleDriver& driver, const glm::vec3& target) {
