@@ -4,8 +4,7 @@
 #
 #   scripts/timedemo.sh [WIDTH HEIGHT [DEMO]]
 #
-# Defaults: 1280 720 demos/win.dem (demos/walk.dem while that one is not
-# there). Builds the Release game in build-rel unless VESTREL_BINARY names a
+# Defaults: 1280 720 demos/win.dem. Builds the Release game in build-rel unless VESTREL_BINARY names a
 # binary to time. Without a display that answers it starts its own Xvfb (so
 # the GL renderer is Mesa's llvmpipe); with DISPLAY set it uses that display.
 # Writes the per-frame CSV and a plot of it to VESTREL_TIMEDEMO_OUT
@@ -18,10 +17,6 @@ game_preload="${VESTREL_TIMEDEMO_PRELOAD:-}"
 width="${1:-1280}"
 height="${2:-720}"
 demo="${3:-demos/win.dem}"
-if [ ! -f "$demo" ] && [ -z "${3:-}" ]; then
-  echo "demos/win.dem is not there yet: timing demos/walk.dem instead."
-  demo=demos/walk.dem
-fi
 binary="${VESTREL_BINARY:-}"
 if [ -z "$binary" ]; then
   scripts/setup.sh
