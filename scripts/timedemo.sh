@@ -4,8 +4,8 @@
 #
 #   scripts/timedemo.sh [WIDTH HEIGHT [DEMO]]
 #
-# Defaults: 1280 720 demos/win.dem. Builds the Release game in build-rel unless VESTREL_BINARY names a
-# binary to time. Without a display that answers it starts its own Xvfb (so
+# Defaults: 1280 720 demos/win.dem. Builds the Release game in build-rel
+# unless VESTREL_BINARY names a binary to time. Without a display that answers it starts its own Xvfb (so
 # the GL renderer is Mesa's llvmpipe); with DISPLAY set it uses that display.
 # Writes the per-frame CSV and a plot of it to VESTREL_TIMEDEMO_OUT
 # (default build-rel/timedemo/). Exits with the replay's status.
