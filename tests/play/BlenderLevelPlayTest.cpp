@@ -18,6 +18,7 @@
 
 #include "ConsoleCapture.h"
 #include "PlayPicture.h"
+#include "PlayingGame.h"
 #include "PuzzleRoute.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
@@ -61,25 +62,19 @@ protected:
 
     // Starts the game on `level` with `monster` as the monster's model.
     void start(const char* level, const char* monster) {
-        GameSettings::instance() = GameSettings{};
         Playstate::instance().levelPath = level;
-        game = std::make_unique<Game>();
-        Game::registered = game.get();
-        test::ConsoleCapture console;
-        game->init(kWidth, kHeight, 60, false);
-        game->level->enemy = std::make_unique<Enemy>();
-        game->level->enemy->modelPath = monster;
-        game->startSequence();
-        startOutput = console.text();
-        Gameoverstate::instance().initialized = false;
+        game = test::startPlaying(
+            kWidth, kHeight,
+            [monster](Game& g) {
+                g.level->enemy = std::make_unique<Enemy>();
+                g.level->enemy->modelPath = monster;
+            },
+            &startOutput);
         ASSERT_EQ(game->currentState(), &Playstate::instance());
     }
     void TearDown() override {
         Playstate::instance().levelPath = Playstate::kHousePath;
-        TextureCache::instance().textures.clear();
-        test::ConsoleCapture quiet;
-        game.reset();
-        GameSettings::instance() = GameSettings{};
+        test::stopPlaying(game);
     }
 
     test::Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
@@ -109,7 +104,7 @@ TEST_F(BlenderLevelPlayTest, LitLikeTheHouseNotWashedOut) {
     test::PuzzleDriver houseDriver(*game);
     houseDriver.standFor(1.0f);
     const test::Frame house = draw("blender_0_house_spawn");
-    game.reset();
+    test::stopPlaying(game);
 
     start("tests\\data\\blender\\sample_level.dae", "tests\\data\\blender\\sample_creature.dae");
     EXPECT_NE(startOutput.find("Light colours above 1 read as colour x power"), std::string::npos)

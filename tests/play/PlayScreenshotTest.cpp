@@ -7,7 +7,6 @@
 // Game.h brings GLEW, which must come before GLFW's GL header.
 #include "app/Game.h"
 
-
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "ConsoleCapture.h"
 #include "PlayPicture.h"
+#include "PlayingGame.h"
 #include "PuzzleRoute.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
@@ -55,22 +55,11 @@ protected:
     }
 
     void SetUp() override {
-        GameSettings::instance() = GameSettings{};
-        game = std::make_unique<Game>();
-        Game::registered = game.get();
-        test::ConsoleCapture quiet;
-        game->init(320, 240, 60, false);
-        game->startSequence();
-        Gameoverstate::instance().initialized = false;
+        game = test::startPlaying();
         ASSERT_EQ(game->currentState(), &Playstate::instance());
         test::parkMonster(*game->level);
     }
-    void TearDown() override {
-        TextureCache::instance().textures.clear();
-        test::ConsoleCapture quiet;
-        game.reset();
-        GameSettings::instance() = GameSettings{};
-    }
+    void TearDown() override { test::stopPlaying(game); }
 
     Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
 

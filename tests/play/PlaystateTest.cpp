@@ -11,6 +11,7 @@
 #include <glm/geometric.hpp>
 
 #include "ConsoleCapture.h"
+#include "PlayingGame.h"
 #include "app/Gameoverstate.h"
 #include "audio/SoundSystem.h"
 #include "level/GameObject.h"
@@ -116,21 +117,10 @@ protected:
     std::unique_ptr<Game> game;
 
     void SetUp() override {
-        GameSettings::instance() = GameSettings{};
-        game = std::make_unique<Game>();
-        Game::registered = game.get();
-        test::ConsoleCapture quiet;
-        game->init(320, 240, 60, false);
-        game->startSequence();
-        Gameoverstate::instance().initialized = false;
+        game = test::startPlaying();
         ASSERT_EQ(game->currentState(), &Playstate::instance());
     }
-    void TearDown() override {
-        TextureCache::instance().textures.clear();
-        test::ConsoleCapture quiet;
-        game.reset();
-        GameSettings::instance() = GameSettings{};
-    }
+    void TearDown() override { test::stopPlaying(game); }
     void step() { Playstate::instance().update(game.get(), 1.0f / 60.0f); }
 };
 

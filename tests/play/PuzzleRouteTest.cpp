@@ -17,6 +17,7 @@
 #include <glm/geometric.hpp>
 
 #include "ConsoleCapture.h"
+#include "PlayingGame.h"
 #include "PuzzleRoute.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
@@ -71,23 +72,12 @@ protected:
     std::unique_ptr<Game> game;
 
     void SetUp() override {
-        GameSettings::instance() = GameSettings{};
-        game = std::make_unique<Game>();
-        Game::registered = game.get();
-        test::ConsoleCapture quiet;
-        game->init(320, 240, 60, false);
-        game->startSequence();
-        Gameoverstate::instance().initialized = false;
+        game = test::startPlaying();
         ASSERT_EQ(game->currentState(), &Playstate::instance());
         ASSERT_NE(SoundSystem::instance().audioSystem(), nullptr);
         ASSERT_TRUE(SoundSystem::instance().audioSystem()->isSilentOutput());
     }
-    void TearDown() override {
-        TextureCache::instance().textures.clear();
-        test::ConsoleCapture quiet;
-        game.reset();
-        GameSettings::instance() = GameSettings{};
-    }
+    void TearDown() override { test::stopPlaying(game); }
 };
 
 TEST_F(PuzzleRouteTest, APlayerSolvesThePuzzleOnFootAndWins) {
