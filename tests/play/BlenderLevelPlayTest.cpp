@@ -79,20 +79,6 @@ protected:
 
     test::Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
 
-    // Turns the view with the mouse until it looks at `target`.
-    void lookAt(test::PuzzleDriver& driver, const glm::vec3& target) {
-        for (int i = 0; i < 3; ++i) {
-            const Camera& camera = *game->level->camera;
-            const glm::vec3 to = target - game->level->player.eyePosition;
-            const float yaw = std::atan2(to.z, to.x) * 57.29578f;
-            const float pitch = std::atan2(to.y, std::hypot(to.x, to.z)) * 57.29578f;
-            const float turn = std::fmod(yaw - camera.yaw + 540.0f, 360.0f) - 180.0f;
-            driver.step(
-                static_cast<int>(std::lround(turn / game->level->player.lookSensitivity)),
-                -static_cast<int>(std::lround((pitch - camera.pitch) / game->level->player.lookSensitivity)));
-        }
-    }
-
     std::string startOutput;
 };
 
@@ -180,7 +166,7 @@ TEST_F(BlenderLevelPlayTest, ItemZoneDoorAndCreatureWork) {
     // Seen from the doorway, the creature walks and moves its legs: two
     // pictures a quarter second apart differ around it.
     const glm::vec3 creature(level.enemy->model.modelMatrix[3]);
-    lookAt(driver, creature + glm::vec3(0.0f, 2.0f, 0.0f));
+    driver.lookAt(creature + glm::vec3(0.0f, 2.0f, 0.0f));
     const test::Frame first = draw("blender_2_creature_a");
     driver.standFor(0.25f);
     const test::Frame second = draw("blender_3_creature_b");

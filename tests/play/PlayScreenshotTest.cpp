@@ -63,20 +63,6 @@ protected:
 
     Frame draw(const std::string& name) { return test::drawPicture(*game, name); }
 
-    // Turns the camera (with the mouse) to look at `target` from the eye.
-    void lookAt(test::PuzzleDriver& driver, const glm::vec3& target) {
-        for (int i = 0; i < 3; ++i) {
-            const Camera& camera = *game->level->camera;
-            const glm::vec3 to = target - game->level->player.eyePosition;
-            const float yaw = std::atan2(to.z, to.x) * 57.29578f;
-            const float pitch = std::atan2(to.y, std::hypot(to.x, to.z)) * 57.29578f;
-            const float turn = std::fmod(yaw - camera.yaw + 540.0f, 360.0f) - 180.0f;
-            const float lift = pitch - camera.pitch;
-            driver.step(static_cast<int>(std::lround(turn / 0.1f)),
-                        -static_cast<int>(std::lround(lift / 0.1f)));
-        }
-    }
-
     // Pixels the flashlight's light changes: the picture as it is against
     // the same one with the light switched off for the moment.
     std::size_t litByFlashlight(const std::string& name) {
@@ -138,7 +124,7 @@ TEST_F(PlayScreenshotTest, BlueLightShowsTheHiddenWritingOnlyOnceTheFlashlightIs
         if (object->mesh->name == "StatueHint_hiddenText") hint = object.get();
     }
     ASSERT_NE(hint, nullptr);
-    lookAt(driver, hint->boundsCentre());
+    driver.lookAt(hint->boundsCentre());
 
     // Without the flashlight the mouse changes nothing: no light, no writing.
     Playstate::instance().onMouseButton(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
@@ -171,7 +157,7 @@ TEST_F(PlayScreenshotTest, TheTvFlickersInPlay) {
     ASSERT_GE(level.tvFrames.size(), 2u);
     test::PuzzleDriver driver(*game);
     driver.standFor(1.0f);  // landed and still
-    lookAt(driver, level.tvObject->boundsCentre());
+    driver.lookAt(level.tvObject->boundsCentre());
     driver.standFor(0.1f);
 
     Frame previous = draw("tv_0");

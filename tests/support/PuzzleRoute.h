@@ -26,6 +26,7 @@
 
 #include <glm/geometric.hpp>
 #include <glm/vec2.hpp>
+#include <glm/vec3.hpp>
 
 #include "app/Game.h"
 #include "enemy/Enemy.h"
@@ -244,6 +245,20 @@ public:
     void tapE() {
         key(GLFW_KEY_E, GLFW_PRESS);
         key(GLFW_KEY_E, GLFW_RELEASE);
+    }
+    // Turns the view with the mouse, a step at a time, until it looks at
+    // `target` from the eye.
+    void lookAt(const glm::vec3& target) {
+        for (int i = 0; i < 3; ++i) {
+            const Camera& camera = *level().camera;
+            const glm::vec3 to = target - level().player.eyePosition;
+            const float yaw = std::atan2(to.z, to.x) * 57.29578f;
+            const float pitch = std::atan2(to.y, std::hypot(to.x, to.z)) * 57.29578f;
+            const float turn = std::fmod(yaw - camera.yaw + 540.0f, 360.0f) - 180.0f;
+            const float sensitivity = level().player.lookSensitivity;
+            step(static_cast<int>(std::lround(turn / sensitivity)),
+                 -static_cast<int>(std::lround((pitch - camera.pitch) / sensitivity)));
+        }
     }
     void standFor(float seconds) {
         const int steps = static_cast<int>(std::lround(seconds / kStep));
