@@ -1,8 +1,8 @@
 #pragma once
 
 // Building blocks for the frame and HUD tests: solid-colour images written to
-// a temp folder and loaded into the texture cache, and camera-facing quads
-// turned into level objects.
+// a temp folder and loaded into the texture cache, camera-facing quads turned
+// into level objects, and the scene they are drawn in.
 
 #include <unistd.h>
 
@@ -17,7 +17,10 @@
 
 #include "app/GameSettings.h"
 #include "level/GameObject.h"
+#include "level/Level.h"
+#include "play/Camera.h"
 #include "render/Mesh.h"
+#include "render/Renderer.h"
 #include "render/TextureCache.h"
 
 namespace vestrel::test {
@@ -99,6 +102,22 @@ inline std::unique_ptr<GameObject> makeEmptyRoot(Shader* shader) {
 inline void setWindowSize(int w, int h) {
     GameSettings::instance().windowWidth = w;
     GameSettings::instance().windowHeight = h;
+}
+
+// A renderer on a w x h window and a new level whose camera stands at the
+// origin looking along +x (screen right is +z), lit only by a full-white
+// ambient and without fog, so a textured object shows its texture colour.
+inline void setUpFrameScene(int w, int h, Renderer& renderer, std::unique_ptr<Level>& level) {
+    GameSettings& settings = GameSettings::instance();
+    settings = GameSettings{};
+    settings.fog = false;
+    settings.ambientLight = glm::vec3(1.0f);
+    setWindowSize(w, h);
+    renderer.init();
+    level = std::make_unique<Level>();
+    level->camera = std::make_unique<Camera>(w, h);
+    level->frustum.setParameters(60.0f, 0.1f, 60.0f, static_cast<float>(w) / static_cast<float>(h));
+    level->frustum.update(level->camera->position, level->camera->direction());
 }
 
 }  // namespace vestrel::test

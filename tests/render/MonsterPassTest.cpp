@@ -22,17 +22,8 @@ class MonsterPassTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ctx.ok());
-        GameSettings& settings = GameSettings::instance();
-        settings = GameSettings{};
-        settings.fog = false;
-        settings.ambientLight = glm::vec3(1.0f);
-        test::setWindowSize(ctx.width(), ctx.height());
-        renderer.init();
-        level = std::make_unique<Level>();
         // The camera at the origin looks along +x; screen right is +z.
-        level->camera = std::make_unique<Camera>(ctx.width(), ctx.height());
-        level->frustum.setParameters(60.0f, 0.1f, 60.0f, 1.0f);
-        level->frustum.update(level->camera->position, level->camera->direction());
+        test::setUpFrameScene(ctx.width(), ctx.height(), renderer, level);
         level->ambient = glm::vec3(1.0f);
         level->enemy = std::make_unique<Enemy>();
         level->enemy->load(level->lights, level->camera.get(), renderer.skinningShader.get());

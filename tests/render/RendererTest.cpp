@@ -51,17 +51,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(ctx.ok());
-        GameSettings& settings = GameSettings::instance();
-        settings = GameSettings{};
-        settings.fog = false;
-        settings.ambientLight = glm::vec3(1.0f);
-        test::setWindowSize(ctx.width(), ctx.height());
-        renderer.init();
-        level = std::make_unique<Level>();
-        level->camera = std::make_unique<Camera>(ctx.width(), ctx.height());
-        level->frustum.setParameters(60.0f, 0.1f, 60.0f,
-                                     static_cast<float>(ctx.width()) / static_cast<float>(ctx.height()));
-        level->frustum.update(level->camera->position, level->camera->direction());
+        test::setUpFrameScene(ctx.width(), ctx.height(), renderer, level);
         image("frametest_grey0", 4, 4, {128, 128, 128});
         image("frametest_red0", 4, 4, {255, 0, 0});
         image("frametest_blue0", 4, 4, {0, 0, 255});

@@ -1,14 +1,14 @@
 #pragma once
 
 // Pictures of the game as the play state draws them, for the play tests:
-// drawn through the real renderer, read back from the window and saved under
-// the build folder (play-screens/) for looking at.
+// drawn through the real renderer, read back from the window and saved by the
+// game's own screenshot writer under the build folder (play-screens/).
 
 #include <GL/glew.h>
-#include <IL/il.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +16,7 @@
 
 #include "app/Game.h"
 #include "app/GameSettings.h"
+#include "app/Screenshot.h"
 
 namespace vestrel::test {
 
@@ -41,21 +42,6 @@ inline std::vector<glm::ivec2> changedPixels(const Frame& a, const Frame& b, int
     return changed;
 }
 
-// Saves `frame` as <build folder>/play-screens/<name>.png (/tmp without one).
-inline void savePicture(const Frame& frame, const std::string& name) {
-    const char* dir = std::getenv("VESTREL_BUILD_DIR");
-    const std::string folder = std::string(dir ? dir : "/tmp") + "/play-screens";
-    if (std::system(("mkdir -p '" + folder + "'").c_str()) != 0) return;
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(static_cast<ILuint>(frame.width), static_cast<ILuint>(frame.height), 1, 4, IL_RGBA,
-               IL_UNSIGNED_BYTE, const_cast<std::uint8_t*>(frame.rgba.data()));
-    ilEnable(IL_FILE_OVERWRITE);
-    ilSaveImage((folder + "/" + name + ".png").c_str());
-    ilDeleteImages(1, &image);
-}
-
 // Draws the level as the play state does and reads the picture back before
 // it is presented. The lights are sent with the view of the frame before, so
 // the picture is taken on the second frame drawn from the same place.
@@ -71,7 +57,12 @@ inline Frame drawPicture(Game& game, const std::string& name) {
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, frame.rgba.data());
-    savePicture(frame, name);
+    // Saved under the build folder (play-screens/), for looking at.
+    const char* dir = std::getenv("VESTREL_BUILD_DIR");
+    const std::filesystem::path folder = std::filesystem::path(dir ? dir : "/tmp") / "play-screens";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    saveWindowPicture((folder / (name + ".png")).string(), frame.width, frame.height);
     return frame;
 }
 
