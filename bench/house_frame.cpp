@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -24,6 +25,7 @@
 
 #include "app/GameSettings.h"
 #include "level/GameObject.h"
+#include "enemy/Enemy.h"
 #include "level/Level.h"
 #include "play/Camera.h"
 #include "render/HUD.h"
@@ -41,6 +43,7 @@ struct View {
     glm::vec3 eye;
     float pitch;
     float yaw;  // degrees; 0 looks along +x, 90 along +z
+    bool facesMonster = false;  // eye and yaw are worked out from the monster's path
 };
 
 // Eye height: the player's capsule stands on the floor (-1) and is 5 tall.
@@ -53,7 +56,24 @@ const View kViews[] = {
     {"corridor", {9.0f, kEyeY, 18.0f}, 0.0f, 270.0f},     // the monster's corridor, full length
     {"bathroom", {16.0f, kEyeY, -11.0f}, -5.0f, 330.0f},  // toward the shower screen
     {"generator", {16.0f, kEyeY, 13.0f}, -5.0f, 0.0f},    // generator room
+    {"monster", {0.0f, kEyeY, 0.0f}, -5.0f, 0.0f, true},  // 8 units up its path, facing it
 };
+
+// Where the player would stand to see the monster at its first waypoint from
+// kMonsterDistance along its path (toward the second waypoint), facing it.
+constexpr float kMonsterDistance = 8.0f;
+
+bool placeFacingMonster(const Level& level, View& view) {
+    if (!level.enemy || level.enemy->waypoints.size() < 2) return false;
+    const glm::vec3 feet(level.enemy->model.modelMatrix[3]);
+    glm::vec3 along = level.enemy->waypoints[1].position - level.enemy->waypoints[0].position;
+    along.y = 0.0f;
+    if (glm::length(along) < 1e-3f) return false;
+    along = glm::normalize(along);
+    view.eye = glm::vec3(feet.x, kEyeY, feet.z) + along * kMonsterDistance;
+    view.yaw = std::atan2(-along.z, -along.x) * 180.0f / 3.14159265f;
+    return true;
+}
 
 double percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
@@ -95,6 +115,10 @@ int main(int argc, char** argv) {
     if (strip.find("stats") != std::string::npos) settings.showFps = false;
 
     Renderer renderer;
+    // VESTREL_BENCH_SCENE_BUFFER=1: draw through the off-screen scene buffer
+    // and copy it to the window, as on drivers that cannot copy the window's depth.
+    const char* sceneBufferEnv = std::getenv("VESTREL_BENCH_SCENE_BUFFER");
+    renderer.allowWindowTarget = !(sceneBufferEnv && std::string(sceneBufferEnv) == "1");
     renderer.init();
     Level level;
     level.loadLoadingScreen();
@@ -121,12 +145,18 @@ int main(int argc, char** argv) {
     if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
     if (strip.find("lights") != std::string::npos) level.lights.resize(1);  // the flashlight alone
 
-    std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights%s%s\n", width, height,
-                samplingMode, frames, level.lights.size(), strip.empty() ? "" : ", without: ", strip.c_str());
+    std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights, scene drawn %s%s%s\n",
+                width, height, samplingMode, frames, level.lights.size(),
+                renderer.drawsIntoWindow() ? "into the window" : "through the scene buffer",
+                strip.empty() ? "" : ", without: ", strip.c_str());
 
     std::vector<double> all;
     double allCpu = 0.0;
-    for (const View& view : kViews) {
+    for (View view : kViews) {
+        if (view.facesMonster && !placeFacingMonster(level, view)) {
+            std::printf("  %-10s the level has no monster path to face\n", view.name);
+            continue;
+        }
         Camera& camera = *level.camera;
         camera.position = view.eye;
         camera.pitch = view.pitch;

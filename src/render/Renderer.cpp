@@ -112,6 +112,67 @@ PixelRect glowRectangle(const Level& level, int width, int height) {
     return rect;
 }
 
+// The internal format of the window's depth buffer, so that an off-screen
+// buffer can be made that a depth copy from the window accepts; 0 when the
+// window has no depth buffer or one of a kind not listed here.
+GLenum windowDepthFormat() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint depthKind = GL_NONE;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &depthKind);
+    if (depthKind == GL_NONE) return 0;
+    GLint depthBits = 0;
+    GLint componentType = GL_NONE;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_COMPONENT_TYPE,
+                                          &componentType);
+    GLint stencilKind = GL_NONE;
+    GLint stencilBits = 0;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
+                                          &stencilKind);
+    if (stencilKind != GL_NONE) {
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                              &stencilBits);
+    }
+    const bool stencil = stencilBits == 8;
+    if (stencilBits != 0 && !stencil) return 0;
+    if (componentType == GL_FLOAT) return depthBits == 32 ? (stencil ? GL_DEPTH32F_STENCIL8 : GL_DEPTH_COMPONENT32F) : 0;
+    switch (depthBits) {
+        case 16: return stencil ? 0 : GL_DEPTH_COMPONENT16;
+        case 24: return stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
+        case 32: return stencil ? 0 : GL_DEPTH_COMPONENT32;
+        default: return 0;
+    }
+}
+
+// Whether the window's depth can be copied, halved, into `glow` as the glow
+// pass does every frame: a known depth is cleared in the window, copied, and
+// read back. A copy the driver refuses (formats that differ after all, a
+// multisampled window) leaves GL errors, which are taken here.
+bool windowDepthCopies(const Framebuffer& glow) {
+    constexpr float kProbeDepth = 0.25f;
+    glBindFramebuffer(GL_FRAMEBUFFER, glow.framebuffer);
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearDepth(kProbeDepth);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glow.framebuffer);
+    glBlitFramebuffer(0, 0, glow.width * 2, glow.height * 2, 0, 0, glow.width, glow.height, GL_DEPTH_BUFFER_BIT,
+                      GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, glow.framebuffer);
+    float copied = 1.0f;
+    glReadPixels(0, 0, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &copied);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const bool copies = std::fabs(copied - kProbeDepth) < 1e-3f;
+    if (!copies) {
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+    return copies;
+}
+
 }  // namespace
 
 Renderer::Renderer() = default;
@@ -140,19 +201,32 @@ void Renderer::init() {
     skinningShader = std::make_unique<Shader>(kSkinningSources);
 
     const GameSettings& settings = GameSettings::instance();
-    sceneBuffer.create(settings.windowWidth, settings.windowHeight);
-    glowBuffer.create(settings.windowWidth / 2, settings.windowHeight / 2);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    createTargets(settings.windowWidth, settings.windowHeight);
 
     buildQuad();
 }
 
+void Renderer::createTargets(int width, int height) {
+    frameWidth_ = std::max(width, 1);
+    frameHeight_ = std::max(height, 1);
+    sceneBuffer.release();
+    sceneInWindow_ = false;
+    const GLenum windowDepth = allowWindowTarget ? windowDepthFormat() : 0;
+    if (windowDepth != 0) {
+        glowBuffer.create(frameWidth_ / 2, frameHeight_ / 2, windowDepth);
+        sceneInWindow_ = windowDepthCopies(glowBuffer);
+    }
+    if (!sceneInWindow_) {
+        sceneBuffer.create(frameWidth_, frameHeight_);
+        glowBuffer.create(frameWidth_ / 2, frameHeight_ / 2);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 void Renderer::resize(int width, int height) {
     if (!initialized()) return;
-    if (sceneBuffer.width == width && sceneBuffer.height == height) return;
-    sceneBuffer.create(width, height);
-    glowBuffer.create(width / 2, height / 2);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (frameWidth_ == width && frameHeight_ == height) return;
+    createTargets(width, height);
 }
 
 void Renderer::cleanup() {
@@ -171,6 +245,9 @@ void Renderer::cleanup() {
 
     sceneBuffer.release();
     glowBuffer.release();
+    frameWidth_ = 0;
+    frameHeight_ = 0;
+    sceneInWindow_ = false;
     releaseQuad();
 }
 
@@ -237,7 +314,7 @@ void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm
     }
 }
 
-void Renderer::bindScene() { glBindFramebuffer(GL_FRAMEBUFFER, sceneBuffer.framebuffer); }
+void Renderer::bindScene() { glBindFramebuffer(GL_FRAMEBUFFER, sceneInWindow_ ? 0 : sceneBuffer.framebuffer); }
 
 void Renderer::unbindAll() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -271,7 +348,7 @@ void Renderer::drawScene(Level& level) {
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (settings.fog) glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+    glViewport(0, 0, frameWidth_, frameHeight_);
 
     // The view matrix sent here is the one the camera computed last frame;
     // the camera is brought up to date just below, before the tree is drawn.
@@ -305,11 +382,7 @@ void Renderer::drawScene(Level& level) {
 
     if (!level.camera) {
         // Nothing 3D can be placed without a camera: show the cleared scene.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
-                          sceneBuffer.height, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
-        unbindAll();
+        copySceneToWindow(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
     }
 
@@ -333,10 +406,15 @@ void Renderer::drawScene(Level& level) {
     // Colour only: every overlay draws with depth testing off, so the
     // window's depth is never read, and copying it (a format conversion on
     // llvmpipe) cost as much as the colour copy and the clear together.
+    copySceneToWindow(GL_COLOR_BUFFER_BIT);
+}
+
+void Renderer::copySceneToWindow(GLbitfield buffers) {
+    if (sceneInWindow_) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
-                      sceneBuffer.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width, sceneBuffer.height,
+                      buffers, GL_NEAREST);
     unbindAll();
 }
 
@@ -376,7 +454,7 @@ void Renderer::drawGlow(Level& level) {
     // it runs under a scissor around the glowing objects (the glow buffer's
     // rectangle a little wider, so every texel the blur reads was cleared
     // this frame). Objects all off screen leave only their lit drawing below.
-    const PixelRect rect = glowRectangle(level, sceneBuffer.width, sceneBuffer.height);
+    const PixelRect rect = glowRectangle(level, frameWidth_, frameHeight_);
     if (!rect.empty()) {
         constexpr int kBlurReachTexels = 3;
         glEnable(GL_SCISSOR_TEST);
@@ -384,10 +462,10 @@ void Renderer::drawGlow(Level& level) {
                   (rect.x1 - rect.x0) / 2 + 2 * kBlurReachTexels + 1,
                   (rect.y1 - rect.y0) / 2 + 2 * kBlurReachTexels + 1);
 
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneInWindow_ ? 0 : sceneBuffer.framebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glowBuffer.framebuffer);
-        glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, glowBuffer.width,
-                          glowBuffer.height, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+        glBlitFramebuffer(0, 0, frameWidth_, frameHeight_, 0, 0, glowBuffer.width, glowBuffer.height,
+                          GL_DEPTH_BUFFER_BIT, GL_NEAREST);
 
         glBindFramebuffer(GL_FRAMEBUFFER, glowBuffer.framebuffer);
         glViewport(0, 0, glowBuffer.width, glowBuffer.height);
@@ -412,7 +490,7 @@ void Renderer::drawGlow(Level& level) {
         unbindAll();
 
         bindScene();
-        glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+        glViewport(0, 0, frameWidth_, frameHeight_);
         glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
         glUseProgram(blurShader->program);
         glActiveTexture(GL_TEXTURE0);
@@ -431,7 +509,7 @@ void Renderer::drawGlow(Level& level) {
     }
 
     bindScene();
-    glViewport(0, 0, sceneBuffer.width, sceneBuffer.height);
+    glViewport(0, 0, frameWidth_, frameHeight_);
     // The objects themselves, lit and textured over their glow; texLights
     // still holds the uniforms the scene pass set.
     glUseProgram(texLightsShader->program);

@@ -223,8 +223,8 @@ TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
     }
     ASSERT_EQ(settings.windowWidth, 480);
     ASSERT_EQ(settings.windowHeight, 200);
-    EXPECT_EQ(game->renderer.sceneBuffer.width, 480);
-    EXPECT_EQ(game->renderer.sceneBuffer.height, 200);
+    EXPECT_EQ(game->renderer.frameWidth(), 480);
+    EXPECT_EQ(game->renderer.frameHeight(), 200);
     EXPECT_EQ(game->renderer.glowBuffer.width, 240);
     EXPECT_EQ(game->renderer.glowBuffer.height, 100);
     EXPECT_FLOAT_EQ(HUD::instance().orthoTransformation.x, 2.0f / 480.0f);
@@ -241,9 +241,9 @@ TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
         game->applyFramebufferSize(size.first, size.second);
         EXPECT_EQ(settings.windowWidth, 480) << size.first << " x " << size.second;
         EXPECT_EQ(settings.windowHeight, 200) << size.first << " x " << size.second;
-        EXPECT_EQ(game->renderer.sceneBuffer.height, 200) << size.first << " x " << size.second;
+        EXPECT_EQ(game->renderer.frameHeight(), 200) << size.first << " x " << size.second;
     }
-    EXPECT_EQ(game->renderer.sceneBuffer.width, 480);
+    EXPECT_EQ(game->renderer.frameWidth(), 480);
 }
 
 TEST(GameDeathTest, WindowSystemErrorsDuringStartUpAreFatal) {

@@ -44,14 +44,20 @@ bool near(std::uint8_t actual, int expected, int tolerance = 3) {
 
 // A renderer on a hidden window, with a level whose camera stands at the
 // origin looking along +x, lit only by a full-white ambient so a textured
-// object shows its texture colour exactly.
-class FrameTest : public ::testing::Test {
+// object shows its texture colour exactly. Every frame test runs twice: the
+// scene drawn straight into the window (what the game does wherever the
+// window has a depth buffer) and through the scene buffer (the fallback).
+class FrameTest : public ::testing::TestWithParam<bool> {
 protected:
     explicit FrameTest(int w = 256, int h = 256) : ctx(w, h) {}
 
     void SetUp() override {
         ASSERT_TRUE(ctx.ok());
+        renderer.allowWindowTarget = GetParam();
         test::setUpFrameScene(ctx.width(), ctx.height(), renderer, level);
+        // This window has a depth buffer: the direct path must be taken when allowed.
+        ASSERT_EQ(renderer.drawsIntoWindow(), GetParam());
+        ASSERT_EQ(renderer.sceneBuffer.valid(), !GetParam());
         image("frametest_grey0", 4, 4, {128, 128, 128});
         image("frametest_red0", 4, 4, {255, 0, 0});
         image("frametest_blue0", 4, 4, {0, 0, 255});
@@ -93,7 +99,7 @@ protected:
     std::unique_ptr<Level> level;
 };
 
-TEST_F(FrameTest, SceneIsClearedToFogGreyOnlyWhileFogIsOn) {
+TEST_P(FrameTest, SceneIsClearedToFogGreyOnlyWhileFogIsOn) {
     renderFrame();
     EXPECT_TRUE(pixelIs(ctx, 10, 10, 0, 0, 0));
 
@@ -112,7 +118,7 @@ TEST_F(FrameTest, SceneIsClearedToFogGreyOnlyWhileFogIsOn) {
     EXPECT_EQ(clear[3], 0.0f);
 }
 
-TEST_F(FrameTest, TreeObjectsAreDrawnLitAndTextured) {
+TEST_P(FrameTest, TreeObjectsAreDrawnLitAndTextured) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
     renderFrame();
@@ -120,7 +126,7 @@ TEST_F(FrameTest, TreeObjectsAreDrawnLitAndTextured) {
     EXPECT_TRUE(pixelIs(ctx, 5, 5, 0, 0, 0));
 }
 
-TEST_F(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
+TEST_P(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Ahead", "frametest_grey"));
     level->rootObject->addChild(quadAhead("Behind", "frametest_red", -5.0f));
@@ -147,7 +153,7 @@ TEST_F(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
 // objects under a node without geometry and objects whose bounds are not
 // known yet must still reach the screen, with the nearest surface on top
 // whatever the tree order.
-TEST_F(FrameTest, TreeDrawsNestedAndUnboundedObjectsNearestOnTop) {
+TEST_P(FrameTest, TreeDrawsNestedAndUnboundedObjectsNearestOnTop) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     auto near = quadAhead("Near", "frametest_grey");
     near->bounds.reset();
@@ -177,7 +183,7 @@ protected:
     static constexpr int kHaloOffset = 23;
 };
 
-TEST_F(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
+TEST_P(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
     auto object = quadAhead("Duck_item", "frametest_grey");
     auto item = std::make_shared<Item>(object.get(), "Duck_item");
     level->items["Duck_item"] = item;
@@ -202,7 +208,7 @@ TEST_F(GlowTest, ItemsGlowOrangeAroundTheirLitSelves) {
     EXPECT_TRUE(pixelIs(ctx, cx() + kHaloOffset, cy(), 0, 0, 0));
 }
 
-TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
+TEST_P(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
     auto zone = quadAhead("Generator_interactive", "frametest_grey");
     level->switches["Generator_interactive"] = std::make_shared<InteractiveSwitch>(zone.get(), nullptr);
 
@@ -225,7 +231,7 @@ TEST_F(GlowTest, InteractiveObjectsGlowGreenAndWallsHideTheGlow) {
 // The glow is only worked out around the glowing objects: two far apart, low
 // left and right of the centre, must both get their halo, and an item out of
 // view must not stop the one in view from glowing.
-TEST_F(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
+TEST_P(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
     auto lowLeft = test::makeFacingQuad(renderer.texLightsShader.get(), "Can_item", 5.0f, -1.5f, -2.0f, 0.5f,
                                         "frametest_grey");
     auto highRight = test::makeFacingQuad(renderer.texLightsShader.get(), "Valve_interactive", 5.0f, 0.5f,
@@ -261,7 +267,7 @@ TEST_F(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
     EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 0));
 }
 
-TEST_F(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
+TEST_P(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     level->setUp();
     Light& flashlight = *level->player.flashlight;
     level->hiddenTextObjects.push_back(quadAhead("Hint_hiddenText", "frametest_white"));
@@ -288,7 +294,7 @@ TEST_F(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
 }
 
-TEST_F(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
+TEST_P(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Wall", "frametest_blue", 8.0f, 3.0f));
     level->transparentObjects.push_back(quadAhead("Window_transparent", "frametest_red"));
@@ -302,7 +308,7 @@ TEST_F(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 255, 0, 0));
 }
 
-TEST_F(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
+TEST_P(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
     image("MESSAGE_LOADING_0", 64, 256, {0, 200, 0});  // a tall image: 64 px wide on screen
@@ -316,7 +322,7 @@ TEST_F(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
     EXPECT_TRUE(pixelIs(ctx, cx() + 40, cy(), 0, 0, 0));
 }
 
-TEST_F(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
+TEST_P(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
     GameSettings& settings = GameSettings::instance();
     settings.fog = true;
     image("WIN", 128, 32, {255, 255, 0});
@@ -335,7 +341,7 @@ TEST_F(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
     EXPECT_TRUE(pixelIs(ctx, ctx.width() - 2, ctx.height() - 2, 255, 0, 0));
 }
 
-TEST_F(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
+TEST_P(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
     HUD& hud = HUD::instance();
     hud.init();
     image("FONT_TEXTURE", 16, 16, {255, 255, 255});
@@ -361,6 +367,50 @@ TEST_F(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
     EXPECT_EQ(hud.textQuads.size(), 14u);
 }
 
+std::string targetName(const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "IntoTheWindow" : "ThroughTheSceneBuffer";
+}
+INSTANTIATE_TEST_SUITE_P(Targets, FrameTest, ::testing::Bool(), targetName);
+INSTANTIATE_TEST_SUITE_P(Targets, GlowTest, ::testing::Bool(), targetName);
+
+// A window without a depth buffer cannot lend its depth to the glow pass:
+// the scene goes through the scene buffer, and a wall still hides the glow
+// of a switch behind it.
+TEST(RendererTarget, WindowWithoutDepthDrawsThroughTheSceneBuffer) {
+    GlTestContext ctx(256, 256, 0);
+    ASSERT_TRUE(ctx.ok());
+    GLint depthKind = -1;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
+                                          &depthKind);
+    if (depthKind != GL_NONE) GTEST_SKIP() << "the display offers no window without depth";
+    Renderer renderer;
+    std::unique_ptr<Level> level;
+    test::setUpFrameScene(256, 256, renderer, level);
+    EXPECT_FALSE(renderer.drawsIntoWindow());
+    EXPECT_EQ(renderer.sceneBuffer.width, 256);
+
+    test::loadSolidImage("targettest_grey0", 4, 4, {128, 128, 128});
+    test::loadSolidImage("targettest_blue0", 4, 4, {0, 0, 255});
+    auto zone = test::makeFacingQuad(renderer.texLightsShader.get(), "Valve_interactive", 5.0f, 0.0f, 0.0f, 0.5f,
+                                     "targettest_grey");
+    level->switches["Valve_interactive"] = std::make_shared<InteractiveSwitch>(zone.get(), nullptr);
+    renderer.render(*level);
+    EXPECT_TRUE(pixelIs(ctx, 128, 128, 128, 128, 128));
+    EXPECT_GT(ctx.pixel(151, 128)[1], 40);  // its green glow
+
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(test::makeFacingQuad(renderer.texLightsShader.get(), "Wall", 3.0f, 0.0f, 0.0f,
+                                                     2.0f, "targettest_blue"));
+    renderer.render(*level);
+    EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 255));
+    EXPECT_TRUE(pixelIs(ctx, 151, 128, 0, 0, 255));
+
+    TextureCache::instance().textures.clear();
+    level.reset();
+    renderer.cleanup();
+    GameSettings::instance() = GameSettings{};
+}
+
 TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     GlTestContext ctx(64, 48);
     ASSERT_TRUE(ctx.ok());
@@ -369,9 +419,12 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
 
     Renderer renderer;
     renderer.cleanup();  // before init: nothing to release
+    renderer.allowWindowTarget = false;  // so that there is a scene buffer to free
     renderer.init();
     ASSERT_TRUE(renderer.initialized());
     EXPECT_EQ(renderer.sceneBuffer.width, 64);
+    EXPECT_EQ(renderer.frameWidth(), 64);
+    EXPECT_EQ(renderer.frameHeight(), 48);
     EXPECT_EQ(renderer.glowBuffer.width, 32);
     EXPECT_EQ(renderer.glowBuffer.height, 24);
 
@@ -391,9 +444,12 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
         EXPECT_EQ(watch.calls(), 0) << watch.journal();
     }
 
-    // Every restart frees all it made, frames or not.
+    // Every restart frees all it made, frames or not, whichever target the
+    // scene had; the probe of the window's depth leaves no GL error behind.
     for (int restart = 0; restart < 4; ++restart) {
+        renderer.allowWindowTarget = restart % 2 == 0;
         renderer.init();
+        EXPECT_EQ(renderer.drawsIntoWindow(), renderer.allowWindowTarget);
         const std::vector<GLuint> textures{renderer.sceneBuffer.colourTexture,
                                            renderer.glowBuffer.colourTexture};
         const std::vector<GLuint> framebuffers{renderer.sceneBuffer.framebuffer,
@@ -408,9 +464,11 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
         for (GLuint name : framebuffers) EXPECT_FALSE(glIsFramebuffer(name));
         for (GLuint name : buffers) EXPECT_FALSE(glIsBuffer(name));
         EXPECT_FALSE(glIsProgram(texLights));
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
 
     // init while initialised starts over instead of leaking the first set.
+    renderer.allowWindowTarget = false;
     renderer.init();
     const GLuint first = renderer.sceneBuffer.framebuffer;
     renderer.init();

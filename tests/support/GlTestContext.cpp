@@ -13,7 +13,7 @@ void printGlfwError(int code, const char* description) {
 }
 }  // namespace
 
-GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
+GlTestContext::GlTestContext(int width, int height, int depthBits) : width_(width), height_(height) {
     glfwSetErrorCallback(printGlfwError);
     if (!glfwInit()) {
         return;
@@ -24,6 +24,8 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_DEPTH_BITS, depthBits);
+    glfwWindowHint(GLFW_STENCIL_BITS, depthBits > 0 ? 8 : 0);
     window_ = glfwCreateWindow(width, height, "vestrel-test", nullptr, nullptr);
     if (window_ == nullptr) {
         return;

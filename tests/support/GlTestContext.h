@@ -15,7 +15,8 @@ namespace vestrel::test {
 // create one per test (or per suite) and read back what reached the pixels.
 class GlTestContext {
 public:
-    explicit GlTestContext(int width = 256, int height = 256);
+    // `depthBits` 0 asks for a window without a depth buffer.
+    explicit GlTestContext(int width = 256, int height = 256, int depthBits = 24);
     ~GlTestContext();
     GlTestContext(const GlTestContext&) = delete;
     GlTestContext& operator=(const GlTestContext&) = delete;
