@@ -64,7 +64,13 @@ void main() {
     if (total < 1e-4) skin = mat4(1.0);
 
     vec4 world = modelMatrix * (skin * vec4(inPosition.xyz, 1.0));
-    vec3 n = normalize(transpose(inverse(mat3(modelMatrix) * mat3(skin))) * inNormal);
+    // Normals go through the inverse transpose of the linear part, which is
+    // its cofactor matrix over its determinant; normalised, only the
+    // determinant's sign is left of the division.
+    mat3 linear = mat3(modelMatrix) * mat3(skin);
+    mat3 cofactor = mat3(cross(linear[1], linear[2]), cross(linear[2], linear[0]), cross(linear[0], linear[1]));
+    float handedness = dot(linear[0], cofactor[0]) < 0.0 ? -1.0 : 1.0;
+    vec3 n = handedness * normalize(cofactor * inNormal);
     vec3 eye = -(transpose(mat3(viewMatrix)) * viewMatrix[3].xyz);
     vec3 toEye = eye - world.xyz;
     vec3 v = normalize(toEye);

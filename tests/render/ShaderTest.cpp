@@ -654,6 +654,38 @@ TEST_F(ShaderPixelTest, SkinningMovesVerticesWithTheirBones) {
     EXPECT_NEAR(red({4.5f, 0.0f, 0.0f}), 178, 3);
     EXPECT_EQ(red({3.0f, 0.0f, 0.0f}), 0);
     EXPECT_EQ(red({6.0f, 0.0f, 0.0f}), 0);
+
+    // Normals turn with the inverse transpose of the bone, whichever slot
+    // lights them (0 per pixel, 1 per vertex); no ambient, one directional
+    // light. The square's normal is up.
+    setVec3(skinning.program, "ambientLight", glm::vec3(0.0f));
+    auto litCentre = [&](const glm::mat4& bone, int slot, const glm::vec3& travel) {
+        bones[3] = glm::translate(glm::mat4(1.0f), glm::vec3(6.0f, 0.0f, 0.0f)) * bone;
+        glUniformMatrix4fv(glGetUniformLocation(skinning.program, "boneMatrices"), kMaxShaderBones, GL_FALSE,
+                           glm::value_ptr(bones[0]));
+        LightValues off;
+        off.enabled = false;
+        setLight(skinning.program, 0, off);
+        LightValues sun;
+        sun.type = 1;
+        sun.position = travel;
+        setLight(skinning.program, slot, sun);
+        setInt(skinning.program, "numLights", slot + 1);
+        drawSquare({1.0f, 0.0f, 0.0f, 0.0f});
+        return red({6.0f, 0.0f, 0.0f});
+    };
+    glm::mat4 shear(1.0f);
+    shear[0][1] = 1.0f;  // y grows with x: the square tilts, its normal becomes (-1, 1, 0) / sqrt 2
+    for (int slot = 0; slot < 2; ++slot) {
+        // A mirrored bone keeps the normal up: lit from above.
+        EXPECT_GT(litCentre(glm::scale(glm::mat4(1.0f), glm::vec3(-1.0f, 1.0f, 1.0f)), slot, {0.0f, -1.0f, 0.0f}),
+                  150)
+            << "slot " << slot;
+        // The sheared square faces a light from the upper left, and turns its
+        // back on one from the right (which the unsheared normal would see).
+        EXPECT_GT(litCentre(shear, slot, {1.0f, -2.0f, 0.0f}), 150) << "slot " << slot;
+        EXPECT_EQ(litCentre(shear, slot, {-2.0f, -1.0f, 0.0f}), 0) << "slot " << slot;
+    }
 }
 
 // A flat quad in clip space for the 2D programs; "position" and "uv" are found by name.
