@@ -346,7 +346,11 @@ void Renderer::drawScene(Level& level) {
         glClearColor(kFogClearColour.r, kFogClearColour.g, kFogClearColour.b, kFogClearColour.a);
         glClearDepth(1.0);
     }
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Stencil too, although nothing uses it: a window's depth usually shares
+    // its words with stencil, and clearing both is a plain fill where depth
+    // alone would have to keep the stencil bits (1 ms of CPU a frame at
+    // 1280 x 720 on llvmpipe). Without a stencil buffer the bit does nothing.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     if (settings.fog) glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glViewport(0, 0, frameWidth_, frameHeight_);
 
