@@ -1,15 +1,17 @@
 // Renders the real house through the full frame pipeline from viewpoints along
-// the player's route and prints, per view and overall, the median and p95
-// wall-clock time per frame (glFinish after each frame) and the CPU time per
-// frame summed over all threads. Every effect is on: fog, the glow around items
-// and interactive objects, hidden text under the blue flashlight, glass and the
-// stats overlay. One PNG per view is written into the output folder.
+// the player's route, and from one facing the monster, and prints, per view and
+// overall, the median and p95 wall-clock time per frame (glFinish after each
+// frame) and the CPU time per frame summed over all threads. Every effect is
+// on: fog, the glow around items and interactive objects, hidden text under the
+// blue flashlight, glass and the stats overlay. One PNG per view is written
+// into the output folder.
 //
 //   house_frame [out_dir] [frames_per_view] [sampling_mode] [width] [height]
 //
 // Run from the repository root (the level is read from Assets). Set
 // VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog", "tree", "lights" to
-// leave effects out and see what each costs.
+// leave effects out and see what each costs, and VESTREL_BENCH_SCENE_BUFFER=1
+// to draw through the off-screen scene buffer instead of into the window.
 
 #include <GL/glew.h>
 
@@ -24,8 +26,8 @@
 #include <vector>
 
 #include "app/GameSettings.h"
-#include "level/GameObject.h"
 #include "enemy/Enemy.h"
+#include "level/GameObject.h"
 #include "level/Level.h"
 #include "play/Camera.h"
 #include "render/HUD.h"
@@ -42,7 +44,7 @@ struct View {
     const char* name;
     glm::vec3 eye;
     float pitch;
-    float yaw;  // degrees; 0 looks along +x, 90 along +z
+    float yaw;                  // degrees; 0 looks along +x, 90 along +z
     bool facesMonster = false;  // eye and yaw are worked out from the monster's path
 };
 

@@ -9,10 +9,11 @@
 namespace vestrel {
 
 // An off-screen render target: one RGBA8 colour texture and a depth
-// renderbuffer (24-bit unless the creator asks for another format). Held by value in the Renderer; move-only, and the record that
-// holds the names is the one that frees them (a no-op once the GL context is
-// gone). The colour texture is also wrapped in a Texture record so a pass can
-// bind it like any other image; that record owns and deletes the GL texture.
+// renderbuffer (24-bit unless the creator asks for another format). Held by
+// value in the Renderer; move-only, and the record that holds the names is
+// the one that frees them (a no-op once the GL context is gone). The colour
+// texture is also wrapped in a Texture record so a pass can bind it like any
+// other image; that record owns and deletes the GL texture.
 struct Framebuffer {
     int width = 0;
     int height = 0;

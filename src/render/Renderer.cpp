@@ -118,11 +118,13 @@ PixelRect glowRectangle(const Level& level, int width, int height) {
 GLenum windowDepthFormat() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     GLint depthKind = GL_NONE;
-    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &depthKind);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
+                                          &depthKind);
     if (depthKind == GL_NONE) return 0;
     GLint depthBits = 0;
     GLint componentType = GL_NONE;
-    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                          &depthBits);
     glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_COMPONENT_TYPE,
                                           &componentType);
     GLint stencilKind = GL_NONE;
@@ -130,17 +132,23 @@ GLenum windowDepthFormat() {
     glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
                                           &stencilKind);
     if (stencilKind != GL_NONE) {
-        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
-                                              &stencilBits);
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL,
+                                              GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE, &stencilBits);
     }
     const bool stencil = stencilBits == 8;
     if (stencilBits != 0 && !stencil) return 0;
-    if (componentType == GL_FLOAT) return depthBits == 32 ? (stencil ? GL_DEPTH32F_STENCIL8 : GL_DEPTH_COMPONENT32F) : 0;
+    if (componentType == GL_FLOAT) {
+        return depthBits == 32 ? (stencil ? GL_DEPTH32F_STENCIL8 : GL_DEPTH_COMPONENT32F) : 0;
+    }
     switch (depthBits) {
-        case 16: return stencil ? 0 : GL_DEPTH_COMPONENT16;
-        case 24: return stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
-        case 32: return stencil ? 0 : GL_DEPTH_COMPONENT32;
-        default: return 0;
+        case 16:
+            return stencil ? 0 : GL_DEPTH_COMPONENT16;
+        case 24:
+            return stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
+        case 32:
+            return stencil ? 0 : GL_DEPTH_COMPONENT32;
+        default:
+            return 0;
     }
 }
 
@@ -159,8 +167,8 @@ bool windowDepthCopies(const Framebuffer& glow) {
     glClearDepth(1.0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glow.framebuffer);
-    glBlitFramebuffer(0, 0, glow.width * 2, glow.height * 2, 0, 0, glow.width, glow.height, GL_DEPTH_BUFFER_BIT,
-                      GL_NEAREST);
+    glBlitFramebuffer(0, 0, glow.width * 2, glow.height * 2, 0, 0, glow.width, glow.height,
+                      GL_DEPTH_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, glow.framebuffer);
     float copied = 1.0f;
     glReadPixels(0, 0, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &copied);
@@ -314,7 +322,9 @@ void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm
     }
 }
 
-void Renderer::bindScene() { glBindFramebuffer(GL_FRAMEBUFFER, sceneInWindow_ ? 0 : sceneBuffer.framebuffer); }
+void Renderer::bindScene() {
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneInWindow_ ? 0 : sceneBuffer.framebuffer);
+}
 
 void Renderer::unbindAll() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -417,8 +427,8 @@ void Renderer::copySceneToWindow(GLbitfield buffers) {
     if (sceneInWindow_) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneBuffer.framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width, sceneBuffer.height,
-                      buffers, GL_NEAREST);
+    glBlitFramebuffer(0, 0, sceneBuffer.width, sceneBuffer.height, 0, 0, sceneBuffer.width,
+                      sceneBuffer.height, buffers, GL_NEAREST);
     unbindAll();
 }
 

@@ -391,8 +391,8 @@ TEST(RendererTarget, WindowWithoutDepthDrawsThroughTheSceneBuffer) {
 
     test::loadSolidImage("targettest_grey0", 4, 4, {128, 128, 128});
     test::loadSolidImage("targettest_blue0", 4, 4, {0, 0, 255});
-    auto zone = test::makeFacingQuad(renderer.texLightsShader.get(), "Valve_interactive", 5.0f, 0.0f, 0.0f, 0.5f,
-                                     "targettest_grey");
+    auto zone = test::makeFacingQuad(renderer.texLightsShader.get(), "Valve_interactive", 5.0f, 0.0f, 0.0f,
+                                     0.5f, "targettest_grey");
     level->switches["Valve_interactive"] = std::make_shared<InteractiveSwitch>(zone.get(), nullptr);
     renderer.render(*level);
     EXPECT_TRUE(pixelIs(ctx, 128, 128, 128, 128, 128));
@@ -418,7 +418,7 @@ TEST(RendererLifecycle, CleanupReleasesEverythingAndInitCanRunAgain) {
     test::setWindowSize(64, 48);
 
     Renderer renderer;
-    renderer.cleanup();  // before init: nothing to release
+    renderer.cleanup();                  // before init: nothing to release
     renderer.allowWindowTarget = false;  // so that there is a scene buffer to free
     renderer.init();
     ASSERT_TRUE(renderer.initialized());

@@ -678,8 +678,9 @@ TEST_F(ShaderPixelTest, SkinningMovesVerticesWithTheirBones) {
     shear[0][1] = 1.0f;  // y grows with x: the square tilts, its normal becomes (-1, 1, 0) / sqrt 2
     for (int slot = 0; slot < 2; ++slot) {
         // A mirrored bone keeps the normal up: lit from above.
-        EXPECT_GT(litCentre(glm::scale(glm::mat4(1.0f), glm::vec3(-1.0f, 1.0f, 1.0f)), slot, {0.0f, -1.0f, 0.0f}),
-                  150)
+        EXPECT_GT(
+            litCentre(glm::scale(glm::mat4(1.0f), glm::vec3(-1.0f, 1.0f, 1.0f)), slot, {0.0f, -1.0f, 0.0f}),
+            150)
             << "slot " << slot;
         // The sheared square faces a light from the upper left, and turns its
         // back on one from the right (which the unsheared normal would see).
