@@ -54,6 +54,7 @@ constexpr float kEyeY = 3.0f;
 const View kViews[] = {
     {"spawn", {0.0f, kEyeY, 0.0f}, 0.0f, 0.0f},           // living room toward the pocket door
     {"writing", {0.0f, kEyeY, 1.0f}, 5.0f, 270.0f},       // living room's north wall, hidden text
+    {"reading", {1.5f, kEyeY, -3.0f}, 5.0f, 270.0f},      // the same writing up close
     {"kitchen", {-5.0f, kEyeY, -9.0f}, -10.0f, 225.0f},   // over the table
     {"corridor", {9.0f, kEyeY, 18.0f}, 0.0f, 270.0f},     // the monster's corridor, full length
     {"bathroom", {16.0f, kEyeY, -11.0f}, -5.0f, 330.0f},  // toward the shower screen

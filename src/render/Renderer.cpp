@@ -112,6 +112,55 @@ PixelRect glowRectangle(const Level& level, int width, int height) {
     return rect;
 }
 
+// The pixels the flashlight's beam can light: the hidden writing shows only
+// inside its outer cone (everywhere else it is drawn fully transparent), and
+// with the cone's tip at the eye, where the player carries it, that cone
+// covers a convex patch of the screen around its axis. The patch lies inside
+// the projection of a 16-sided pyramid drawn around the cone, whose edges
+// give the rectangle. The whole screen when the tip is elsewhere, the cone is
+// very wide or the pyramid reaches behind the eye; empty when the patch is
+// wholly off screen.
+PixelRect beamRectangle(const Light& flashlight, const Camera& camera, int width, int height) {
+    const PixelRect whole{0, 0, width, height};
+    constexpr float kTipTolerance = 1e-4f;  // world units; below a pixel at the near plane
+    constexpr float kWidestCosine = 0.17f;  // about 80 degrees
+    constexpr int kPyramidSides = 16;
+    constexpr int kMarginPixels = 2;
+    if (glm::length(flashlight.position - camera.position) > kTipTolerance) return whole;
+    if (flashlight.coneOuterAngle < kWidestCosine || glm::length(flashlight.coneDirection) < 1e-6f)
+        return whole;
+
+    const glm::vec3 axis = glm::normalize(flashlight.coneDirection);
+    const glm::vec3 helper =
+        std::fabs(axis.y) < 0.9f ? glm::vec3(0.0f, 1.0f, 0.0f) : glm::vec3(1.0f, 0.0f, 0.0f);
+    const glm::vec3 side = glm::normalize(glm::cross(axis, helper));
+    const glm::vec3 up = glm::cross(side, axis);
+    const float outerCosine = std::min(flashlight.coneOuterAngle, 1.0f);
+    const float tangent = std::sqrt(1.0f - outerCosine * outerCosine) / outerCosine;
+    // The pyramid's edges lean out further than the cone by 1 / cos(pi / sides).
+    const float edgeTangent = tangent / std::cos(3.14159265f / kPyramidSides) * 1.001f;
+    glm::vec2 low(1e30f);
+    glm::vec2 high(-1e30f);
+    for (int i = 0; i < kPyramidSides; ++i) {
+        const float angle = 2.0f * 3.14159265f * static_cast<float>(i) / kPyramidSides;
+        const glm::vec3 edge = axis + edgeTangent * (std::cos(angle) * side + std::sin(angle) * up);
+        const glm::vec4 clip = camera.viewProjection * glm::vec4(camera.position + edge, 1.0f);
+        if (clip.w < 1e-4f) return whole;
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        low = glm::min(low, ndc);
+        high = glm::max(high, ndc);
+    }
+    if (high.x < -1.0f || high.y < -1.0f || low.x > 1.0f || low.y > 1.0f) return PixelRect{};
+    low = glm::clamp(low, glm::vec2(-1.0f), glm::vec2(1.0f));
+    high = glm::clamp(high, glm::vec2(-1.0f), glm::vec2(1.0f));
+    PixelRect rect;
+    rect.x0 = std::max(static_cast<int>(std::floor((low.x * 0.5f + 0.5f) * width)) - kMarginPixels, 0);
+    rect.y0 = std::max(static_cast<int>(std::floor((low.y * 0.5f + 0.5f) * height)) - kMarginPixels, 0);
+    rect.x1 = std::min(static_cast<int>(std::ceil((high.x * 0.5f + 0.5f) * width)) + kMarginPixels, width);
+    rect.y1 = std::min(static_cast<int>(std::ceil((high.y * 0.5f + 0.5f) * height)) + kMarginPixels, height);
+    return rect;
+}
+
 // The internal format of the window's depth buffer, so that an off-screen
 // buffer can be made that a depth copy from the window accepts; 0 when the
 // window has no depth buffer or one of a kind not listed here.
@@ -544,11 +593,27 @@ void Renderer::drawGlow(Level& level) {
 }
 
 void Renderer::drawHiddenText(Level& level) {
+    // Outside the beam the writing is drawn with opacity 0 and changes no
+    // pixel, so only the beam's rectangle is drawn; the writing can cover
+    // half the screen when the player reads it up close. What hangs under a
+    // writing object is drawn lit, beam or not, so such an object is drawn
+    // whole.
+    const PixelRect beam = beamRectangle(*level.player.flashlight, *level.camera, frameWidth_, frameHeight_);
+    glScissor(beam.x0, beam.y0, beam.x1 - beam.x0, beam.y1 - beam.y0);
     glUseProgram(hiddenTextShader->program);
     uploadFlashlight(*hiddenTextShader, *level.player.flashlight);
     for (const std::shared_ptr<GameObject>& object : level.hiddenTextObjects) {
-        if (object) drawPassObject(*object, *hiddenTextShader, static_cast<int>(DrawMode::HiddenText), level);
+        if (!object) continue;
+        const bool writingOnly = object->children.empty();
+        if (writingOnly && beam.empty()) continue;
+        if (writingOnly) {
+            glEnable(GL_SCISSOR_TEST);
+        } else {
+            glDisable(GL_SCISSOR_TEST);
+        }
+        drawPassObject(*object, *hiddenTextShader, static_cast<int>(DrawMode::HiddenText), level);
     }
+    glDisable(GL_SCISSOR_TEST);
     glUseProgram(0);
 }
 

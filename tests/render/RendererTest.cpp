@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <glm/trigonometric.hpp>
+
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -292,6 +295,44 @@ TEST_P(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     flashlight.enabled = false;  // off again while still blue
     renderFrame();
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 0, 0, 0));
+    // Writing that fills the view, under a sharp 10-degree beam: the pass
+    // draws only around the beam, and must never cut the beam short. The
+    // camera's focal length is 128 / tan 30 pixels; points 9 degrees off the
+    // beam's axis are lit, points 11 degrees off are not.
+    level->hiddenTextObjects = {quadAhead("Wall_hiddenText", "frametest_white", 5.0f, 5.0f)};
+    flashlight.enabled = true;
+    flashlight.coneInnerAngle = std::cos(glm::radians(9.5f));
+    flashlight.coneOuterAngle = std::cos(glm::radians(10.0f));
+    const float focal = 128.0f / std::tan(glm::radians(30.0f));
+    auto screenX = [&](float degreesRight) {
+        return static_cast<int>(std::lround(cx() + focal * std::tan(glm::radians(degreesRight))));
+    };
+    auto lit = [&](int x, int y) { return ctx.pixel(x, y)[2] > 100; };
+    // Tip at the eye, turned 15 degrees to the right (+z).
+    flashlight.position = level->camera->position;
+    flashlight.coneDirection = glm::vec3(std::cos(glm::radians(15.0f)), 0.0f, std::sin(glm::radians(15.0f)));
+    renderFrame();
+    EXPECT_TRUE(lit(screenX(6.0f), cy()));
+    EXPECT_TRUE(lit(screenX(24.0f), cy()));
+    const int beamX = screenX(15.0f);
+    const int nineUp =
+        static_cast<int>(std::lround(focal * std::tan(glm::radians(9.0f)) / std::cos(glm::radians(15.0f))));
+    EXPECT_TRUE(lit(beamX, cy() + nineUp));
+    EXPECT_TRUE(lit(beamX, cy() - nineUp));
+    EXPECT_TRUE(pixelIs(ctx, screenX(4.0f), cy(), 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, screenX(26.0f), cy(), 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, beamX, cy() + nineUp + 10, 0, 0, 0));
+    // Tip 1.5 to the right of the eye, pointing straight ahead: on the writing
+    // 5 ahead the beam is centred 1.5 right, lit from 0.75 to 2.25.
+    flashlight.position = level->camera->position + glm::vec3(0.0f, 0.0f, 1.5f);
+    flashlight.coneDirection = glm::vec3(1.0f, 0.0f, 0.0f);
+    renderFrame();
+    auto onWriting = [&](float right) { return static_cast<int>(std::lround(cx() + focal * right / 5.0f)); };
+    EXPECT_TRUE(lit(onWriting(0.8f), cy()));
+    EXPECT_TRUE(lit(onWriting(2.2f), cy()));
+    EXPECT_TRUE(pixelIs(ctx, onWriting(0.5f), cy(), 0, 0, 0));
+    EXPECT_TRUE(pixelIs(ctx, onWriting(2.5f), cy(), 0, 0, 0));
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 }
 
 TEST_P(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
