@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include <glm/gtc/constants.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
 #include "app/GameSettings.h"
@@ -79,6 +80,20 @@ bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjectio
     return true;
 }
 
+// The pixels of a width x height picture that cover `screen` (normalised
+// device coordinates: min x, min y, max x, max y), grown by `margin` pixels
+// on every side and kept within the picture.
+PixelRect pixelsCovering(glm::vec4 screen, int width, int height, int margin) {
+    // Clamp in device coordinates first so that huge footprints stay in int range.
+    screen = glm::clamp(screen, glm::vec4(-1.0f), glm::vec4(1.0f));
+    PixelRect rect;
+    rect.x0 = std::max(static_cast<int>(std::floor((screen.x * 0.5f + 0.5f) * width)) - margin, 0);
+    rect.y0 = std::max(static_cast<int>(std::floor((screen.y * 0.5f + 0.5f) * height)) - margin, 0);
+    rect.x1 = std::min(static_cast<int>(std::ceil((screen.z * 0.5f + 0.5f) * width)) + margin, width);
+    rect.y1 = std::min(static_cast<int>(std::ceil((screen.w * 0.5f + 0.5f) * height)) + margin, height);
+    return rect;
+}
+
 // The scene-buffer pixels the glow of the level's unused items and its
 // switches' objects can reach (their footprints plus the blur's margin),
 // clipped to the buffer; empty when none of them is on screen.
@@ -98,18 +113,7 @@ PixelRect glowRectangle(const Level& level, int width, int height) {
         if (zone && !add(zone->object)) return whole;
     }
     if (screen.x > screen.z || screen.y > screen.w) return PixelRect{};
-    // Clamp in device coordinates first so that huge footprints stay in int range.
-    screen = glm::clamp(screen, glm::vec4(-1.0f), glm::vec4(1.0f));
-    PixelRect rect;
-    rect.x0 = static_cast<int>(std::floor((screen.x * 0.5f + 0.5f) * width)) - kGlowMarginPixels;
-    rect.y0 = static_cast<int>(std::floor((screen.y * 0.5f + 0.5f) * height)) - kGlowMarginPixels;
-    rect.x1 = static_cast<int>(std::ceil((screen.z * 0.5f + 0.5f) * width)) + kGlowMarginPixels;
-    rect.y1 = static_cast<int>(std::ceil((screen.w * 0.5f + 0.5f) * height)) + kGlowMarginPixels;
-    rect.x0 = std::max(rect.x0, 0);
-    rect.y0 = std::max(rect.y0, 0);
-    rect.x1 = std::min(rect.x1, width);
-    rect.y1 = std::min(rect.y1, height);
-    return rect;
+    return pixelsCovering(screen, width, height, kGlowMarginPixels);
 }
 
 // The pixels the flashlight's beam can light: the hidden writing shows only
@@ -138,11 +142,11 @@ PixelRect beamRectangle(const Light& flashlight, const Camera& camera, int width
     const float outerCosine = std::min(flashlight.coneOuterAngle, 1.0f);
     const float tangent = std::sqrt(1.0f - outerCosine * outerCosine) / outerCosine;
     // The pyramid's edges lean out further than the cone by 1 / cos(pi / sides).
-    const float edgeTangent = tangent / std::cos(3.14159265f / kPyramidSides) * 1.001f;
+    const float edgeTangent = tangent / std::cos(glm::pi<float>() / kPyramidSides) * 1.001f;
     glm::vec2 low(1e30f);
     glm::vec2 high(-1e30f);
     for (int i = 0; i < kPyramidSides; ++i) {
-        const float angle = 2.0f * 3.14159265f * static_cast<float>(i) / kPyramidSides;
+        const float angle = glm::two_pi<float>() * static_cast<float>(i) / kPyramidSides;
         const glm::vec3 edge = axis + edgeTangent * (std::cos(angle) * side + std::sin(angle) * up);
         const glm::vec4 clip = camera.viewProjection * glm::vec4(camera.position + edge, 1.0f);
         if (clip.w < 1e-4f) return whole;
@@ -151,14 +155,7 @@ PixelRect beamRectangle(const Light& flashlight, const Camera& camera, int width
         high = glm::max(high, ndc);
     }
     if (high.x < -1.0f || high.y < -1.0f || low.x > 1.0f || low.y > 1.0f) return PixelRect{};
-    low = glm::clamp(low, glm::vec2(-1.0f), glm::vec2(1.0f));
-    high = glm::clamp(high, glm::vec2(-1.0f), glm::vec2(1.0f));
-    PixelRect rect;
-    rect.x0 = std::max(static_cast<int>(std::floor((low.x * 0.5f + 0.5f) * width)) - kMarginPixels, 0);
-    rect.y0 = std::max(static_cast<int>(std::floor((low.y * 0.5f + 0.5f) * height)) - kMarginPixels, 0);
-    rect.x1 = std::min(static_cast<int>(std::ceil((high.x * 0.5f + 0.5f) * width)) + kMarginPixels, width);
-    rect.y1 = std::min(static_cast<int>(std::ceil((high.y * 0.5f + 0.5f) * height)) + kMarginPixels, height);
-    return rect;
+    return pixelsCovering(glm::vec4(low, high), width, height, kMarginPixels);
 }
 
 // The internal format of the window's depth buffer, so that an off-screen
