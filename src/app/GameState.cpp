@@ -1,6 +1,6 @@
 #include "app/GameState.h"
 
-#include "app/DemoSession.h"
+#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "level/Level.h"
 

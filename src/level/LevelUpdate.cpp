@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/GameSettings.h"
-#include "app/Timedemo.h"
+#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/GameObject.h"

@@ -3,7 +3,7 @@
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
-#include "app/Timedemo.h"
+#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/InteractionSimulationCallback.h"

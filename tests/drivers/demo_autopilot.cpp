@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "PuzzleRoute.h"
-#include "app/Autopilot.h"
-#include "app/DemoSession.h"
+#include "replay/Autopilot.h"
+#include "replay/DemoSession.h"
 #include "app/Game.h"
-#include "app/GameRun.h"
+#include "replay/GameRun.h"
 #include "app/GameSettings.h"
 #include "enemy/Enemy.h"
 #include "level/Level.h"

@@ -27,8 +27,8 @@
 #include <random>
 #include <string>
 
-#include "app/Autopilot.h"
-#include "app/DemoSession.h"
+#include "replay/Autopilot.h"
+#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"

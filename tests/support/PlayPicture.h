@@ -16,7 +16,7 @@
 
 #include "app/Game.h"
 #include "app/GameSettings.h"
-#include "app/Screenshot.h"
+#include "replay/Screenshot.h"
 
 namespace vestrel::test {
 

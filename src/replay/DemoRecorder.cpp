@@ -1,4 +1,4 @@
-#include "app/DemoRecorder.h"
+#include "replay/DemoRecorder.h"
 
 namespace vestrel {
 

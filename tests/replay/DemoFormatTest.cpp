@@ -1,12 +1,12 @@
 // The demo file: what the recorder writes reads back as the same input, and
 // every kind of damage is refused with the line and the reason; the
 // screenshot schedule and the saved picture.
-#include "app/DemoFormat.h"
+#include "replay/DemoFormat.h"
 
 #include "GlTestContext.h"
-#include "app/DemoRecorder.h"
-#include "app/DemoSession.h"
-#include "app/Screenshot.h"
+#include "replay/DemoRecorder.h"
+#include "replay/DemoSession.h"
+#include "replay/Screenshot.h"
 #include "render/TextureCache.h"
 
 #include <IL/il.h>

@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/DemoFormat.h"
+#include "replay/DemoFormat.h"
 #include "app/GameLoop.h"
-#include "app/InputScript.h"
+#include "replay/InputScript.h"
 
 namespace vestrel {
 

@@ -1,4 +1,4 @@
-#include "app/DemoSession.h"
+#include "replay/DemoSession.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

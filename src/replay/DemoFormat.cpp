@@ -1,4 +1,4 @@
-#include "app/DemoFormat.h"
+#include "replay/DemoFormat.h"
 
 #include "app/GameLoop.h"
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/DemoFormat.h"
+#include "replay/DemoFormat.h"
 
 namespace vestrel {
 

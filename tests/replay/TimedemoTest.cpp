@@ -1,10 +1,10 @@
 // The timedemo's arithmetic (percentiles, per-step and per-frame sums, the
 // start date, the CSV) and its hooks inside a real Game loop under Xvfb.
-#include "app/Timedemo.h"
+#include "replay/Timedemo.h"
 
 #include "ConsoleCapture.h"
-#include "app/DemoFormat.h"
-#include "app/DemoSession.h"
+#include "replay/DemoFormat.h"
+#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"

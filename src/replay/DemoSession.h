@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "app/DemoFormat.h"
-#include "app/DemoRecorder.h"
-#include "app/InputScript.h"
-#include "app/Screenshot.h"
+#include "replay/DemoFormat.h"
+#include "replay/DemoRecorder.h"
+#include "replay/InputScript.h"
+#include "replay/Screenshot.h"
 #include "play/Gamepad.h"
 
 namespace vestrel {

@@ -1,4 +1,4 @@
-#include "app/Timedemo.h"
+#include "replay/Timedemo.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

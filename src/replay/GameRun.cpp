@@ -1,4 +1,4 @@
-#include "app/GameRun.h"
+#include "replay/GameRun.h"
 
 #include <GL/glew.h>
 
@@ -6,10 +6,10 @@
 #include <iostream>
 #include <memory>
 
-#include "app/DemoSession.h"
+#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
-#include "app/Timedemo.h"
+#include "replay/Timedemo.h"
 #include "play/DebugKeys.h"
 
 namespace vestrel {

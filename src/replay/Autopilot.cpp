@@ -1,4 +1,4 @@
-#include "app/Autopilot.h"
+#include "replay/Autopilot.h"
 
 #include <algorithm>
 #include <utility>

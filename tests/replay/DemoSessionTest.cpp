@@ -2,11 +2,11 @@
 // reaches the state through the same entry points as the window callbacks,
 // live input is shut out while a script plays, each frame runs the scripted
 // steps, and recording writes the step every event arrived before.
-#include "app/DemoSession.h"
+#include "replay/DemoSession.h"
 
 #include "ConsoleCapture.h"
-#include "app/Autopilot.h"
-#include "app/DemoFormat.h"
+#include "replay/Autopilot.h"
+#include "replay/DemoFormat.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"

@@ -1,4 +1,4 @@
-#include "app/Screenshot.h"
+#include "replay/Screenshot.h"
 
 #include <GL/glew.h>
 #include <IL/il.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DemoFormat.h"
+#include "replay/DemoFormat.h"
 
 namespace vestrel {
 
