@@ -359,15 +359,17 @@ void Level::visitNode(aiNode* node, GameObject* object, Shader* meshShader, cons
         aiNode* childNode = node->mChildren[i];
         if (childNode == nullptr) continue;
         const std::string name = childNode->mName.C_Str();
-        // A waypoint is placed by its node's own translation, read before the
-        // object pass folds the parent transformations into it.
-        const aiVector3D ownTranslation(childNode->mTransformation.a4, childNode->mTransformation.b4,
-                                        childNode->mTransformation.c4);
 
         auto child = std::make_shared<GameObject>();
         child->initFromNode(object, childNode, scene->mMeshes, scene->mNumMeshes, meshShader, path);
         if (GameObject::isWaypointName(name)) {
-            const aiVector3D p = rootTransform * ownTranslation;
+            // Read after initFromNode has folded the parents (the file's
+            // Z-up turn among them) into the node: the root turn applied once
+            // more and the swizzle below take that turn off again, so a
+            // waypoint stands where its empty stands, like every mesh and
+            // light, parents' moves and turns included.
+            const aiMatrix4x4& global = childNode->mTransformation;
+            const aiVector3D p = rootTransform * aiVector3D(global.a4, global.b4, global.c4);
             enemy->addWaypoint(name, glm::vec3(p.x, -p.z, p.y));
         } else {
             visitNode(childNode, child.get(), meshShader, path);

@@ -213,16 +213,18 @@ TEST_F(HouseLevelTest, WaypointsLandWhereTheHousePutThem) {
     ReferenceScene reference("Assets/house1.dae");
     ASSERT_NE(reference.scene, nullptr);
     std::vector<std::pair<std::string, glm::vec3>> expected;
-    std::function<void(const aiNode*)> walk = [&](const aiNode* node) {
+    // Where each waypoint node stands in the world: root x ... x node.
+    std::function<void(const aiNode*, const aiMatrix4x4&)> walk = [&](const aiNode* node,
+                                                                      const aiMatrix4x4& above) {
+        const aiMatrix4x4 world = above * node->mTransformation;
         const std::string name = node->mName.C_Str();
         if (name.compare(0, 8, "Waypoint") == 0) {
-            const aiMatrix4x4& m = node->mTransformation;
-            expected.emplace_back(name, glm::vec3(m.a4, m.b4, m.c4));
+            expected.emplace_back(name, glm::vec3(world.a4, world.b4, world.c4));
             return;
         }
-        for (unsigned i = 0; i < node->mNumChildren; ++i) walk(node->mChildren[i]);
+        for (unsigned i = 0; i < node->mNumChildren; ++i) walk(node->mChildren[i], world);
     };
-    walk(reference.scene->mRootNode);
+    walk(reference.scene->mRootNode, aiMatrix4x4());
 
     ASSERT_NE(level->enemy, nullptr);
     const std::vector<Waypoint>& waypoints = level->enemy->waypoints;
@@ -425,9 +427,19 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
         {"Note_hiddenText", true, {0, 0, 0}, {}},
         {"Duck_item", true, {0, 0, 0}, {}},
         {"Door_box", true, {0, 0, 0}, {{"Door_panel", true, {0, 0, 0}, {}}}},
-        {"Waypoint", false, {1, -1, 2}, {{"Under_box", true, {0, 0, 0}, {}}}},
-        {"WaypointKitchen", false, {-3, -1, 4.5f}, {}},
+        // Translations in the file's Z-up axes, as an author's tool writes them.
+        {"Waypoint", false, {1, -2, -1}, {{"Under_box", true, {0, 0, 0}, {}}}},
+        {"WaypointKitchen", false, {-3, -4.5f, -1}, {}},
         {"waypoint1", false, {5, 5, 5}, {}},
+        // Under a hall moved by 10 along x and turned a quarter about the
+        // file's up axis, and itself turned: the waypoint's own (2, 0, -1)
+        // becomes (0, 2, -1) in the hall's frame, so it stands at file
+        // (10, 2, -1), world (10, -1, -2).
+        {"Hall",
+         false,
+         {10, 0, 0},
+         {{"Waypoint_05", false, {2, 0, -1}, {}, {0, 1, 0, 45}}},
+         {0, 0, 1, 90}},
         {"Crate_mesh",
          true,
          {10, 0, 0},
@@ -472,11 +484,18 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
     // Waypoints: exact, case-sensitive prefix; their children are never read.
     // The monster's load orders them by number: both count as 0, so they
     // end up in the reverse of file order.
-    ASSERT_EQ(level->enemy->waypoints.size(), 2u);
-    EXPECT_EQ(level->enemy->waypoints[1].name, "Waypoint");
-    EXPECT_TRUE(near(level->enemy->waypoints[1].position, glm::vec3(1, -1, 2)));
-    EXPECT_EQ(level->enemy->waypoints[0].name, "WaypointKitchen");
-    EXPECT_TRUE(near(level->enemy->waypoints[0].position, glm::vec3(-3, -1, 4.5f)));
+    // Each stands where the file puts it in the world, turned to Y-up like
+    // every mesh and light; a parent's move and turn count.
+    const std::vector<Waypoint>& waypoints = level->enemy->waypoints;
+    ASSERT_EQ(waypoints.size(), 3u);
+    const std::pair<const char*, glm::vec3> expectedWaypoints[] = {
+        {"WaypointKitchen", {-3, -1, 4.5f}}, {"Waypoint", {1, -1, 2}}, {"Waypoint_05", {10, -1, -2}}};
+    for (std::size_t i = 0; i < waypoints.size(); ++i) {
+        EXPECT_EQ(waypoints[i].name, expectedWaypoints[i].first);
+        EXPECT_TRUE(near(waypoints[i].position, expectedWaypoints[i].second))
+            << waypoints[i].name << " at " << waypoints[i].position.x << " " << waypoints[i].position.y << " "
+            << waypoints[i].position.z;
+    }
     EXPECT_NE(findInTree(root, "waypoint1"), nullptr);
     EXPECT_EQ(findInTree(root, "Under_box"), nullptr);
 
