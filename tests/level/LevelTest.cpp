@@ -6,6 +6,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
+#include <btBulletCollisionCommon.h>
 
 #include <cmath>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "level/Level.h"
 #include "physics/PhysicsActor.h"
 #include "physics/PhysicsShapeKind.h"
+#include "physics/PhysicsWorld.h"
 #include "render/Light.h"
 #include "render/Mesh.h"
 #include "render/Shader.h"
@@ -544,6 +546,74 @@ TEST_F(SmallLevelTest, TiltedSpotLightsShineWhereTheirNodesAim) {
     EXPECT_TRUE(near(level->lights[1]->coneDirection, glm::vec3(-1.0f, 0.0f, 0.0f)));
     // Untilted it still points straight down.
     EXPECT_TRUE(near(level->lights[2]->coneDirection, glm::vec3(0.0f, -1.0f, 0.0f)));
+}
+
+// The names of the level actors a vertical ray through the physics world
+// meets at the world's (x, z).
+std::set<std::string> actorsStruckDownAt(const glm::vec3& at) {
+    btCollisionWorld& world = PhysicsWorld::instance().collisionWorld();
+    const btVector3 from(at.x, 50.0f, at.z);
+    const btVector3 to(at.x, -10.0f, at.z);
+    btCollisionWorld::AllHitsRayResultCallback hits(from, to);
+    world.rayTest(from, to, hits);
+    std::set<std::string> names;
+    for (int i = 0; i < hits.m_collisionObjects.size(); ++i) {
+        const PhysicsActor* actor = PhysicsActor::fromObject(hits.m_collisionObjects[i]);
+        if (actor != nullptr && !actor->isTrigger()) names.insert(actor->name());
+    }
+    return names;
+}
+
+TEST_F(SmallLevelTest, TurnedDoorKeepsItsCollidersOnItsMeshThroughTheMove) {
+    // A door turned a quarter about the file's up axis slides along its own
+    // -Y, which is then the world's +x; a latch on it rides along.
+    const std::vector<NodeSpec> nodes{
+        {"Door_box", true, {5, 0, 0}, {{"Latch_box", true, {0, 0, 1}, {}}}, {0, 0, 1, 90}}};
+    ASSERT_TRUE(load(writeLevel("turned_door.dae", nodes))) << output;
+    ASSERT_EQ(level->boxes.count("Door_box"), 1u);
+    GameObject* door = level->boxes.at("Door_box");
+    ASSERT_EQ(door->children.size(), 1u);
+    GameObject* latch = door->children[0].get();
+    // The file's triangle (0,0,0) (1,0,0) (0,1,0) through an object's model
+    // matrix: its world corners and their centre.
+    auto corners = [](const GameObject& object) {
+        std::vector<glm::vec3> out;
+        for (const glm::vec3& p : {glm::vec3(0, 0, 0), glm::vec3(1, 0, 0), glm::vec3(0, 1, 0)}) {
+            out.emplace_back(object.mesh->modelMatrix * glm::vec4(p, 1.0f));
+        }
+        return out;
+    };
+    auto centre = [&](const GameObject& object) {
+        const std::vector<glm::vec3> c = corners(object);
+        return (c[0] + c[1] + c[2]) / 3.0f;
+    };
+    const glm::vec3 doorStart = centre(*door);
+    const glm::vec3 latchStart = centre(*latch);
+    ASSERT_TRUE(near(doorStart, glm::vec3(14.0f / 3.0f, 0.0f, -1.0f / 3.0f))) << doorStart.x << " " << doorStart.z;
+    const std::set<std::string> both{"Door_box", "Latch_box"};
+    EXPECT_EQ(actorsStruckDownAt(doorStart), both);
+
+    door->moveBy(glm::vec3(0.0f, -5.0f, 0.0f));
+    for (int step = 1; step <= 300; ++step) {
+        door->update(1.0f / 60.0f);
+        if (step % 50 != 0) continue;
+        // Wherever the mesh is, its colliders are there too, and its bounds
+        // are the box of its moved corners.
+        EXPECT_EQ(actorsStruckDownAt(centre(*door)), both) << "step " << step;
+        EXPECT_EQ(actorsStruckDownAt(centre(*latch)), both) << "step " << step;
+        for (GameObject* object : {door, latch}) {
+            const std::vector<glm::vec3> c = corners(*object);
+            const glm::vec3 lo = glm::min(c[0], glm::min(c[1], c[2]));
+            const glm::vec3 hi = glm::max(c[0], glm::max(c[1], c[2]));
+            const std::array<float, 6>& b = *object->bounds;
+            EXPECT_TRUE(near(glm::vec3(b[0], b[1], b[2]), lo) && near(glm::vec3(b[3], b[4], b[5]), hi))
+                << object->mesh->name << " step " << step << ": bounds from " << b[0] << " " << b[2]
+                << ", mesh from " << lo.x << " " << lo.z;
+        }
+    }
+    EXPECT_TRUE(near(centre(*door) - doorStart, glm::vec3(5.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(near(centre(*latch) - latchStart, glm::vec3(5.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(actorsStruckDownAt(doorStart).empty());
 }
 
 TEST_F(SmallLevelTest, PuzzlePiecesTheLevelLacksAreReportedOnceAndPlayGoesOn) {
