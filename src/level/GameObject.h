@@ -41,7 +41,7 @@ public:
     bool hiddenText = false;
     bool transparent = false;
     int moveStepsLeft = 0;
-    glm::vec3 moveStep{0.0f};       // per-step translation, in the mesh's own axes
+    glm::vec3 moveStep{0.0f};  // per-step translation, in the mesh's own axes
     // The step's axes swapped as the file's Z-up turn swaps them: (x, z, -y).
     // Only an object without a mesh moves by it; one with a mesh moves its
     // bounds and colliders by the mesh's true world step.

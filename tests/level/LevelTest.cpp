@@ -6,6 +6,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
+
 #include <btBulletCollisionCommon.h>
 
 #include <cmath>
@@ -437,11 +438,7 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
         // file's up axis, and itself turned: the waypoint's own (2, 0, -1)
         // becomes (0, 2, -1) in the hall's frame, so it stands at file
         // (10, 2, -1), world (10, -1, -2).
-        {"Hall",
-         false,
-         {10, 0, 0},
-         {{"Waypoint_05", false, {2, 0, -1}, {}, {0, 1, 0, 45}}},
-         {0, 0, 1, 90}},
+        {"Hall", false, {10, 0, 0}, {{"Waypoint_05", false, {2, 0, -1}, {}, {0, 1, 0, 45}}}, {0, 0, 1, 90}},
         {"Crate_mesh",
          true,
          {10, 0, 0},
@@ -589,7 +586,8 @@ TEST_F(SmallLevelTest, TurnedDoorKeepsItsCollidersOnItsMeshThroughTheMove) {
     };
     const glm::vec3 doorStart = centre(*door);
     const glm::vec3 latchStart = centre(*latch);
-    ASSERT_TRUE(near(doorStart, glm::vec3(14.0f / 3.0f, 0.0f, -1.0f / 3.0f))) << doorStart.x << " " << doorStart.z;
+    ASSERT_TRUE(near(doorStart, glm::vec3(14.0f / 3.0f, 0.0f, -1.0f / 3.0f)))
+        << doorStart.x << " " << doorStart.z;
     const std::set<std::string> both{"Door_box", "Latch_box"};
     EXPECT_EQ(actorsStruckDownAt(doorStart), both);
 

@@ -139,7 +139,8 @@ TEST_P(FrameTest, LightingFollowsThisFramesCameraNotTheLastOnes) {
     level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
     const float k = 0.035f * std::sqrt(25.5f);
     const float fog = 1.0f - std::exp2(-k * k);
-    const int expected = static_cast<int>(std::lround(((128.0f / 255.0f) * (1.0f - fog) + 0.3f * fog) * 255.0f));
+    const int expected =
+        static_cast<int>(std::lround(((128.0f / 255.0f) * (1.0f - fog) + 0.3f * fog) * 255.0f));
 
     // Still at the origin for two frames.
     renderFrame();

@@ -68,7 +68,7 @@ std::string bgrRows(int width, int height, const Rgb& topRowFirst, bool bottomUp
 // descriptor's bit 5).
 std::string tgaBytes(int width, int height, const Rgb& topRowFirst, bool bottomUp) {
     std::string out(2, '\0');
-    out += '\2';              // uncompressed true colour
+    out += '\2';                  // uncompressed true colour
     out += std::string(9, '\0');  // no colour map; x and y origin 0
     put16(out, width);
     put16(out, height);
