@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the game, the asset generators and
 # the tests need. Idempotent and quick when everything is already there.
+#
+#   scripts/setup.sh            what building and playing need
+#   scripts/setup.sh --tests    that, and Blender for the check that the
+#                               committed Blender sample is the script's output
+#                               (it runs in the background, -b: no display)
 set -euo pipefail
 
 packages=(
@@ -11,6 +16,13 @@ packages=(
   xvfb xauth x11-utils xdotool x11-apps imagemagick libgl1-mesa-dri mesa-utils
   python3 python3-numpy python3-pil fonts-dejavu-core
 )
+
+for argument in "$@"; do
+  case "$argument" in
+    --tests) packages+=(blender) ;;
+    *) echo "usage: scripts/setup.sh [--tests]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,8 +10,7 @@ the same bytes, so the committed files can be checked against a fresh run.
 The house is designed in the game's Y-up world (x, height, z) with the floor top
 at height -1 and the ceiling at 8. The file is Collada 1.4.1 with Z_UP, so every
 position and normal is written as (x, -z, height); the importer turns it back.
-Waypoint translations are the exception: the game reads them as Y-up world
-positions, so they are written as they are.
+Waypoints are written the same way, as every node is.
 """
 
 import argparse
@@ -553,7 +552,7 @@ def build_house():
     h.add("CorridorPipes", furniture("CorridorPipes", [(11.2, 11.6, 7.0, 7.4, -19.7, 19.7)]), "metal")
     hidden_text_plane(h, "GeneratorHint", "hint_generator", (12.32, 3.6, 7.6 + 0.0), 2.4, 2.4, "+x")
 
-    # --- The monster walks the corridor; translations are Y-up world positions on the floor.
+    # --- The monster walks the corridor, on the floor.
     for i, z in enumerate((-16.0, -6.0, 6.0, 16.0)):
         h.waypoints.append(("Waypoint_%02d" % i, (9.0, FLOOR, z)))
 
@@ -709,7 +708,7 @@ def write_collada(house, path):
         write_node(n, (0.0, 0.0, 0.0), 3)
     for name, at in house.waypoints:
         w('      <node id="%s" name="%s" type="NODE"><matrix sid="transform">%s</matrix></node>'
-          % (name, name, matrix(at)))
+          % (name, name, matrix(to_file(at))))
     for name, _, at, _ in house.lights:
         w('      <node id="%s" name="%s" type="NODE"><matrix sid="transform">%s</matrix>'
           '<instance_light url="#%s-light"/></node>' % (name, name, matrix(to_file(at)), name))

@@ -4,6 +4,8 @@
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 namespace vestrel {
@@ -20,6 +22,28 @@ std::string nativePath(const std::string& path) {
     }
     return native;
 #endif
+}
+
+bool readWholeFile(const std::string& path, std::string& text) {
+    text.clear();
+    const std::string native = nativePath(path);
+    // A folder opens like a file here and only fails once it is read.
+    std::error_code error;
+    if (std::filesystem::is_directory(native, error)) return false;
+    std::ifstream file(native, std::ios::in | std::ios::binary);
+    if (!file.good()) return false;
+    // istream::read turns a failing read (which the file buffer reports by
+    // throwing) into badbit; reading through stream iterators would not.
+    char chunk[65536];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(file.gcount()));
+        if (file.eof()) break;
+    }
+    if (file.bad()) {
+        text.clear();
+        return false;
+    }
+    return true;
 }
 
 void pauseConsole() {

@@ -9,6 +9,12 @@ namespace vestrel {
 // one into a path the operating system opens, at the moment it is opened.
 std::string nativePath(const std::string& path);
 
+// Reads the whole file at `path` (written as the game writes paths; see
+// nativePath) into `text`. False, with `text` cleared, when it cannot be opened
+// or read to its end: missing, a folder, no permission, an I/O error. Never
+// throws for a file that fails while it is read.
+bool readWholeFile(const std::string& path, std::string& text);
+
 // The console's "press any key" wait before a fatal exit. Prints the prompt
 // and waits for one key when standard input is a terminal; returns at once
 // otherwise (CI and tests have no terminal).

@@ -201,39 +201,44 @@ void GameObject::moveBy(const glm::vec3& offset) {
     worldMoveStep = glm::vec3(moveStep.x, moveStep.z, -moveStep.y);
 }
 
-void GameObject::carryBy(const glm::vec3& worldOffset, const glm::vec3& boundsOffset) {
+void GameObject::carryBy(const glm::vec3& worldOffset) {
     if (mesh) mesh->modelMatrix = glm::translate(glm::mat4(1.0f), worldOffset) * mesh->modelMatrix;
-    if (bounds) {
-        for (int axis = 0; axis < 3; ++axis) {
-            (*bounds)[axis] += boundsOffset[axis];
-            (*bounds)[axis + 3] += boundsOffset[axis];
-        }
-    }
+    shiftBounds(worldOffset);
     if (collisionActor || triggerActor) {
+        // A triangle collider is cooked from the world positions: they travel too.
+        if (mesh && kind == static_cast<int>(PhysicsShapeKind::TriangleMesh)) {
+            for (glm::vec3& p : mesh->worldPositions) p += worldOffset;
+        }
         collisionActor.reset();
         triggerActor.reset();
         if (visible) buildActors();
     }
-    for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldOffset, boundsOffset);
+    for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldOffset);
+}
+
+void GameObject::shiftBounds(const glm::vec3& worldOffset) {
+    if (!bounds) return;
+    for (int axis = 0; axis < 3; ++axis) {
+        (*bounds)[axis] += worldOffset[axis];
+        (*bounds)[axis + 3] += worldOffset[axis];
+    }
 }
 
 void GameObject::update(float deltaSeconds) {
     if (moveStepsLeft > 0) {
         // The step in world space, as the translation in the mesh's own axes
-        // moves it; the children travel by exactly that much.
+        // moves it. Bounds, colliders and children all travel by exactly
+        // that much, whatever the object's own rotation; a fixed swap of the
+        // step's axes (worldMoveStep) only fits an object turned by the
+        // file's Z-up turn alone.
         const glm::vec3 worldStep = mesh ? glm::mat3(mesh->modelMatrix) * moveStep : worldMoveStep;
         if (mesh) mesh->translate(moveStep, 1.0f);
-        for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldStep, worldMoveStep);
+        for (const std::shared_ptr<GameObject>& child : children) child->carryBy(worldStep);
         // Both old actors leave the world before the new ones are built, so a
         // moving object never leaves a stale collider or trigger behind.
         collisionActor.reset();
         triggerActor.reset();
-        if (bounds) {
-            for (int axis = 0; axis < 3; ++axis) {
-                (*bounds)[axis] += worldMoveStep[axis];
-                (*bounds)[axis + 3] += worldMoveStep[axis];
-            }
-        }
+        shiftBounds(worldStep);
         // A hidden object (taken out of the world) keeps moving out of sight
         // but gets no actors back.
         if (visible) buildActors();

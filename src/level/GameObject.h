@@ -41,8 +41,11 @@ public:
     bool hiddenText = false;
     bool transparent = false;
     int moveStepsLeft = 0;
-    glm::vec3 moveStep{0.0f};       // per-step translation, in the mesh's own axes
-    glm::vec3 worldMoveStep{0.0f};  // the same step in physics axes: (x, z, -y)
+    glm::vec3 moveStep{0.0f};  // per-step translation, in the mesh's own axes
+    // The step's axes swapped as the file's Z-up turn swaps them: (x, z, -y).
+    // Only an object without a mesh moves by it; one with a mesh moves its
+    // bounds and colliders by the mesh's true world step.
+    glm::vec3 worldMoveStep{0.0f};
 
     GameObject();
     virtual ~GameObject();
@@ -105,10 +108,11 @@ public:
     bool drawable() const;
 
 private:
-    // Moves this object and its subtree with a moving ancestor: the mesh by
-    // `worldOffset` in world space, the bounds by `boundsOffset` (physics
-    // axes), and rebuilds any actors there.
-    void carryBy(const glm::vec3& worldOffset, const glm::vec3& boundsOffset);
+    // Moves this object and its subtree with a moving ancestor: the mesh, the
+    // bounds and any actors by `worldOffset` in world space.
+    void carryBy(const glm::vec3& worldOffset);
+    // Adds `worldOffset` to both corners of the bounds, if any.
+    void shiftBounds(const glm::vec3& worldOffset);
     // Has the physics world build the actors of `kind` for the current mesh and bounds.
     void buildActors();
     // Creates the 3D sound named by this "sound"/"soundLooped" node, placed at the parent's centre.

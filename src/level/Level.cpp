@@ -4,9 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -140,6 +138,21 @@ int xmlNestingDepth(const std::string& text, int limit) {
     return deepest;
 }
 
+std::string colladaRefusal(const std::string& path) {
+    const std::string native = nativePath(path);
+    std::error_code error;
+    if (!std::filesystem::exists(native, error)) return std::string();
+    if (std::filesystem::is_directory(native, error)) return "a folder, not a file";
+    std::string text;
+    if (!readWholeFile(path, text)) return "the file cannot be read";
+    // The importer reads nested nodes recursively and runs out of stack
+    // somewhere past a few thousand levels.
+    if (xmlNestingDepth(text, kMaxColladaNesting) > kMaxColladaNesting) {
+        return "elements nested deeper than " + std::to_string(kMaxColladaNesting) + " levels";
+    }
+    return std::string();
+}
+
 Level::Level() : ambient(GameSettings::instance().ambientLight) {}
 
 Level::~Level() {
@@ -217,16 +230,10 @@ void loadMaterialTextures(const aiScene* scene, const std::string& path) {
 
 bool Level::loadLevel(const std::string& path, Shader* meshShader, Shader* monsterShader) {
     if (scene == nullptr) {
-        // The importer reads nested nodes recursively and runs out of stack
-        // somewhere past a few thousand levels; refuse such files first.
-        std::ifstream file(nativePath(path), std::ios::binary);
-        if (file) {
-            const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-            if (xmlNestingDepth(text, kMaxLevelNesting) > kMaxLevelNesting) {
-                std::cout << "Error parsing " << path << ": elements nested deeper than " << kMaxLevelNesting
-                          << " levels" << std::endl;
-                return false;
-            }
+        const std::string refusal = colladaRefusal(path);
+        if (!refusal.empty()) {
+            std::cout << "Error parsing " << path << ": " << refusal << std::endl;
+            return false;
         }
         if (!importer) importer = std::make_unique<Assimp::Importer>();
         scene = importer->ReadFile(nativePath(path), kLevelImportFlags);
@@ -359,15 +366,17 @@ void Level::visitNode(aiNode* node, GameObject* object, Shader* meshShader, cons
         aiNode* childNode = node->mChildren[i];
         if (childNode == nullptr) continue;
         const std::string name = childNode->mName.C_Str();
-        // A waypoint is placed by its node's own translation, read before the
-        // object pass folds the parent transformations into it.
-        const aiVector3D ownTranslation(childNode->mTransformation.a4, childNode->mTransformation.b4,
-                                        childNode->mTransformation.c4);
 
         auto child = std::make_shared<GameObject>();
         child->initFromNode(object, childNode, scene->mMeshes, scene->mNumMeshes, meshShader, path);
         if (GameObject::isWaypointName(name)) {
-            const aiVector3D p = rootTransform * ownTranslation;
+            // Read after initFromNode has folded the parents (the file's
+            // Z-up turn among them) into the node: the root turn applied once
+            // more and the swizzle below take that turn off again, so a
+            // waypoint stands where its empty stands, like every mesh and
+            // light, parents' moves and turns included.
+            const aiMatrix4x4& global = childNode->mTransformation;
+            const aiVector3D p = rootTransform * aiVector3D(global.a4, global.b4, global.c4);
             enemy->addWaypoint(name, glm::vec3(p.x, -p.z, p.y));
         } else {
             visitNode(childNode, child.get(), meshShader, path);

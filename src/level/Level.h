@@ -52,10 +52,17 @@ void loadMaterialTextures(const aiScene* scene, const std::string& path);
 // start with "<" (after a byte-order mark and blanks) is not XML and gives 0.
 int xmlNestingDepth(const std::string& text, int limit);
 
-// Level files whose elements nest deeper than this are refused before import.
-// The house nests a handful of levels; the importer and the object tree
-// recurse once per level.
-constexpr int kMaxLevelNesting = 256;
+// Collada files (the level, the monster's model) whose elements nest deeper
+// than this are refused before import. The house nests a handful of levels;
+// the importer and the object tree recurse once per level.
+constexpr int kMaxColladaNesting = 256;
+
+// Why the Collada file at `path` must not go to the importer: a folder in
+// its place, a file that cannot be read, or elements nested deeper than
+// kMaxColladaNesting. Empty when it may go (a missing file too: the importer
+// reports that in its own words). Every Collada file the game reads is
+// checked with this first.
+std::string colladaRefusal(const std::string& path);
 
 // Everything of one game: the level's object tree and lookup tables, its
 // lights, the player, the camera, the monster and the game-over buttons.
@@ -123,7 +130,7 @@ public:
     // emitters and the monster's waypoints. Every level mesh starts with
     // `meshShader`; `monsterShader` is kept for the monster's model. Prints
     // "Error parsing <path>: <reason>" and returns false (building nothing)
-    // when the file cannot be read or nests deeper than kMaxLevelNesting.
+    // when the file cannot be read or nests deeper than kMaxColladaNesting.
     bool loadLevel(const std::string& path, Shader* meshShader, Shader* monsterShader);
 
     // Wraps `light` (ownership taken) and appends it to `lights`.

@@ -410,14 +410,15 @@ void Renderer::drawScene(Level& level) {
     if (settings.fog) glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glViewport(0, 0, frameWidth_, frameHeight_);
 
-    // The view matrix sent here is the one the camera computed last frame;
-    // the camera is brought up to date just below, before the tree is drawn.
+    // The camera is brought up to date first, so the lit programs see this
+    // frame's eye (fog and highlights follow it), the same one the
+    // geometry is placed with.
+    if (level.camera) level.camera->update();
     glUseProgram(texLightsShader->program);
-    const glm::mat4 previousView = level.camera ? level.camera->view : glm::mat4(1.0f);
-    uploadLightBlock(*texLightsShader, level.lights, level.ambient, previousView);
+    const glm::mat4 view = level.camera ? level.camera->view : glm::mat4(1.0f);
+    uploadLightBlock(*texLightsShader, level.lights, level.ambient, view);
 
     level.frustum.beginFrame();
-    if (level.camera) level.camera->update();
     if (level.rootObject && level.camera && level.stateId != kStateLoading) {
         // Nearest first: llvmpipe tests depth before running the fragment
         // program, so pixels hidden behind nearer walls then cost next to

@@ -1,8 +1,6 @@
 #include "render/Shader.h"
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -47,14 +45,13 @@ void Shader::release() {
 }
 
 void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader) {
-    std::ifstream file(nativePath(path), std::ios::in | std::ios::binary);
-    if (!file.good()) {
-        file.close();
+    // A folder in the file's place, or a read that fails part way, counts as
+    // a file that cannot be opened.
+    std::string source;
+    if (!readWholeFile(path, source)) {
         std::cout << "Failed to open shader file: " << path << std::endl;
         fatalExit();
     }
-    const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    file.close();
 
     shader = glCreateShader(type);
     if (shader == 0) {

@@ -87,9 +87,21 @@ bool SkinnedModel::load(const std::string& path, Camera* viewCamera, Shader* pro
     aiSetImportPropertyInteger(propertyStore, "IMPORT_TER_MAKE_UVS", 1);
     aiSetImportPropertyFloat(propertyStore, "PP_GSN_MAX_SMOOTHING_ANGLE", 80.0f);
     aiSetImportPropertyInteger(propertyStore, "PP_SBP_REMOVE", 3);  // points and lines
-    scene = aiImportFileExWithProperties(nativePath(path).c_str(), kImportFlags, nullptr, propertyStore);
-    if (scene == nullptr || scene->mRootNode == nullptr) {
+    // The same guard as the level's: a folder, an unreadable file or one
+    // nested deep enough to exhaust the importer's stack never reaches it.
+    std::string refusal = colladaRefusal(path);
+    if (refusal.empty()) {
+        scene = aiImportFileExWithProperties(nativePath(path).c_str(), kImportFlags, nullptr, propertyStore);
+        if (scene == nullptr) {
+            refusal = aiGetErrorString();
+        } else if (scene->mRootNode == nullptr) {
+            refusal = "the file holds no scene";
+        }
+    }
+    if (!refusal.empty()) {
+        // The fixed headline, then which file and why.
         std::cout << "Loading model failed." << std::endl;
+        std::cout << "Error parsing " << path << ": " << refusal << std::endl;
         release();
         return false;
     }

@@ -53,7 +53,11 @@ Texture* TextureCache::load(const std::string& path, const std::string& key) {
         return nullptr;
     }
 
-    iluFlipImage();
+    // Textures go up bottom row first. The image library keeps each file's
+    // own row order and says which it is: PNG and JPEG are stored top row
+    // first and are flipped; most TGA and BMP files are stored bottom row
+    // first already and go up as they are.
+    if (ilGetInteger(IL_IMAGE_ORIGIN) != IL_ORIGIN_LOWER_LEFT) iluFlipImage();
     const int height = ilGetInteger(IL_IMAGE_HEIGHT);
     const int width = ilGetInteger(IL_IMAGE_WIDTH);
 

@@ -19,8 +19,8 @@ public:
     static TextureCache& instance();
 
     // Loads the image at `path` (backslashes allowed), converts it to 8-bit
-    // RGB (alpha is dropped), flips it so the bottom row comes first and
-    // uploads it. Stores it under `key`, replacing and releasing any earlier
+    // RGB (alpha is dropped), puts the bottom row first whatever row order
+    // the file stores, and uploads it. Stores it under `key`, replacing and releasing any earlier
     // entry, and returns it; the pointer stays valid while the entry does.
     // On failure the reason is printed, nothing is stored and null returned.
     Texture* load(const std::string& path, const std::string& key);

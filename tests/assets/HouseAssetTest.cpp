@@ -179,7 +179,7 @@ TEST_F(HouseAssetTest, HouseIsTheAgreedScale) {
 }
 
 TEST_F(HouseAssetTest, WaypointsAreConsecutiveAndOnTheFloor) {
-    // The game reads a waypoint's own translation as a Y-up world position.
+    // A waypoint stands where its node stands in the world, as every node does.
     std::map<int, glm::vec3> byNumber;
     for (const HouseNode& n : house().nodes()) {
         if (n.name.compare(0, 8, "Waypoint") != 0) continue;
@@ -189,8 +189,7 @@ TEST_F(HouseAssetTest, WaypointsAreConsecutiveAndOnTheFloor) {
         EXPECT_EQ(byNumber.count(number), 0u) << "duplicate number " << n.name;
         EXPECT_EQ(n.node->mNumChildren, 0u) << n.name << ": the loader never visits a waypoint's children";
         EXPECT_EQ(n.parent, &house().root()) << n.name;
-        const aiMatrix4x4& t = n.node->mTransformation;
-        byNumber[number] = glm::vec3(t.a4, t.b4, t.c4);
+        byNumber[number] = glm::vec3(n.world[3]);
     }
     ASSERT_GE(byNumber.size(), 4u);
     int expected = 0;

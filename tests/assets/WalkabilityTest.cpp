@@ -351,8 +351,7 @@ protected:
         std::map<std::string, glm::vec3> sorted;
         for (const HouseNode& n : house_->nodes()) {
             if (n.name.compare(0, 9, "Waypoint_") != 0) continue;
-            const aiMatrix4x4& t = n.node->mTransformation;
-            sorted[n.name] = glm::vec3(t.a4, t.b4, t.c4);
+            sorted[n.name] = glm::vec3(n.world[3]);
         }
         std::vector<glm::vec3> path;
         for (const auto& entry : sorted) path.push_back(entry.second);
@@ -655,8 +654,7 @@ TEST_F(HouseRouteTest, MonsterPatrolsThereAndBackWithTheGamesController) {
     std::map<std::string, glm::vec3> sorted;
     for (const HouseNode& n : house_.nodes()) {
         if (n.name.compare(0, 9, "Waypoint_") == 0) {
-            const aiMatrix4x4& t = n.node->mTransformation;
-            sorted[n.name] = glm::vec3(t.a4, t.b4, t.c4);
+            sorted[n.name] = glm::vec3(n.world[3]);
         }
     }
     std::vector<glm::vec3> path;

@@ -29,13 +29,20 @@ def damaged_bytes(original, kind, seed):
         return b""
     if kind == "truncated":
         return original[: len(original) // 2]
+    if kind == "deep":
+        # 50,000 nodes nested in the first visual scene: deep enough to
+        # exhaust the importer's stack were it read.
+        scene = original.index(b"<visual_scene")
+        at = original.index(b">", scene) + 1
+        return original[:at] + b"<node>" * 50000 + b"</node>" * 50000 + original[at:]
     rng = random.Random(seed)
     return bytes(rng.getrandbits(8) for _ in range(min(len(original), 65536)))
 
 
 def game_tree(root, damage):
     """Mirrors Assets and Shader under root: links, except for the files in
-    damage (relative path -> kind), which are written damaged or left out."""
+    damage (relative path -> kind), which are written damaged, left out or
+    replaced by a folder of the same name."""
     for top in ("Assets", "Shader"):
         for folder, _dirs, files in os.walk(os.path.join(SOURCE_DIR, top)):
             relative_folder = os.path.relpath(folder, SOURCE_DIR)
@@ -46,6 +53,8 @@ def game_tree(root, damage):
                 kind = damage.get(relative)
                 if kind is None:
                     os.symlink(os.path.join(SOURCE_DIR, relative), target)
+                elif kind == "folder":
+                    os.makedirs(os.path.join(target, "inside"))
                 elif kind != "missing":
                     with open(os.path.join(SOURCE_DIR, relative), "rb") as source:
                         original = source.read()
@@ -100,14 +109,24 @@ def damaged_images_and_sounds_are_reported_and_play_goes_on():
         out = plays_on_and_closes(damage, [
             "Failed to load image from path: Assets/Screen_message/Loadingscreen/Loadingscreen_0.png",
             "Done loading screen",
+            "Loading model failed.\nError parsing Assets\\enemy_rigged.dae: ",
         ])
         print("  %s images and sounds: played on and closed in %.1f s" % (kind, time.time() - started))
 
 
-def damaged_level_is_reported_and_play_goes_on():
+def damaged_level_and_model_are_reported_and_play_goes_on():
     level = os.path.join("Assets", "house1.dae")
-    for kind in ("missing", "random"):
-        plays_on_and_closes({level: kind}, ["Error parsing Assets\\house1.dae: "])
+    model = os.path.join("Assets", "enemy_rigged.dae")
+    cases = (
+        (level, "missing", ["Error parsing Assets\\house1.dae: Unable to open file"]),
+        (level, "random", ["Error parsing Assets\\house1.dae: "]),
+        (level, "folder", ["Error parsing Assets\\house1.dae: a folder, not a file"]),
+        (model, "folder", ["Loading model failed.\nError parsing Assets\\enemy_rigged.dae: a folder, not a file"]),
+        (model, "deep", ["Loading model failed.\nError parsing Assets\\enemy_rigged.dae: "
+                         "elements nested deeper than 256 levels"]),
+    )
+    for path, kind, lines in cases:
+        plays_on_and_closes({path: kind}, lines)
 
 
 def damaged_shaders_stop_start_up_naming_the_file():
@@ -116,6 +135,7 @@ def damaged_shaders_stop_start_up_naming_the_file():
         ("empty", "texLights.vert", "Failed to compile shader: Shader\\texLights.vert"),
         ("truncated", "hud.frag", "Failed to compile shader: Shader\\hud.frag"),
         ("random", "font.vert", "Failed to compile shader: Shader\\font.vert"),
+        ("folder", "skinning.vert", "Failed to open shader file: Shader\\skinning.vert"),
     )
     for kind, name, line in cases:
         with tempfile.TemporaryDirectory() as root:
@@ -191,7 +211,8 @@ if __name__ == "__main__":
     runner.run("a resized window is filled by the picture", resized_window_is_filled_by_the_picture)
     runner.run("a full screen at a size the screen cannot take fills the screen",
                full_screen_at_a_size_the_screen_cannot_take_fills_the_screen)
-    runner.run("a damaged level is reported and play goes on", damaged_level_is_reported_and_play_goes_on)
+    runner.run("a damaged level or model is reported and play goes on",
+               damaged_level_and_model_are_reported_and_play_goes_on)
     runner.run("damaged images and sounds are reported and play goes on",
                damaged_images_and_sounds_are_reported_and_play_goes_on)
     sys.exit(runner.finish())

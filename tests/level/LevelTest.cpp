@@ -7,6 +7,8 @@
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
 
+#include <btBulletCollisionCommon.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -27,6 +29,7 @@
 #include "level/Level.h"
 #include "physics/PhysicsActor.h"
 #include "physics/PhysicsShapeKind.h"
+#include "physics/PhysicsWorld.h"
 #include "render/Light.h"
 #include "render/Mesh.h"
 #include "render/Shader.h"
@@ -213,16 +216,18 @@ TEST_F(HouseLevelTest, WaypointsLandWhereTheHousePutThem) {
     ReferenceScene reference("Assets/house1.dae");
     ASSERT_NE(reference.scene, nullptr);
     std::vector<std::pair<std::string, glm::vec3>> expected;
-    std::function<void(const aiNode*)> walk = [&](const aiNode* node) {
+    // Where each waypoint node stands in the world: root x ... x node.
+    std::function<void(const aiNode*, const aiMatrix4x4&)> walk = [&](const aiNode* node,
+                                                                      const aiMatrix4x4& above) {
+        const aiMatrix4x4 world = above * node->mTransformation;
         const std::string name = node->mName.C_Str();
         if (name.compare(0, 8, "Waypoint") == 0) {
-            const aiMatrix4x4& m = node->mTransformation;
-            expected.emplace_back(name, glm::vec3(m.a4, m.b4, m.c4));
+            expected.emplace_back(name, glm::vec3(world.a4, world.b4, world.c4));
             return;
         }
-        for (unsigned i = 0; i < node->mNumChildren; ++i) walk(node->mChildren[i]);
+        for (unsigned i = 0; i < node->mNumChildren; ++i) walk(node->mChildren[i], world);
     };
-    walk(reference.scene->mRootNode);
+    walk(reference.scene->mRootNode, aiMatrix4x4());
 
     ASSERT_NE(level->enemy, nullptr);
     const std::vector<Waypoint>& waypoints = level->enemy->waypoints;
@@ -425,9 +430,15 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
         {"Note_hiddenText", true, {0, 0, 0}, {}},
         {"Duck_item", true, {0, 0, 0}, {}},
         {"Door_box", true, {0, 0, 0}, {{"Door_panel", true, {0, 0, 0}, {}}}},
-        {"Waypoint", false, {1, -1, 2}, {{"Under_box", true, {0, 0, 0}, {}}}},
-        {"WaypointKitchen", false, {-3, -1, 4.5f}, {}},
+        // Translations in the file's Z-up axes, as an author's tool writes them.
+        {"Waypoint", false, {1, -2, -1}, {{"Under_box", true, {0, 0, 0}, {}}}},
+        {"WaypointKitchen", false, {-3, -4.5f, -1}, {}},
         {"waypoint1", false, {5, 5, 5}, {}},
+        // Under a hall moved by 10 along x and turned a quarter about the
+        // file's up axis, and itself turned: the waypoint's own (2, 0, -1)
+        // becomes (0, 2, -1) in the hall's frame, so it stands at file
+        // (10, 2, -1), world (10, -1, -2).
+        {"Hall", false, {10, 0, 0}, {{"Waypoint_05", false, {2, 0, -1}, {}, {0, 1, 0, 45}}}, {0, 0, 1, 90}},
         {"Crate_mesh",
          true,
          {10, 0, 0},
@@ -472,11 +483,18 @@ TEST_F(SmallLevelTest, NodeNamesDecideWhatEachNodeBecomes) {
     // Waypoints: exact, case-sensitive prefix; their children are never read.
     // The monster's load orders them by number: both count as 0, so they
     // end up in the reverse of file order.
-    ASSERT_EQ(level->enemy->waypoints.size(), 2u);
-    EXPECT_EQ(level->enemy->waypoints[1].name, "Waypoint");
-    EXPECT_TRUE(near(level->enemy->waypoints[1].position, glm::vec3(1, -1, 2)));
-    EXPECT_EQ(level->enemy->waypoints[0].name, "WaypointKitchen");
-    EXPECT_TRUE(near(level->enemy->waypoints[0].position, glm::vec3(-3, -1, 4.5f)));
+    // Each stands where the file puts it in the world, turned to Y-up like
+    // every mesh and light; a parent's move and turn count.
+    const std::vector<Waypoint>& waypoints = level->enemy->waypoints;
+    ASSERT_EQ(waypoints.size(), 3u);
+    const std::pair<const char*, glm::vec3> expectedWaypoints[] = {
+        {"WaypointKitchen", {-3, -1, 4.5f}}, {"Waypoint", {1, -1, 2}}, {"Waypoint_05", {10, -1, -2}}};
+    for (std::size_t i = 0; i < waypoints.size(); ++i) {
+        EXPECT_EQ(waypoints[i].name, expectedWaypoints[i].first);
+        EXPECT_TRUE(near(waypoints[i].position, expectedWaypoints[i].second))
+            << waypoints[i].name << " at " << waypoints[i].position.x << " " << waypoints[i].position.y << " "
+            << waypoints[i].position.z;
+    }
     EXPECT_NE(findInTree(root, "waypoint1"), nullptr);
     EXPECT_EQ(findInTree(root, "Under_box"), nullptr);
 
@@ -525,6 +543,75 @@ TEST_F(SmallLevelTest, TiltedSpotLightsShineWhereTheirNodesAim) {
     EXPECT_TRUE(near(level->lights[1]->coneDirection, glm::vec3(-1.0f, 0.0f, 0.0f)));
     // Untilted it still points straight down.
     EXPECT_TRUE(near(level->lights[2]->coneDirection, glm::vec3(0.0f, -1.0f, 0.0f)));
+}
+
+// The names of the level actors a vertical ray through the physics world
+// meets at the world's (x, z).
+std::set<std::string> actorsStruckDownAt(const glm::vec3& at) {
+    btCollisionWorld& world = PhysicsWorld::instance().collisionWorld();
+    const btVector3 from(at.x, 50.0f, at.z);
+    const btVector3 to(at.x, -10.0f, at.z);
+    btCollisionWorld::AllHitsRayResultCallback hits(from, to);
+    world.rayTest(from, to, hits);
+    std::set<std::string> names;
+    for (int i = 0; i < hits.m_collisionObjects.size(); ++i) {
+        const PhysicsActor* actor = PhysicsActor::fromObject(hits.m_collisionObjects[i]);
+        if (actor != nullptr && !actor->isTrigger()) names.insert(actor->name());
+    }
+    return names;
+}
+
+TEST_F(SmallLevelTest, TurnedDoorKeepsItsCollidersOnItsMeshThroughTheMove) {
+    // A door turned a quarter about the file's up axis slides along its own
+    // -Y, which is then the world's +x; a latch on it rides along.
+    const std::vector<NodeSpec> nodes{
+        {"Door_box", true, {5, 0, 0}, {{"Latch_box", true, {0, 0, 1}, {}}}, {0, 0, 1, 90}}};
+    ASSERT_TRUE(load(writeLevel("turned_door.dae", nodes))) << output;
+    ASSERT_EQ(level->boxes.count("Door_box"), 1u);
+    GameObject* door = level->boxes.at("Door_box");
+    ASSERT_EQ(door->children.size(), 1u);
+    GameObject* latch = door->children[0].get();
+    // The file's triangle (0,0,0) (1,0,0) (0,1,0) through an object's model
+    // matrix: its world corners and their centre.
+    auto corners = [](const GameObject& object) {
+        std::vector<glm::vec3> out;
+        for (const glm::vec3& p : {glm::vec3(0, 0, 0), glm::vec3(1, 0, 0), glm::vec3(0, 1, 0)}) {
+            out.emplace_back(object.mesh->modelMatrix * glm::vec4(p, 1.0f));
+        }
+        return out;
+    };
+    auto centre = [&](const GameObject& object) {
+        const std::vector<glm::vec3> c = corners(object);
+        return (c[0] + c[1] + c[2]) / 3.0f;
+    };
+    const glm::vec3 doorStart = centre(*door);
+    const glm::vec3 latchStart = centre(*latch);
+    ASSERT_TRUE(near(doorStart, glm::vec3(14.0f / 3.0f, 0.0f, -1.0f / 3.0f)))
+        << doorStart.x << " " << doorStart.z;
+    const std::set<std::string> both{"Door_box", "Latch_box"};
+    EXPECT_EQ(actorsStruckDownAt(doorStart), both);
+
+    door->moveBy(glm::vec3(0.0f, -5.0f, 0.0f));
+    for (int step = 1; step <= 300; ++step) {
+        door->update(1.0f / 60.0f);
+        if (step % 50 != 0) continue;
+        // Wherever the mesh is, its colliders are there too, and its bounds
+        // are the box of its moved corners.
+        EXPECT_EQ(actorsStruckDownAt(centre(*door)), both) << "step " << step;
+        EXPECT_EQ(actorsStruckDownAt(centre(*latch)), both) << "step " << step;
+        for (GameObject* object : {door, latch}) {
+            const std::vector<glm::vec3> c = corners(*object);
+            const glm::vec3 lo = glm::min(c[0], glm::min(c[1], c[2]));
+            const glm::vec3 hi = glm::max(c[0], glm::max(c[1], c[2]));
+            const std::array<float, 6>& b = *object->bounds;
+            EXPECT_TRUE(near(glm::vec3(b[0], b[1], b[2]), lo) && near(glm::vec3(b[3], b[4], b[5]), hi))
+                << object->mesh->name << " step " << step << ": bounds from " << b[0] << " " << b[2]
+                << ", mesh from " << lo.x << " " << lo.z;
+        }
+    }
+    EXPECT_TRUE(near(centre(*door) - doorStart, glm::vec3(5.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(near(centre(*latch) - latchStart, glm::vec3(5.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(actorsStruckDownAt(doorStart).empty());
 }
 
 TEST_F(SmallLevelTest, PuzzlePiecesTheLevelLacksAreReportedOnceAndPlayGoesOn) {

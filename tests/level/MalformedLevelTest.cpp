@@ -25,6 +25,7 @@
 #include "physics/PhysicsActor.h"
 #include "render/Mesh.h"
 #include "render/Shader.h"
+#include "render/SkinnedModel.h"
 #include "render/TextureCache.h"
 #include "support/ConsoleCapture.h"
 #include "support/GlTestContext.h"
@@ -167,6 +168,20 @@ TEST_F(MalformedLevelTest, UnreadableFilesAreRefusedAndBuildNothing) {
         EXPECT_EQ(level->rootObject, nullptr) << name;
         EXPECT_TRUE(level->lights.empty()) << name;
     }
+
+    // A folder in the file's place is refused without being read.
+    path = *folder + "\\a_folder.dae";
+    const std::string native = *folder + "/a_folder.dae";
+    ASSERT_EQ(::mkdir(native.c_str(), 0755), 0);
+    level = std::make_unique<Level>();
+    {
+        test::ConsoleCapture console;
+        EXPECT_FALSE(level->loadLevel(path, shader.get(), nullptr));
+        output = console.text();
+    }
+    ::rmdir(native.c_str());
+    EXPECT_EQ(output, "Error parsing " + path + ": a folder, not a file\n");
+    EXPECT_EQ(level->rootObject, nullptr);
 }
 
 TEST_F(MalformedLevelTest, DeepNestingIsRefusedBeforeImport) {
@@ -383,39 +398,78 @@ TEST_F(MalformedLevelTest, MaterialImagesResolveOnlyInsideTheLevelFolder) {
     EXPECT_EQ(output.find(*folder + "//etc"), std::string::npos) << output;
 }
 
-// The monster's model is not read by the game on this branch yet: its damaged
-// copies go through the importer with the skinned-model loader's flags, as
-// the asset tests read it. None may crash it; each is either refused or read.
-TEST(DamagedMonsterModel, ImporterRefusesOrReadsEveryDamagedCopy) {
+// Damaged copies of the monster's model through the skinned model's own
+// loader: each is refused with the fixed headline and a second line that
+// names the file and the reason. None may crash it: 50,000 nested nodes
+// exhaust the importer's stack unless the nesting guard stops them first.
+TEST(DamagedMonsterModel, EveryDamagedCopyIsRefusedNamingTheFileAndTheReason) {
     const std::string model = readFile("Assets/enemy_rigged.dae");
     ASSERT_FALSE(model.empty()) << "run from the repository root";
+    EXPECT_LE(xmlNestingDepth(model, kMaxColladaNesting), 16);
     std::string random(4096, '\0');
     unsigned seed = 7u;
     for (char& c : random) {
         seed = seed * 1103515245u + 12345u;
         c = static_cast<char>(seed >> 16);
     }
-    const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""}, {"truncated", model.substr(0, model.size() / 2)}, {"random", random}};
-    const unsigned kSkinnedModelFlags = 0x379ECB;  // aiProcessPreset_TargetRealtime_MaxQuality
-    for (const auto& [name, text] : cases) {
-        const std::string path = ::testing::TempDir() + "vestrel_monster_" + name + ".dae";
-        std::ofstream(path, std::ios::binary) << text;
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(path, kSkinnedModelFlags);
-        EXPECT_EQ(scene, nullptr) << name;
-        EXPECT_STRNE(importer.GetErrorString(), "") << name;
-        std::remove(path.c_str());
-    }
-    // The same nesting check as the level's guards the model's loader.
     std::string deep = model;
     const std::size_t scene = deep.find("<visual_scene");
     ASSERT_NE(scene, std::string::npos);
     std::string nodes;
     for (int i = 0; i < 50000; ++i) nodes += "<node>";
+    for (int i = 0; i < 50000; ++i) nodes += "</node>";
     deep.insert(deep.find('>', scene) + 1, nodes);
-    EXPECT_GT(xmlNestingDepth(deep, kMaxLevelNesting), kMaxLevelNesting);
-    EXPECT_LE(xmlNestingDepth(model, kMaxLevelNesting), 16);
+
+    char pattern[] = "/tmp/vestrel_monster_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    enum class Make { File, Folder, Nothing };
+    struct Case {
+        const char* name;
+        Make make;
+        std::string text;
+        std::string reason;  // empty: the importer's own words
+    };
+    const Case cases[] = {
+        {"empty", Make::File, "", ""},
+        {"truncated", Make::File, model.substr(0, model.size() / 2), ""},
+        {"random", Make::File, random, ""},
+        {"deep", Make::File, deep, "elements nested deeper than 256 levels"},
+        {"folder", Make::Folder, "", "a folder, not a file"},
+        {"missing", Make::Nothing, "", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder + "/" + c.name + ".dae";
+        if (c.make == Make::File) std::ofstream(path, std::ios::binary) << c.text;
+        if (c.make == Make::Folder) {
+            ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        }
+        SkinnedModel monster;
+        std::string output;
+        {
+            test::ConsoleCapture console;
+            EXPECT_FALSE(monster.load(path, nullptr, nullptr)) << c.name;
+            output = console.text();
+        }
+        EXPECT_EQ(monster.scene, nullptr) << c.name;
+        EXPECT_TRUE(monster.parts.empty()) << c.name;
+        const std::string headline = "Loading model failed.\nError parsing " + path + ": ";
+        ASSERT_EQ(output.compare(0, headline.size(), headline), 0) << c.name << ": " << output;
+        const std::string reason = output.substr(headline.size());
+        if (!c.reason.empty()) {
+            EXPECT_EQ(reason, c.reason + "\n") << c.name;
+        } else {
+            // One more line, with something in it.
+            EXPECT_GT(reason.size(), 1u) << c.name;
+            EXPECT_EQ(reason.find('\n'), reason.size() - 1) << c.name << ": " << reason;
+        }
+        if (c.make == Make::Folder) {
+            ::rmdir(path.c_str());
+        } else {
+            std::remove(path.c_str());
+        }
+    }
+    ::rmdir(folder.c_str());
 }
 
 }  // namespace

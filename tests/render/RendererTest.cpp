@@ -129,6 +129,36 @@ TEST_P(FrameTest, TreeObjectsAreDrawnLitAndTextured) {
     EXPECT_TRUE(pixelIs(ctx, 5, 5, 0, 0, 0));
 }
 
+TEST_P(FrameTest, LightingFollowsThisFramesCameraNotTheLastOnes) {
+    // Fog thickens with the distance from the eye, so a lit picture drawn
+    // with a stale eye shows it. The grey quad 5 ahead of the origin, under
+    // full-white ambient: colour mix(128 / 255, 0.3, fog), fog = 1 - 2^-(k^2),
+    // k = 0.035 x the distance of its corners, sqrt(5^2 + 0.5^2 + 0.5^2).
+    GameSettings::instance().fog = true;
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
+    const float k = 0.035f * std::sqrt(25.5f);
+    const float fog = 1.0f - std::exp2(-k * k);
+    const int expected =
+        static_cast<int>(std::lround(((128.0f / 255.0f) * (1.0f - fog) + 0.3f * fog) * 255.0f));
+
+    // Still at the origin for two frames.
+    renderFrame();
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), expected, expected, expected, 1));
+    const auto still = ctx.pixel(cx(), cy());
+
+    // Arriving at the same pose from 20 units back and turned 40 degrees
+    // away: the frame at the pose must be the still camera's picture.
+    level->camera->position = glm::vec3(-20.0f, 0.0f, 0.0f);
+    level->camera->yaw = 40.0f;
+    renderFrame();
+    level->camera->position = glm::vec3(0.0f);
+    level->camera->yaw = 0.0f;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, cx(), cy(), still[0], still[1], still[2], 1));
+}
+
 TEST_P(FrameTest, ObjectsOutsideTheFrustumAreSkippedAndCounted) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Ahead", "frametest_grey"));

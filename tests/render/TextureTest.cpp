@@ -39,6 +39,65 @@ std::string writePpm(const std::string& stem, int width, int height, const Rgb& 
     return path;
 }
 
+void put16(std::string& out, int v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& out, int v) {
+    put16(out, v & 0xFFFF);
+    put16(out, (v >> 16) & 0xFFFF);
+}
+
+// The pixel rows of a width x height picture, in the order `bottomUp` asks,
+// each pixel as BGR (as TGA and BMP store it) and each row padded with zeros
+// to `rowAlign` bytes.
+std::string bgrRows(int width, int height, const Rgb& topRowFirst, bool bottomUp, int rowAlign) {
+    std::string out;
+    for (int i = 0; i < height; ++i) {
+        const int row = bottomUp ? height - 1 - i : i;
+        for (int column = 0; column < width; ++column) {
+            const std::uint8_t* p = &topRowFirst[static_cast<std::size_t>((row * width + column) * 3)];
+            out += {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+        }
+        while ((width * 3) % rowAlign != 0 && out.size() % rowAlign != 0) out += '\0';
+    }
+    return out;
+}
+
+// An uncompressed 24-bit TGA, its rows stored bottom-up or top-down (the
+// descriptor's bit 5).
+std::string tgaBytes(int width, int height, const Rgb& topRowFirst, bool bottomUp) {
+    std::string out(2, '\0');
+    out += '\2';                  // uncompressed true colour
+    out += std::string(9, '\0');  // no colour map; x and y origin 0
+    put16(out, width);
+    put16(out, height);
+    out += static_cast<char>(24);
+    out += static_cast<char>(bottomUp ? 0x00 : 0x20);
+    return out + bgrRows(width, height, topRowFirst, bottomUp, 1);
+}
+
+// A 24-bit BMP; a negative height stores the rows top-down.
+std::string bmpBytes(int width, int height, const Rgb& topRowFirst, bool bottomUp) {
+    const std::string pixels = bgrRows(width, height, topRowFirst, bottomUp, 4);
+    std::string out = "BM";
+    put32(out, 54 + static_cast<int>(pixels.size()));
+    put32(out, 0);
+    put32(out, 54);
+    put32(out, 40);
+    put32(out, width);
+    put32(out, bottomUp ? height : -height);
+    put16(out, 1);
+    put16(out, 24);
+    put32(out, 0);
+    put32(out, static_cast<int>(pixels.size()));
+    put32(out, 2835);
+    put32(out, 2835);
+    put32(out, 0);
+    put32(out, 0);
+    return out + pixels;
+}
+
 // The texture's level 0 read back as tightly packed RGB, bottom row first.
 Rgb readBack(const Texture& texture) {
     Rgb pixels(static_cast<size_t>(texture.width) * texture.height * 3);
@@ -76,7 +135,9 @@ protected:
 };
 
 // 5 pixels wide: 15 bytes a row, not a multiple of GL's default alignment.
-TEST_F(TextureTest, OddWidthImageUploadsUnskewedWithBottomRowFirst) {
+// Whatever row order the file stores, the picture goes up bottom row first:
+// an upside-down texture would show every image of that format inverted.
+TEST_F(TextureTest, OddWidthImageUploadsUnskewedWithBottomRowFirstWhateverTheFileOrder) {
     const int width = 5;
     const int height = 3;
     Rgb topRowFirst;
@@ -87,23 +148,32 @@ TEST_F(TextureTest, OddWidthImageUploadsUnskewedWithBottomRowFirst) {
             topRowFirst.push_back(static_cast<std::uint8_t>(200 - row * 10 - column));
         }
     }
-    const std::string path = ppm("odd.ppm", width, height, topRowFirst);
-
-    Texture* texture = cache.load(path, "ODD");
-    ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->width, width);
-    EXPECT_EQ(texture->height, height);
-    EXPECT_EQ(cache.find("ODD"), texture);
-
     Rgb expected;
     for (int row = height - 1; row >= 0; --row) {
         expected.insert(expected.end(), topRowFirst.begin() + row * width * 3,
                         topRowFirst.begin() + (row + 1) * width * 3);
     }
-    EXPECT_EQ(readBack(*texture), expected);
+    const std::string ppmText = "P6\n5 3\n255\n" + std::string(topRowFirst.begin(), topRowFirst.end());
+    const std::pair<const char*, std::string> cases[] = {
+        {"top_down.ppm", ppmText},
+        {"bottom_up.tga", tgaBytes(width, height, topRowFirst, true)},
+        {"top_down.tga", tgaBytes(width, height, topRowFirst, false)},
+        {"bottom_up.bmp", bmpBytes(width, height, topRowFirst, true)},
+        {"top_down.bmp", bmpBytes(width, height, topRowFirst, false)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        files.push_back(tempPath(name));
+        std::ofstream(files.back(), std::ios::binary) << bytes;
+        Texture* texture = cache.load(files.back(), name);
+        ASSERT_NE(texture, nullptr) << name;
+        EXPECT_EQ(texture->width, width) << name;
+        EXPECT_EQ(texture->height, height) << name;
+        EXPECT_EQ(cache.find(name), texture) << name;
+        EXPECT_EQ(readBack(*texture), expected) << name;
+    }
 
     // A complete mip chain down to 1 x 1.
-    glBindTexture(GL_TEXTURE_2D, texture->name);
+    glBindTexture(GL_TEXTURE_2D, cache.find("top_down.ppm")->name);
     GLint smallest = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &smallest);
     EXPECT_EQ(smallest, 1);

@@ -226,12 +226,11 @@ def build_level(folder):
     lamp("MoonSun", "SUN", (0.0, 0.0, 20.0), (0.5, 0.55, 0.7), 0.3,
          rotation=(math.radians(40.0), 0.0, math.radians(30.0)))
 
-    # Waypoints for the monster in room B. The game reads a waypoint's own
-    # translation as (x, height, depth) in its Y-up world, so an empty meant
-    # to stand on the floor at Blender (X, Y) gets the location (X, FLOOR, -Y).
+    # Waypoints for the monster in room B: empties standing on the floor
+    # where it should walk, placed like everything else.
     for i, (x, y) in enumerate(((12.0, 5.0), (18.0, 5.0), (18.0, -5.0))):
         empty = bpy.data.objects.new("Waypoint_%02d" % i, None)
-        empty.location = (x, FLOOR, -y)
+        empty.location = (x, y, FLOOR)
         bpy.context.scene.collection.objects.link(empty)
 
     export(os.path.join(folder, "sample_level.dae"), animations=False)
