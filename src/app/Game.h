@@ -50,8 +50,13 @@ public:
     void init(int width, int height, int refreshRate, bool fullscreen);
 
     // Loading state, one drawn frame (the loading screen), then the play
-    // state, whose init loads the house. Run at start and after restart().
+    // state, whose init loads the house. Run at start and after restart();
+    // the clock starts afresh once the house has loaded.
     void startSequence();
+
+    // Forgets the time since the last frame and the steps it still owed:
+    // the next frame is measured from now.
+    void restartClock();
 
     // One iteration of the main loop: events, update, draw, frame counters.
     void frame();
