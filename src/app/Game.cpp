@@ -166,6 +166,9 @@ void Game::applyFramebufferSize(int width, int height) {
     renderer.resize(width, height);
     HUD::instance().resize(width, height);
     if (level != nullptr) level->resizeView(width, height);
+    // Mouse look measures from the centre: a captured cursor left at the old
+    // centre would turn the view by the difference on the next step.
+    if (currentState() != nullptr) applyCursorMode(currentState()->stateId);
 }
 
 void Game::installCallbacks() {

@@ -77,7 +77,9 @@ public:
     // The window's framebuffer is now width x height: the window size in
     // GameSettings, the renderer's off-screen buffers, the HUD layout, the
     // camera's projection and cursor centre and the culling frustum all take
-    // it. A 0 x 0 size (minimised) is ignored. Reached from the
+    // it, and a captured cursor moves to the new centre (mouse look would
+    // read the old one as a turn). A 0 x 0 size (minimised) is ignored.
+    // Reached from the
     // framebuffer-size callback that init installs.
     void applyFramebufferSize(int width, int height);
 
