@@ -37,10 +37,10 @@ bool tryParseArguments(int& width, int& height, bool& fullscreen, int& refreshRa
     if (argc > 5 && !extract(argv[5], ambient)) {
         return false;
     }
-    // The window library asserts on a size below 1, and a refresh rate below
-    // 1 would make every timed move a division by zero: refuse them here,
-    // before any window exists.
-    return width > 0 && height > 0 && refreshRate > 0;
+    // The window library asserts on a size below 1, fails or wraps on huge
+    // ones, and a refresh rate below 1 would make every timed move a division
+    // by zero: refuse them here, before any window exists.
+    return width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide && refreshRate > 0;
 }
 
 void parseArguments(int& width, int& height, bool& fullscreen, int& refreshRate, float& ambient, int argc,

@@ -166,6 +166,9 @@ void Game::applyFramebufferSize(int width, int height) {
     renderer.resize(width, height);
     HUD::instance().resize(width, height);
     if (level != nullptr) level->resizeView(width, height);
+    // Mouse look measures from the centre: a captured cursor left at the old
+    // centre would turn the view by the difference on the next step.
+    if (currentState() != nullptr) applyCursorMode(currentState()->stateId);
 }
 
 void Game::installCallbacks() {
@@ -213,12 +216,20 @@ void Game::startSequence() {
     // warp among it) must not become the first step's mouse look.
     pollEvents();
     applyCursorMode(currentState()->stateId);
+    // The time spent loading is not owed to the new game as a burst of
+    // steps: its clock starts now.
+    restartClock();
 }
 
 void Game::countFrame() {
     ++frameCount;
     fpsTimer += frameTime;
-    stepAccumulator += frameTime;
+    stepAccumulator = addFrameTime(stepAccumulator, frameTime);
+}
+
+void Game::restartClock() {
+    previousTime = glfwGetTime();
+    stepAccumulator = 0.0f;
 }
 
 void Game::frame() {
@@ -264,7 +275,11 @@ void Game::update() {
             glfwSetCursorPos(window, moved.x, moved.y);
         }
         if (state->stateId == kStateGameOver && level != nullptr) {
-            updateButtonHover(level->buttons, cursorX, cursorY, settings.windowHeight);
+            int over = buttonsUnderCursor(level->buttons, cursorX, cursorY, settings.windowHeight);
+            // A replay hovers what the recording hovered, whatever size the
+            // buttons have in this window.
+            if (demo != nullptr) over = demo->hoverForStep(over);
+            applyButtonHover(level->buttons, over);
         }
         if (demo != nullptr) demo->afterStep(*this);
         if (timedemo != nullptr) timedemo->endStep();

@@ -50,8 +50,13 @@ public:
     void init(int width, int height, int refreshRate, bool fullscreen);
 
     // Loading state, one drawn frame (the loading screen), then the play
-    // state, whose init loads the house. Run at start and after restart().
+    // state, whose init loads the house. Run at start and after restart();
+    // the clock starts afresh once the house has loaded.
     void startSequence();
+
+    // Forgets the time since the last frame and the steps it still owed:
+    // the next frame is measured from now.
+    void restartClock();
 
     // One iteration of the main loop: events, update, draw, frame counters.
     void frame();
@@ -72,7 +77,9 @@ public:
     // The window's framebuffer is now width x height: the window size in
     // GameSettings, the renderer's off-screen buffers, the HUD layout, the
     // camera's projection and cursor centre and the culling frustum all take
-    // it. A 0 x 0 size (minimised) is ignored. Reached from the
+    // it, and a captured cursor moves to the new centre (mouse look would
+    // read the old one as a turn). A 0 x 0 size (minimised) is ignored.
+    // Reached from the
     // framebuffer-size callback that init installs.
     void applyFramebufferSize(int width, int height);
 

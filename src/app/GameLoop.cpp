@@ -7,6 +7,10 @@
 
 namespace vestrel {
 
+float addFrameTime(float accumulator, float frameTime) {
+    return std::min(accumulator + frameTime, kMaxStepBacklog);
+}
+
 bool updateFrameRate(float& fpsTimer, int& frameCount, float& fps) {
     if (fpsTimer < 1.0f) {
         return false;
@@ -36,17 +40,35 @@ bool placeCursor(int stateId, CursorPosition cursor, int width, int height, Curs
     return moved.x != cursor.x || moved.y != cursor.y;
 }
 
-void updateButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
+int buttonsUnderCursor(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
                        int windowHeight) {
     const double cy = windowHeight - cursorY;
-    for (const std::shared_ptr<Button>& button : buttons) {
-        const bool over = button->contains(static_cast<float>(cursorX), static_cast<float>(cy));
-        if (over && button->state == 0) {
+    int over = 0;
+    const int count = std::min(static_cast<int>(buttons.size()), kMaxHoverButtons);
+    for (int k = 0; k < count; ++k) {
+        const std::shared_ptr<Button>& button = buttons[static_cast<std::size_t>(k)];
+        if (button && button->contains(static_cast<float>(cursorX), static_cast<float>(cy))) over |= 1 << k;
+    }
+    return over;
+}
+
+void applyButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, int over) {
+    const int count = std::min(static_cast<int>(buttons.size()), kMaxHoverButtons);
+    for (int k = 0; k < count; ++k) {
+        Button* button = buttons[static_cast<std::size_t>(k)].get();
+        if (button == nullptr) continue;
+        const bool isOver = (over >> k & 1) != 0;
+        if (isOver && button->state == 0) {
             button->state = 1;
-        } else if (!over && button->state == 1) {
+        } else if (!isOver && button->state == 1) {
             button->state = 0;
         }
     }
+}
+
+void updateButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
+                       int windowHeight) {
+    applyButtonHover(buttons, buttonsUnderCursor(buttons, cursorX, cursorY, windowHeight));
 }
 
 }  // namespace vestrel

@@ -19,9 +19,19 @@ inline constexpr int kMaxStepsPerFrame = 5;
 inline constexpr int kFixedStepsPerSecond = 60;
 static_assert(kFixedStep * kFixedStepsPerSecond == 1.0f, "steps per second must match the step length");
 
+// The most frame time the clock keeps owing: fifteen steps, a quarter of a
+// second. A longer hitch (a slow disk, a debugger, the window being dragged)
+// is dropped instead of being played back as seconds of five-step frames.
+inline constexpr float kMaxStepBacklog = 15 * kFixedStep;
+
+// Adds one frame's time to the step accumulator, holding it to
+// kMaxStepBacklog. At any frame rate above four frames a second the bound is
+// never reached, so normal play is unchanged.
+float addFrameTime(float accumulator, float frameTime);
+
 // Runs step() while a whole step is due and fewer than kMaxStepsPerFrame have
-// run, subtracting each from the accumulator. The accumulator is never
-// clamped: a long frame leaves its backlog for the following frames.
+// run, subtracting each from the accumulator. A long frame leaves the rest of
+// its backlog (bounded by addFrameTime) for the following frames.
 // Returns the number of steps run.
 template <typename Step>
 int runFixedSteps(float& accumulator, Step&& step) {
@@ -57,5 +67,13 @@ bool placeCursor(int stateId, CursorPosition cursor, int width, int height, Curs
 // cursor's y counts from the top, the buttons' from the bottom edge.
 void updateButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
                        int windowHeight);
+
+// The same in two halves, for a replay that hands the hover over as
+// recorded: which buttons the cursor is over (bit k for the k-th button; at
+// most kMaxHoverButtons), then the state changes for such a set.
+inline constexpr int kMaxHoverButtons = 8;
+int buttonsUnderCursor(const std::vector<std::shared_ptr<Button>>& buttons, double cursorX, double cursorY,
+                       int windowHeight);
+void applyButtonHover(const std::vector<std::shared_ptr<Button>>& buttons, int over);
 
 }  // namespace vestrel

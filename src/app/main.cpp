@@ -53,11 +53,10 @@ int main(int argc, char** argv) {
             int width = 0;
             int height = 0;
             if (!parseWindowSize(size, width, height)) {
-                std::cout << "VESTREL_TIMEDEMO_SIZE must be WIDTHxHEIGHT such as 1280x720, not \"" << size
-                          << "\"" << std::endl;
+                std::cout << "VESTREL_TIMEDEMO_SIZE must be WIDTHxHEIGHT such as 1280x720, not \""
+                          << printableText(size) << "\"" << std::endl;
                 std::exit(1);
             }
-            demo->setCursorShift(width / 2 - options.width / 2, height / 2 - options.height / 2);
             options.width = width;
             options.height = height;
         }

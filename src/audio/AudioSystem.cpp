@@ -34,6 +34,8 @@ AudioResult AudioSystem::createSound(const std::string& path, unsigned mode, Aud
     return backend_->createSound(path, mode, sound);
 }
 
+const std::string& AudioSystem::lastLoadError() const { return backend_->lastLoadError(); }
+
 AudioResult AudioSystem::playSound(const AudioSound& sound, bool paused, AudioChannel& channel) {
     return backend_->playSound(sound, paused, channel);
 }

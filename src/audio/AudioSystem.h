@@ -52,6 +52,9 @@ public:
     AudioResult set3DSettings(float dopplerScale, float distanceFactor, float rolloffScale);
     // Loads a whole file. `mode` is kSoundDefault or kSound3D, optionally with a loop bit.
     AudioResult createSound(const std::string& path, unsigned mode, AudioSound& sound);
+    // Why the last createSound that read a file failed, in words; empty after
+    // a success or when it failed before reading.
+    const std::string& lastLoadError() const;
     // Starts `sound` on a free voice, or on the voice started longest ago when all are
     // busy (its old channel handle then fails). A paused channel is silent until
     // setPaused(false), so its settings can be made first.

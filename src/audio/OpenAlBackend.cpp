@@ -186,6 +186,7 @@ AudioResult OpenAlBackend::set3DSettings(float doppler, float distanceFactor, fl
 
 AudioResult OpenAlBackend::createSound(const std::string& path, unsigned mode, AudioSound& sound) {
     sound = AudioSound{};
+    lastLoadError_.clear();
     if (!initialised_) {
         return AudioResult::Uninitialized;
     }
@@ -195,10 +196,11 @@ AudioResult OpenAlBackend::createSound(const std::string& path, unsigned mode, A
     }
     const bool is3D = (mode & kSound3D) != 0;
     DecodedSound decoded;
-    const AudioResult read = SoundDecoder::decode(path, is3D, decoded);
+    const AudioResult read = SoundDecoder::decode(path, is3D, decoded, &lastLoadError_);
     if (read != AudioResult::Ok) {
         return read;
     }
+    lastLoadError_ = "OpenAL refused the decoded samples";
 
     bind();
     alGetError();
@@ -228,6 +230,7 @@ AudioResult OpenAlBackend::createSound(const std::string& path, unsigned mode, A
     record.frames = static_cast<std::uint32_t>(decoded.frames());
     record.sampleRate = decoded.sampleRate;
     sound = AudioSound(this, static_cast<std::uint32_t>(slot - sounds_.begin()), record.generation);
+    lastLoadError_.clear();
     return AudioResult::Ok;
 }
 

@@ -35,6 +35,7 @@ public:
     AudioResult init(int maxChannels, unsigned flags);
     AudioResult set3DSettings(float doppler, float distanceFactor, float rolloff);
     AudioResult createSound(const std::string& path, unsigned mode, AudioSound& sound);
+    const std::string& lastLoadError() const { return lastLoadError_; }
     AudioResult playSound(const AudioSound& sound, bool paused, AudioChannel& channel);
     AudioResult setListener(int listener, const glm::vec3* position, const glm::vec3* velocity,
                             const glm::vec3* forward = nullptr, const glm::vec3* up = nullptr);
@@ -119,6 +120,7 @@ private:
     std::vector<float> pumpScratch_;
     float rolloff_ = 1.0f;
     std::uint64_t playCounter_ = 0;
+    std::string lastLoadError_;
     std::vector<SoundRecord> sounds_;
     std::vector<VoiceRecord> voices_;
 };

@@ -3,8 +3,10 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace vestrel {
@@ -39,9 +41,13 @@ std::vector<std::int16_t> SoundDecoder::mixDown(const std::vector<float>& interl
     return mono;
 }
 
-AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSound& out) {
+AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSound& out, std::string* reason) {
     out = DecodedSound{};
+    std::string ignored;
+    std::string& why = reason != nullptr ? *reason : ignored;
+    why.clear();
     if (path.empty()) {
+        why = "no file name";
         return AudioResult::FileNotFound;
     }
     // libsndfile reports a missing file and a foreign format alike; tell them apart
@@ -49,12 +55,19 @@ AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSoun
     if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
         std::fclose(probe);
     } else {
+        why = std::strerror(errno);
         return AudioResult::FileNotFound;
     }
 
     SF_INFO info{};
     SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file || info.channels <= 0 || info.samplerate <= 0) {
+    if (!file) {
+        why = sf_strerror(nullptr);
+        return AudioResult::FileBad;
+    }
+    if (info.channels <= 0 || info.samplerate <= 0) {
+        why = "its header gives " + std::to_string(info.channels) + " channels at " +
+              std::to_string(info.samplerate) + " Hz";
         return AudioResult::FileBad;
     }
 
@@ -75,6 +88,7 @@ AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSoun
                    chunk.begin() + static_cast<std::ptrdiff_t>(got) * info.channels);
     }
     if (pcm.empty()) {
+        why = sf_error(file.get()) != SF_ERR_NO_ERROR ? sf_strerror(file.get()) : "no sound in the file";
         return AudioResult::FileBad;
     }
 

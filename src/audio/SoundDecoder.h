@@ -31,8 +31,10 @@ public:
     // channels (a placed sound must be mono); without it mono and stereo stay as they
     // are and anything wider is averaged down to mono too. Returns FileNotFound when
     // the file cannot be opened, FileBad when it is not a sound or holds no frames;
-    // `out` is left empty on failure.
-    static AudioResult decode(const std::string& path, bool mono, DecodedSound& out);
+    // `out` is left empty on failure and `reason`, when given, says why in words
+    // ("No such file or directory", libsndfile's "Format not recognised.").
+    static AudioResult decode(const std::string& path, bool mono, DecodedSound& out,
+                              std::string* reason = nullptr);
 
     // Averages interleaved frames of `channels` channels into one channel and
     // converts to 16 bits with clipping. Exposed for the back end's tests.

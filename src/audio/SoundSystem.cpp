@@ -80,6 +80,9 @@ void SoundSystem::initialise(AudioOutputType output) {
     // The back end falls back to the silent output by itself when no device opens;
     // anything worse shows up as failed sounds later.
     system_->init(kChannelCount, 0);
+    if (output == AudioOutputType::AutoDetect && system_->isSilentOutput()) {
+        std::cout << "No sound device: play goes on without sound" << std::endl;
+    }
     system_->set3DSettings(1.0f, 1.0f, 1.0f);
     listenerPosition_ = glm::vec3(1.0f, 1.0f, 1.0f);
     createSound(kAmbientPath, kAmbientName, kSoundDefault, true);
@@ -94,6 +97,9 @@ SoundSystem::SoundClass* SoundSystem::createSound(const std::string& path, const
                           : AudioResult::Uninitialized;
     if (lastResult_ != AudioResult::Ok) {
         report("Unable to create sound!");
+        const std::string reason = system_ && !system_->lastLoadError().empty() ? system_->lastLoadError()
+                                                                                : audioErrorString(lastResult_);
+        std::cout << "Sound \"" << name << "\" from " << path << ": " << reason << std::endl;
     }
     SoundClass* raw = soundClass.get();
     sounds_[name] = std::move(soundClass);
@@ -144,6 +150,8 @@ void SoundSystem::playSound(SoundClass* soundClass, bool loop, const std::string
     if (channelName == kAmbientName) {
         currentChannel_.setVolume(kAmbientVolume);
     }
+    // Muted means silent until unmuted, for sounds started meanwhile too.
+    currentChannel_.setMute(GameSettings::instance().muted);
     currentChannel_.setPaused(false);
     if (lastResult_ != AudioResult::Ok) {
         report("Unable to play sound!");

@@ -57,7 +57,8 @@ public:
     // Loads `path` (backslashes allowed) with mode kSoundDefault or kSound3D and stores it
     // under `name`, replacing any sound of that name (the replaced sound stays loaded so a
     // channel still playing it goes on). On failure prints "Unable to create sound!" and
-    // stores the entry all the same. Never returns null.
+    // stores the entry all the same, with a fourth line naming the sound, the file and
+    // why it failed. Never returns null.
     SoundClass* createSound(const std::string& path, const std::string& name, unsigned mode, bool loop);
     // Plays the sound from its `position`, looping without end or once, and registers the
     // channel under `channelName` (the name then reaches this newest channel). "ambient"
@@ -73,7 +74,8 @@ public:
     // so 3D sounds are heard on the side they are on from where the player looks.
     // A forward of zero length or along `up` leaves the orientation as it was.
     void updateListener(const glm::vec3& position, const glm::vec3& forward, const glm::vec3& up);
-    // Sets every channel started so far to GameSettings::muted; later channels are not muted.
+    // Sets every channel started so far to GameSettings::muted; channels started later
+    // take the setting as they start.
     void applyMute();
     // Releases every sound (stopping its channels) and forgets all sound and channel names.
     void releaseAll();

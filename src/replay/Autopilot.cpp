@@ -19,6 +19,8 @@ bool Autopilot::nextFrame(Game& game, DemoFrame& frame) {
     const CursorPosition cursor = plan.cursor.value_or(rest);
 
     frame = DemoFrame{};
+    frame.centreX = rest.x;  // the planner's cursor is a position in this window
+    frame.centreY = rest.y;
     frame.events = std::move(plan.events);
     DemoStep step;
     step.cursorX = cursor.x;

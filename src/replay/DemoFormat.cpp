@@ -2,8 +2,11 @@
 
 #include "app/GameLoop.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -17,14 +20,9 @@ namespace {
 
 // No line the recorder writes comes near this; a longer one is damage.
 constexpr std::size_t kMaxLineLength = 256;
-constexpr double kMaxCursor = 1.0e6;
+constexpr long long kMaxCursor = 1000000;
+constexpr long long kMaxHoverMask = 0xFF;
 constexpr std::uint64_t kMaxCount = 1000000000ull;
-
-std::string formatDouble(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
 
 std::string formatFloat(float value) {
     char buffer[64];
@@ -101,11 +99,24 @@ public:
         demo_ = Demo{};
         std::string line;
         bool ended = false;
-        while (std::getline(in, line)) {
+        std::uint64_t bytes = 0;
+        for (;;) {
+            const LineRead read = readLine(in, line);
+            if (read == LineRead::None) break;
             ++lineNumber_;
-            if (ended) return fail(error, "text after the end line");
-            if (line.size() > kMaxLineLength) {
+            bytes += line.size() + 1;
+            if (bytes > kMaxDemoBytes) {
+                error = "the file is larger than 256 MiB";
+                return false;
+            }
+            if (read == LineRead::TooLong) {
                 return fail(error, lineNumber_ == 1 ? "not a Vestrel demo" : "line too long");
+            }
+            if (ended) return fail(error, "text after the end line");
+            if (read == LineRead::Unfinished) {
+                // Nothing the recorder writes ends without its line break.
+                if (lineNumber_ == 1 && line.rfind(kDemoMagic, 0) != 0) return fail(error, "not a Vestrel demo");
+                return fail(error, "the file ends in the middle of a line (truncated)");
             }
             if (!parseLine(line, ended, error)) return false;
             if (!ended) {
@@ -126,6 +137,25 @@ public:
     }
 
 private:
+    enum class LineRead { Line, Unfinished, TooLong, None };
+
+    // One line without its break, never holding more than kMaxLineLength
+    // bytes: a longer one is not read further.
+    static LineRead readLine(std::istream& in, std::string& line) {
+        line.clear();
+        std::streambuf* buffer = in.rdbuf();
+        for (;;) {
+            const int c = buffer->sbumpc();
+            if (c == std::char_traits<char>::eof()) {
+                in.setstate(std::ios::eofbit);
+                return line.empty() ? LineRead::None : LineRead::Unfinished;
+            }
+            if (c == '\n') return LineRead::Line;
+            if (line.size() == kMaxLineLength) return LineRead::TooLong;
+            line.push_back(static_cast<char>(c));
+        }
+    }
+
     bool fail(std::string& error, const std::string& what) {
         error = "line " + std::to_string(lineNumber_) + ": " + what;
         return false;
@@ -144,31 +174,45 @@ private:
             ended = true;
             return parseEnd(f, error);
         }
-        return fail(error, "unknown record \"" + std::string(word.substr(0, 24)) + "\"");
+        if (word == "hover" && demo_.version >= 2) return parseHover(f, error);
+        return fail(error, "unknown record \"" + printableText(word.substr(0, 24)) + "\"");
     }
 
     bool parseVersion(const std::vector<std::string_view>& f, std::string& error) {
         if (f.size() != 2 || f[0] != kDemoMagic) return fail(error, "not a Vestrel demo");
         long long version = 0;
         if (!parseInt(f[1], 0, 1000000, version)) return fail(error, "unreadable demo version");
-        if (version != kDemoVersion) {
+        if (version < kOldestDemoVersion || version > kDemoVersion) {
             return fail(error, "demo version " + std::to_string(version) +
-                                   " is not supported (this build reads version " +
-                                   std::to_string(kDemoVersion) + ")");
+                                   " is not supported (this build reads versions " +
+                                   std::to_string(kOldestDemoVersion) + " to " + std::to_string(kDemoVersion) +
+                                   ")");
         }
+        demo_.version = static_cast<int>(version);
         return true;
     }
 
     bool parseWindow(const std::vector<std::string_view>& f, std::string& error) {
         long long width = 0, height = 0, rate = 0;
         double ambient = 0.0;
-        if (f.size() != 5 || f[0] != "window" || !parseInt(f[1], 1, 16384, width) ||
-            !parseInt(f[2], 1, 16384, height) || !parseInt(f[3], 1, 1000, rate) ||
-            !parseDouble(f[4], ambient) || ambient < 0.0 || ambient > 100.0) {
+        std::string why;
+        if (f.size() != 5 || f[0] != "window" || !parseInt(f[1], 1, kMaxDemoWindowSide, width) ||
+            !parseInt(f[2], 1, kMaxDemoWindowSide, height) || !parseInt(f[3], 1, kMaxDemoRefreshRate, rate) ||
+            !parseDouble(f[4], ambient) ||
+            !demoSettingsAcceptable({static_cast<int>(width), static_cast<int>(height), static_cast<int>(rate),
+                                     static_cast<float>(ambient)},
+                                    why)) {
             return fail(error, "expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
         }
         demo_.settings = {static_cast<int>(width), static_cast<int>(height), static_cast<int>(rate),
                           static_cast<float>(ambient)};
+        // Version 1 cursors are positions in a window of the header's size.
+        if (demo_.version == 1) {
+            centreX_ = static_cast<double>(width / 2);
+            centreY_ = static_cast<double>(height / 2);
+        }
+        current_.centreX = centreX_;
+        current_.centreY = centreY_;
         return true;
     }
 
@@ -212,8 +256,16 @@ private:
 
     bool parseCursor(const std::vector<std::string_view>& f, std::string& error) {
         DemoStep step;
-        if (f.size() != 4 || !parseDouble(f[2], step.cursorX) || !parseDouble(f[3], step.cursorY) ||
-            std::fabs(step.cursorX) > kMaxCursor || std::fabs(step.cursorY) > kMaxCursor) {
+        if (demo_.version >= 2) {
+            long long dx = 0, dy = 0;
+            if (f.size() != 4 || !parseInt(f[2], -kMaxCursor, kMaxCursor, dx) ||
+                !parseInt(f[3], -kMaxCursor, kMaxCursor, dy)) {
+                return fail(error, "expected \"cursor STEP DX DY\" with whole pixels");
+            }
+            step.cursorX = static_cast<double>(dx);
+            step.cursorY = static_cast<double>(dy);
+        } else if (f.size() != 4 || !parseDouble(f[2], step.cursorX) || !parseDouble(f[3], step.cursorY) ||
+                   std::fabs(step.cursorX) > kMaxCursor || std::fabs(step.cursorY) > kMaxCursor) {
             return fail(error, "expected \"cursor STEP X Y\"");
         }
         if (!checkStep(f[1], steps_, error)) return false;
@@ -249,6 +301,20 @@ private:
         return true;
     }
 
+    // The game-over buttons the cursor of the frame's last step was over.
+    bool parseHover(const std::vector<std::string_view>& f, std::string& error) {
+        long long mask = 0;
+        if (f.size() != 3 || !parseInt(f[2], 0, kMaxHoverMask, mask)) {
+            return fail(error, "expected \"hover STEP BUTTONS\"");
+        }
+        if (current_.steps.empty() || current_.steps.back().hover >= 0) {
+            return fail(error, "hover without a step of its own");
+        }
+        if (!checkStep(f[1], steps_ - 1, error)) return false;
+        current_.steps.back().hover = static_cast<int>(mask);
+        return true;
+    }
+
     bool parseFrame(const std::vector<std::string_view>& f, std::string& error) {
         long long steps = 0;
         if (f.size() != 2 || !parseInt(f[1], 0, kMaxStepsPerFrame, steps)) {
@@ -261,6 +327,8 @@ private:
         }
         demo_.frames.push_back(std::move(current_));
         current_ = DemoFrame{};
+        current_.centreX = centreX_;
+        current_.centreY = centreY_;
         return true;
     }
 
@@ -297,6 +365,8 @@ private:
     std::uint64_t steps_ = 0;
     std::uint64_t lineNumber_ = 0;
     std::uint64_t checksum_ = kFnvOffset;
+    double centreX_ = 0.0;
+    double centreY_ = 0.0;
 };
 
 }  // namespace
@@ -328,22 +398,64 @@ bool readDemo(std::istream& in, Demo& demo, std::string& error) {
 }
 
 bool loadDemo(const std::string& path, Demo& demo, std::string& error) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    std::error_code failed;
+    if (std::filesystem::is_directory(path, failed)) {
+        error = path + ": a folder, not a demo file";
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "cannot open " + path;
+        error = path + ": can't open the file (" + std::strerror(errno) + ")";
         return false;
     }
-    const std::streamoff size = file.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxDemoBytes) {
-        error = path + ": too large to be a demo";
+    // A regular file's size is known before reading; anything else (a pipe,
+    // a device) is bounded while it is read.
+    const std::uintmax_t size = std::filesystem::file_size(path, failed);
+    if (!failed && std::filesystem::is_regular_file(path, failed) && size > kMaxDemoBytes) {
+        error = path + ": the file is larger than 256 MiB";
         return false;
     }
-    file.seekg(0);
     if (!readDemo(file, demo, error)) {
         error = path + ": " + error;
         return false;
     }
     return true;
+}
+
+std::string printableText(std::string_view text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\\') {
+            out += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            out.push_back(c);
+        } else {
+            out += "\\x";
+            out.push_back(digits[byte >> 4]);
+            out.push_back(digits[byte & 0xF]);
+        }
+    }
+    return out;
+}
+
+bool demoSettingsAcceptable(const DemoSettings& s, std::string& why) {
+    const std::string side = " is outside 1 to " + std::to_string(kMaxDemoWindowSide);
+    if (s.width < 1 || s.width > kMaxDemoWindowSide) {
+        why = "width " + std::to_string(s.width) + side;
+    } else if (s.height < 1 || s.height > kMaxDemoWindowSide) {
+        why = "height " + std::to_string(s.height) + side;
+    } else if (s.refreshRate < 1 || s.refreshRate > kMaxDemoRefreshRate) {
+        why = "refresh rate " + std::to_string(s.refreshRate) + " is outside 1 to " +
+              std::to_string(kMaxDemoRefreshRate);
+    } else if (!std::isfinite(s.ambient) || s.ambient < 0.0f || s.ambient > kMaxDemoAmbient) {
+        why = "ambient " + formatFloat(s.ambient) + " is outside 0 to " + formatFloat(kMaxDemoAmbient);
+    } else {
+        return true;
+    }
+    return false;
 }
 
 std::string demoHeaderLine(const DemoSettings& s) {
@@ -372,8 +484,12 @@ std::ostream& operator<<(std::ostream& out, const DemoEvent& event) {
     return out << line.erase(step, 2);
 }
 
-std::string demoCursorLine(std::uint64_t step, double x, double y) {
-    return "cursor " + std::to_string(step) + " " + formatDouble(x) + " " + formatDouble(y);
+std::string demoCursorLine(std::uint64_t step, int offsetX, int offsetY) {
+    return "cursor " + std::to_string(step) + " " + std::to_string(offsetX) + " " + std::to_string(offsetY);
+}
+
+std::string demoHoverLine(std::uint64_t step, int hover) {
+    return "hover " + std::to_string(step) + " " + std::to_string(hover);
 }
 
 std::string demoPadLine(std::uint64_t step, const GamepadState& p) {

@@ -3,6 +3,11 @@
 namespace vestrel {
 
 bool DemoRecorder::open(const std::string& path, const DemoSettings& settings, std::string& error) {
+    std::string why;
+    if (!demoSettingsAcceptable(settings, why)) {
+        error = path + ": " + why + ", which no replay accepts";
+        return false;
+    }
     path_ = path;
     out_.open(path, std::ios::binary | std::ios::trunc);
     if (!out_) {

@@ -14,11 +14,14 @@ namespace vestrel {
 class DemoRecorder {
 public:
     // Creates (or truncates) `path` and writes the version and window lines.
+    // Options a replay would refuse are refused here, before the file is
+    // touched: what is recorded must replay.
     bool open(const std::string& path, const DemoSettings& settings, std::string& error);
 
     void event(const DemoEvent& event, std::uint64_t step) { line(demoEventLine(event, step)); }
-    void cursor(std::uint64_t step, double x, double y) { line(demoCursorLine(step, x, y)); }
+    void cursor(std::uint64_t step, int offsetX, int offsetY) { line(demoCursorLine(step, offsetX, offsetY)); }
     void pad(std::uint64_t step, const GamepadState& reading) { line(demoPadLine(step, reading)); }
+    void hover(std::uint64_t step, int buttons) { line(demoHoverLine(step, buttons)); }
     void frame(int steps) { line(demoFrameLine(steps)); }
 
     // Writes the end line and closes the file; false when any write failed.

@@ -3,8 +3,14 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -36,6 +42,34 @@ std::string hexText(std::uint64_t value) {
 
 glm::dvec3 controllerPosition(const ControllerRecord* record) {
     return record != nullptr && record->controller ? record->controller->getPosition() : glm::dvec3(0.0);
+}
+
+bool folderWritable(const std::string& folder, std::string& why) {
+    const std::filesystem::path probe =
+        std::filesystem::path(folder) / (".vestrel_write_test_" + std::to_string(::getpid()));
+    std::FILE* file = std::fopen(probe.c_str(), "wb");
+    if (file == nullptr) {
+        why = std::strerror(errno);
+        return false;
+    }
+    std::fclose(file);
+    std::remove(probe.c_str());
+    return true;
+}
+
+// The window's centre, as the loop re-centres the cursor on it.
+void windowCentre(double& x, double& y) {
+    const GameSettings& settings = GameSettings::instance();
+    x = static_cast<double>(settings.windowWidth / 2);
+    y = static_cast<double>(settings.windowHeight / 2);
+}
+
+// Whole pixels from the centre, as mouse look takes them (it truncates the
+// cursor toward zero), held to what a demo can store.
+int offsetFromCentre(double cursor, double centre) {
+    constexpr double kLimit = 1000000.0;
+    const double whole = std::trunc(std::clamp(cursor, -kLimit, kLimit)) - centre;
+    return static_cast<int>(std::clamp(whole, -kLimit, kLimit));
 }
 
 std::uint64_t usedItems(const Level& level) {
@@ -79,14 +113,21 @@ bool DemoSession::fromEnvironment(const Environment& environment, DemoSettings& 
         const std::string when = steps ? steps : "every:600";
         if (!schedule.parse(when)) {
             error = "VESTREL_SCREENSHOT_STEPS must be a list of steps such as 120,600 or every:N, not \"" +
-                    when + "\"";
+                    printableText(when) + "\"";
             return false;
         }
         const std::string where = folder ? folder : "screenshots";
         std::error_code failed;
         std::filesystem::create_directories(where, failed);
         if (failed || !std::filesystem::is_directory(where)) {
-            error = "Can't create the screenshot folder " + where;
+            error = "Can't create the screenshot folder " + printableText(where);
+            return false;
+        }
+        // Permission bits do not tell (root writes anywhere, a read-only
+        // mount refuses everyone): write a file and see.
+        std::string why;
+        if (!folderWritable(where, why)) {
+            error = "Can't write to the screenshot folder " + printableText(where) + " (" + why + ")";
             return false;
         }
         made->setScreenshots(where, schedule);
@@ -96,7 +137,7 @@ bool DemoSession::fromEnvironment(const Environment& environment, DemoSettings& 
         const std::string text = trace;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), every);
         if (result.ec != std::errc() || result.ptr != text.data() + text.size() || every == 0) {
-            error = "VESTREL_TRACE must be a number of steps, not \"" + text + "\"";
+            error = "VESTREL_TRACE must be a number of steps, not \"" + printableText(text) + "\"";
             return false;
         }
         made->setTraceEvery(every);
@@ -142,7 +183,20 @@ void DemoSession::detach() {
 }
 
 void DemoSession::eventAccepted(const DemoEvent& event) {
-    if (recorder_) recorder_->event(event, totals_.steps);
+    if (!recorder_) return;
+    if (holdEvents_) {
+        writeHeldEvent();
+        eventHeld_ = true;
+        heldEvent_ = event;
+        heldStep_ = totals_.steps;
+        return;
+    }
+    recorder_->event(event, totals_.steps);
+}
+
+void DemoSession::writeHeldEvent() {
+    if (eventHeld_ && recorder_) recorder_->event(heldEvent_, heldStep_);
+    eventHeld_ = false;
 }
 
 void DemoSession::liveCloseDuringScript(Game& game) {
@@ -171,8 +225,7 @@ void DemoSession::handOver(Game& game) {
     currentStep_ = nullptr;
     // From here the clock sets the steps; the time the script took must not
     // arrive as one late frame's worth of catching up.
-    game.previousTime = glfwGetTime();
-    game.stepAccumulator = 0.0f;
+    game.restartClock();
     if (game.window != nullptr) glfwSwapInterval(1);
     std::cout << "Demo ended at step " << totals_.steps << ": live input takes over" << std::endl;
 }
@@ -198,9 +251,22 @@ void DemoSession::deliverScriptedEvents(Game& game) {
     }
     // An event may restart the game, whose start sequence polls again: the
     // nested call carries on with the events after it, in recorded order.
+    // The event that led here did not end the run, so it is written first.
+    writeHeldEvent();
     while (nextEvent_ < frame_.events.size()) {
         const DemoEvent event = frame_.events[nextEvent_++];
+        holdEvents_ = handOver_;
         dispatch(game, event);
+        holdEvents_ = false;
+        if (handOver_ && !handedOver_ && !game.running && !interrupted_) {
+            // The recording's quit: live input takes over instead.
+            eventHeld_ = false;
+            game.running = true;
+            handOver(game);
+            return;
+        }
+        writeHeldEvent();
+        if (handedOver_) return;  // a nested call handed over
     }
 }
 
@@ -212,14 +278,28 @@ int DemoSession::stepsForFrame(Game& game) {
 }
 
 void DemoSession::cursorForStep(double& x, double& y) {
+    double centreX = 0.0;
+    double centreY = 0.0;
+    windowCentre(centreX, centreY);
     if (script_ && !handedOver_) {
         currentStep_ = nextStep_ < frame_.steps.size() ? &frame_.steps[nextStep_++] : nullptr;
         if (currentStep_ != nullptr) {
-            x = currentStep_->cursorX + cursorShiftX_;
-            y = currentStep_->cursorY + cursorShiftY_;
+            // Mouse look reads the offset from the centre: keep it, in
+            // whatever window this plays.
+            x = currentStep_->cursorX + (centreX - frame_.centreX);
+            y = currentStep_->cursorY + (centreY - frame_.centreY);
         }
     }
-    if (recorder_) recorder_->cursor(totals_.steps, x, y);
+    if (recorder_) recorder_->cursor(totals_.steps, offsetFromCentre(x, centreX), offsetFromCentre(y, centreY));
+}
+
+int DemoSession::hoverForStep(int over) {
+    if (script_ && !handedOver_ && currentStep_ != nullptr && currentStep_->hover >= 0) {
+        over = currentStep_->hover;
+    }
+    // The step counter has not moved on yet: this is still the step's own line.
+    if (recorder_) recorder_->hover(totals_.steps, over);
+    return over;
 }
 
 bool DemoSession::readGamepad(std::uint32_t index, GamepadState& reading) {
@@ -251,6 +331,11 @@ void DemoSession::hashPositions(const Game& game) {
 }
 
 void DemoSession::afterStep(Game& game) {
+    if (handOver_ && !handedOver_ && script_ && !game.running && !interrupted_) {
+        // The pad's Back, recorded: the quit is not played.
+        game.running = true;
+        handOver(game);
+    }
     ++totals_.steps;
     hashPositions(game);
     const GameSettings& settings = GameSettings::instance();
@@ -309,8 +394,16 @@ int DemoSession::finish(Game& game) {
         line << " (recorded: " << outcomeName(r.outcome) << "), hash " << hexText(totals_.hash) << " ("
              << (r.hash == totals_.hash ? std::string("same as recorded") : "recorded: " + hexText(r.hash))
              << ")";
-        if (totals_.outcome != r.outcome) status_ = 1;
         if (totals_.steps != r.steps) line << ", " << r.steps << " steps recorded";
+        if (totals_.items != r.items || totals_.switches != r.switches) {
+            line << ", " << r.items << " items and " << r.switches << " switches recorded";
+        }
+        // The same input in the same build plays the same game: any
+        // difference means the replay went its own way.
+        if (totals_.outcome != r.outcome || totals_.steps != r.steps || totals_.hash != r.hash ||
+            totals_.items != r.items || totals_.switches != r.switches) {
+            status_ = 1;
+        }
         summary_ = "Demo replayed: " + line.str();
     } else {
         line << ", hash " << hexText(totals_.hash);

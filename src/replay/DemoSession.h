@@ -51,15 +51,11 @@ public:
     void setPaced(bool paced) { paced_ = paced; }
     // When the script runs out, the player takes over on live input and the
     // clock (instead of the window closing); the run then ends as any game
-    // does and is judged as live play, not against the recording.
+    // does and is judged as live play, not against the recording. The quit
+    // that ends every recording (Escape, the window's close, Exit, the pad's
+    // Back) is where the script runs out: it is not played, live input takes
+    // over there.
     void setHandOverAtEnd(bool handOver) { handOver_ = handOver; }
-    // Moves every replayed cursor by (dx, dy) pixels: a replay in a window of
-    // another size keeps its offsets from the window's centre, which is all
-    // mouse look reads.
-    void setCursorShift(double dx, double dy) {
-        cursorShiftX_ = dx;
-        cursorShiftY_ = dy;
-    }
 
     bool scripted() const { return script_ != nullptr; }
     // True once a script ran out and live input took over.
@@ -82,8 +78,13 @@ public:
     void deliverScriptedEvents(Game& game);
     // How many steps this frame runs; negative when the clock decides.
     int stepsForFrame(Game& game);
-    // The cursor a step reads: replaced by the script's, then recorded.
+    // The cursor a step reads: replaced by the script's (moved to this
+    // window's centre), then recorded as its offset from the centre.
     void cursorForStep(double& x, double& y);
+    // The game-over buttons a step's cursor is over (`over`, found in this
+    // window): replaced by the recorded set when the script has one, then
+    // recorded. Returns the set the step applies.
+    int hoverForStep(int over);
     bool readGamepad(std::uint32_t index, GamepadState& reading) override;
     void afterStep(Game& game);
     void afterFrame(Game& game, int steps);
@@ -94,8 +95,9 @@ public:
 
     // At the end of the run (the Game and its level still alive): finishes
     // the recording and works out the verdict. Returns the exit status: 1
-    // when a replayed demo's outcome differs from the recorded one, the run
-    // was interrupted or the recording could not be written; 0 otherwise.
+    // when a replayed demo's outcome, steps, position hash, items or
+    // switches differ from the recorded ones, the run was interrupted or the
+    // recording could not be written; 0 otherwise.
     int finish(Game& game);
     // The closing lines, printed after the teardown.
     void printSummary() const;
@@ -107,6 +109,9 @@ private:
     void hashPositions(const Game& game);
     void dispatch(Game& game, const DemoEvent& event);
     void handOver(Game& game);
+    // In hand-over mode a scripted event is written to the recording only
+    // once it is known not to have ended the run.
+    void writeHeldEvent();
 
     std::unique_ptr<InputScript> script_;
     std::string scriptName_;
@@ -119,8 +124,10 @@ private:
     bool handOver_ = false;
     bool handedOver_ = false;
     std::uint64_t handOverStep_ = 0;
-    double cursorShiftX_ = 0.0;
-    double cursorShiftY_ = 0.0;
+    bool holdEvents_ = false;
+    bool eventHeld_ = false;
+    DemoEvent heldEvent_;
+    std::uint64_t heldStep_ = 0;
 
     DemoFrame frame_;
     bool framePrepared_ = false;

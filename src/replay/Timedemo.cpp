@@ -1,5 +1,7 @@
 #include "replay/Timedemo.h"
 
+#include "app/CommandLine.h"
+
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <sys/resource.h>
@@ -268,7 +270,7 @@ bool parseWindowSize(const std::string& text, int& width, int& height) {
     if (!digits(w) || !digits(h)) return false;
     const int pw = std::stoi(w);
     const int ph = std::stoi(h);
-    if (pw < 1 || ph < 1) return false;
+    if (pw < 1 || ph < 1 || pw > kMaxWindowSide || ph > kMaxWindowSide) return false;
     width = pw;
     height = ph;
     return true;

@@ -156,7 +156,7 @@ double processCpuSeconds();
 // CPU time of the calling thread so far, in seconds.
 double threadCpuSeconds();
 
-// Parses "WIDTHxHEIGHT" (both at least 1). Returns false on anything else.
+// Parses "WIDTHxHEIGHT" (both 1 to kMaxWindowSide). Returns false on anything else.
 bool parseWindowSize(const std::string& text, int& width, int& height);
 
 }  // namespace vestrel

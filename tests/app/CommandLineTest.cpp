@@ -48,23 +48,30 @@ TEST(CommandLine, ReadsEachPositionIntoItsOption) {
     EXPECT_FLOAT_EQ(all.ambient, 0.3f);
 }
 
-TEST(CommandLine, TrailingCharactersAfterANumberAreIgnored) {
+TEST(CommandLine, EachNumberIsReadAsFarAsItParses) {
     Options o;
     ASSERT_TRUE(parse({"800px", "600x"}, o));
     EXPECT_EQ(o.width, 800);
     EXPECT_EQ(o.height, 600);
+    // An int stops at the exponent; a float reads it.
+    ASSERT_TRUE(parse({"1e3", "600", "1", "75.9", "1e-1x"}, o));
+    EXPECT_EQ(o.width, 1);
+    EXPECT_EQ(o.refreshRate, 75);
+    EXPECT_FLOAT_EQ(o.ambient, 0.1f);
 }
 
-TEST(CommandLine, SizesAndRefreshRateMustBePositive) {
-    // The smallest accepted values, and very large ones: only values below 1
-    // are refused; the ambient level is taken as written.
+TEST(CommandLine, SizesFromOneTo16384AndARefreshRateFromOne) {
+    // The smallest and largest accepted values; the refresh rate has no top
+    // and the ambient level is taken as written.
     Options o;
     ASSERT_TRUE(parse({"1", "1", "0", "1", "-2.5"}, o));
     EXPECT_EQ(o.width, 1);
     EXPECT_EQ(o.height, 1);
     EXPECT_EQ(o.refreshRate, 1);
     EXPECT_FLOAT_EQ(o.ambient, -2.5f);
-    ASSERT_TRUE(parse({"100000", "100000", "1", "1000"}, o));
+    ASSERT_TRUE(parse({"16384", "16384", "1", "100000"}, o));
+    EXPECT_EQ(o.width, kMaxWindowSide);
+    EXPECT_EQ(o.height, kMaxWindowSide);
 
     const std::vector<std::vector<const char*>> bad = {
         {"-5", "600"},
@@ -73,6 +80,12 @@ TEST(CommandLine, SizesAndRefreshRateMustBePositive) {
         {"800", "0"},
         {"800", "600", "0", "0"},
         {"800", "600", "1", "-60"},
+        // Sizes the window system crashes on, fails on or wraps.
+        {"16385", "600"},
+        {"800", "16385"},
+        {"70000", "600"},
+        {"100000", "100000"},
+        {"2147483647", "2147483647"},
     };
     for (const auto& args : bad) {
         Options refused;
@@ -104,6 +117,8 @@ TEST(CommandLineDeathTest, MalformedArgumentPrintsUsageAndExitsWithOne) {
     EXPECT_EXIT(parseArguments(w, h, f, r, a, 4, argv), ::testing::ExitedWithCode(1), "");
     const char* negative[] = {"vestrel", "-5", "600"};
     EXPECT_EXIT(parseArguments(w, h, f, r, a, 3, negative), ::testing::ExitedWithCode(1), "");
+    const char* huge[] = {"vestrel", "2147483647", "2147483647"};
+    EXPECT_EXIT(parseArguments(w, h, f, r, a, 3, huge), ::testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 std::vector<int> stepsPerFrame(float frameTime, int frames, float& accumulator) {
     std::vector<int> steps;
     for (int i = 0; i < frames; ++i) {
-        accumulator += frameTime;
+        accumulator = addFrameTime(accumulator, frameTime);
         steps.push_back(runFixedSteps(accumulator, [] {}));
     }
     return steps;
@@ -37,16 +37,45 @@ TEST(FixedSteps, AverageOneStepAt60AndTwoAt30) {
 }
 
 TEST(FixedSteps, LongFrameRunsFiveAndKeepsTheBacklog) {
-    float accumulator = 0.2f;
+    float accumulator = addFrameTime(0.0f, 0.2f);
+    EXPECT_EQ(accumulator, 0.2f);  // under the bound: kept whole
     int calls = 0;
     EXPECT_EQ(runFixedSteps(accumulator, [&] { ++calls; }), 5);
     EXPECT_EQ(calls, 5);
-    EXPECT_NEAR(accumulator, 0.2f - 5.0f / 60.0f, 1e-5f);  // about 0.117 s left, never clamped
+    EXPECT_NEAR(accumulator, 0.2f - 5.0f / 60.0f, 1e-5f);  // about 0.117 s left
 
     // The backlog drains over the next frames at five steps a frame.
-    accumulator += 1.0f / 60.0f;
+    accumulator = addFrameTime(accumulator, 1.0f / 60.0f);
     EXPECT_EQ(runFixedSteps(accumulator, [] {}), 5);
     EXPECT_NEAR(accumulator, 0.2f + 1.0f / 60.0f - 10.0f / 60.0f, 1e-4f);
+}
+
+// The clock owes at most a quarter of a second, fifteen steps: a longer
+// hitch is dropped, not played back as seconds of five-step frames.
+TEST(FixedSteps, TheBacklogStopsAtFifteenSteps) {
+    EXPECT_FLOAT_EQ(kMaxStepBacklog, 0.25f);
+    struct Case {
+        float accumulator;
+        float frameTime;
+        float expected;
+    };
+    const Case cases[] = {
+        {kMaxStepBacklog - kFixedStep, kFixedStep, (kMaxStepBacklog - kFixedStep) + kFixedStep},  // at the bound
+        {kMaxStepBacklog, kFixedStep, kMaxStepBacklog},              // one step past it
+        {kMaxStepBacklog, 1e-6f, kMaxStepBacklog},                   // the least bit past it
+        {0.0f, 10.0f, kMaxStepBacklog},                              // a ten-second hitch
+        {0.0f, 0.25f - 1e-6f, 0.25f - 1e-6f},                        // just under it
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(addFrameTime(c.accumulator, c.frameTime), c.expected) << c.accumulator << " + " << c.frameTime;
+    }
+    EXPECT_LE((kMaxStepBacklog - kFixedStep) + kFixedStep, kMaxStepBacklog);
+
+    // After the hitch: three frames of five steps, then the clock again.
+    float accumulator = addFrameTime(0.0f, 10.0f);
+    std::vector<int> steps;
+    for (int frame = 0; frame < 4; ++frame) steps.push_back(runFixedSteps(accumulator, [] {}));
+    EXPECT_EQ(steps, (std::vector<int>{5, 5, 5, 0}));
 }
 
 TEST(FixedSteps, LessThanAStepRunsNothing) {

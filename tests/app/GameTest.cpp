@@ -232,6 +232,11 @@ TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
     const Camera& camera = *game->level->camera;
     EXPECT_EQ(camera.centerX, 240);
     EXPECT_EQ(camera.centerY, 100);
+    // The captured cursor waits at the new centre: the next step reads no turn.
+    double cursorX = 0.0, cursorY = 0.0;
+    glfwGetCursorPos(game->window, &cursorX, &cursorY);
+    EXPECT_EQ(cursorX, 240.0);
+    EXPECT_EQ(cursorY, 100.0);
     EXPECT_NEAR(camera.projection[1][1] / camera.projection[0][0], 2.4f, 1e-4f);
     EXPECT_NEAR(game->level->frustum.aspect, 2.4f, 1e-4f);
 

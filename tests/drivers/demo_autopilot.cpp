@@ -289,8 +289,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    GameOptions options;
-    options.ambient = 0.3f;
+    GameOptions options;  // the defaults: 800 x 600, 60 Hz, ambient 0.1
     GameSettings::instance().ambientLight = glm::vec3(options.ambient);
     DemoSettings recorded{options.width, options.height, options.refreshRate, options.ambient};
 

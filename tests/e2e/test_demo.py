@@ -71,7 +71,7 @@ def walk_recorded_by_the_autopilot():
     runs["recorded"] = out
     with open(WALK) as demo:
         lines = demo.read().splitlines()
-    assert lines[0] == "vestrel-demo 1" and lines[1] == "window 800 600 60 0.3", lines[:2]
+    assert lines[0] == "vestrel-demo 2" and lines[1] == "window 800 600 60 0.1", lines[:2]
     assert lines[-1].startswith("end neither steps 502 frames 251 "), lines[-1]
     # The walk held the pad for a while: its readings are in the file.
     assert any(l.startswith("pad ") for l in lines), "no pad readings recorded"
@@ -88,7 +88,7 @@ def replay_repeats_the_walk_step_for_step():
     runs["replayed"] = out
     lines = out.splitlines()
     # The recorded window wins over the command line.
-    assert lines[0] == "Starting with options: width 800, height 600 fullscreen: 0, 60Hz, Ambient: 0.3", lines[0]
+    assert lines[0] == "Starting with options: width 800, height 600 fullscreen: 0, 60Hz, Ambient: 0.1", lines[0]
     assert "Replaying demo " + WALK in lines, out
     recorded_trace = TRACE.findall(runs["recorded"])
     assert len(recorded_trace) == 10 and TRACE.findall(out) == recorded_trace, (recorded_trace, TRACE.findall(out))
@@ -117,22 +117,32 @@ def replay_repeats_the_walk_step_for_step():
     assert moved > 0.2 * 80 * 60, moved
 
 
-def a_second_replay_agrees_and_a_changed_outcome_fails():
-    # The same input with another recorded outcome: the play is the same
-    # step for step, and the verdict is exit 1.
+def a_second_replay_agrees_and_a_changed_total_fails():
+    # The same input with another recorded outcome, hash, item or switch
+    # count: the play is the same step for step, and the verdict is exit 1.
     with open(WALK) as demo:
         text = demo.read()
     body = text[:text.rindex("end ")]
-    fields = text[text.rindex("end ") + 4:].split(" check ")[0].replace("neither", "won", 1)
-    claimed = os.path.join(WORK, "claims_a_win.dem")
-    with open(claimed, "w") as demo:
-        demo.write(with_end(body, fields))
-    code, out = run(BINARY, {"VESTREL_REPLAY": claimed, "VESTREL_TRACE": "50"})
-    assert code == 1, (code, out)
-    clean(out)
-    assert TRACE.findall(out) == TRACE.findall(runs["replayed"]), "two replays of one demo went different ways"
-    summary = out.splitlines()[-1]
-    assert "outcome neither (recorded: won)" in summary and "(same as recorded)" in summary, summary
+    fields = text[text.rindex("end ") + 4:].split(" check ")[0]
+    recorded_hash = fields.split(" hash ")[1]
+    tampered_hash = "%016x" % (int(recorded_hash, 16) ^ 1)
+    cases = {
+        "outcome": (fields.replace("neither", "won", 1), "outcome neither (recorded: won)"),
+        "hash": (fields.replace(recorded_hash, tampered_hash), "(recorded: %s)" % tampered_hash),
+        "items": (fields.replace("items 0", "items 2"), "2 items and 0 switches recorded"),
+        "switches": (fields.replace("switches 0", "switches 1"), "0 items and 1 switches recorded"),
+    }
+    for what, (claimed_fields, shown) in cases.items():
+        claimed = os.path.join(WORK, "claims_%s.dem" % what)
+        with open(claimed, "w") as demo:
+            demo.write(with_end(body, claimed_fields))
+        code, out = run(BINARY, {"VESTREL_REPLAY": claimed, "VESTREL_TRACE": "50"})
+        assert code == 1, (what, code, out[-2000:])
+        clean(out)
+        assert TRACE.findall(out) == TRACE.findall(runs["replayed"]), "two replays of one demo went different ways"
+        summary = out.splitlines()[-1]
+        assert shown in summary, (what, summary)
+        assert ("(same as recorded)" in summary) == (what != "hash"), (what, summary)
 
 
 def damaged_truncated_and_foreign_demos_are_refused():
@@ -140,12 +150,16 @@ def damaged_truncated_and_foreign_demos_are_refused():
         text = demo.read()
     cases = {
         "truncated.dem": (text[:text.index("\n", len(text) // 2) + 1], "the file ends before its end line (truncated)"),
-        "cut_mid_line.dem": (text[:text.index("\n", len(text) // 2) - 2], ""),
+        "cut_mid_line.dem": (text[:text.index("\n", len(text) // 2) - 2],
+                             "the file ends in the middle of a line (truncated)"),
         "damaged.dem": (text.replace("key 30 291 0 1 0", "key 30 292 0 1 0", 1), "checksum mismatch: the file is damaged"),
-        "version.dem": (text.replace("vestrel-demo 1", "vestrel-demo 7", 1),
-                        "line 1: demo version 7 is not supported (this build reads version 1)"),
+        "version.dem": (text.replace("vestrel-demo 2", "vestrel-demo 7", 1),
+                        "line 1: demo version 7 is not supported (this build reads versions 1 to 2)"),
         "picture.dem": (None, "line 1: not a Vestrel demo"),
         "empty.dem": ("", "the file is empty"),
+        # Junk reaches the console escaped, never as raw control bytes.
+        "junk.dem": ("vestrel-demo 2\nwindow 800 600 60 0.1\n\x1b[2J\x07junk 0\n",
+                     'line 3: unknown record "\\x1b[2J\\x07junk"'),
     }
     assert "key 30 291 0 1 0" in text, "the walk pressed F2 at step 30"
     for name, (content, reason) in cases.items():
@@ -161,8 +175,39 @@ def damaged_truncated_and_foreign_demos_are_refused():
         lines = out.splitlines()
         assert lines[0].startswith("Can't replay demo: " + path + ": ") and lines[0].endswith(reason), (name, lines)
         assert not any(l.startswith("Starting with options") for l in lines), (name, out)
-    code, out = run(BINARY, {"VESTREL_REPLAY": os.path.join(WORK, "missing.dem")}, display=False, timeout=60)
-    assert code == 1 and out.splitlines() == ["Can't replay demo: cannot open " + os.path.join(WORK, "missing.dem")], out
+    # The whole file's faults: the path and the reason, no line number. An
+    # endless source is refused after one line's worth (it used to be read
+    # until memory ran out).
+    missing = os.path.join(WORK, "missing.dem")
+    for path, line in ((missing, missing + ": can't open the file (No such file or directory)"),
+                       (WORK, WORK + ": a folder, not a demo file"),
+                       ("/dev/zero", "/dev/zero: line 1: not a Vestrel demo")):
+        code, out = run(BINARY, {"VESTREL_REPLAY": path}, display=False, timeout=60)
+        assert code == 1 and out.splitlines() == ["Can't replay demo: " + line], (path, code, out)
+
+
+def options_no_replay_accepts_are_refused_before_recording():
+    """What is recorded must replay: a recording with options the replay
+    refuses stops before any window or file, as does a screenshot folder
+    that takes no file."""
+    usage = "Usage: programm.exe WIDTH HEIGHT FULLSCREEN_FLAG REFRESH_RATE AMBIENT"
+    out_file = os.path.join(WORK, "refused.dem")
+    cases = (
+        (["800", "600", "0", "2000"], "refresh rate 2000 is outside 1 to 1000"),
+        (["800", "600", "0", "60", "-1"], "ambient -1 is outside 0 to 100"),
+        (["800", "600", "0", "60", "1e9"], "ambient 1e+09 is outside 0 to 100"),
+        (["20000", "600"], None),
+    )
+    for args, reason in cases:
+        code, out = run(BINARY, {"VESTREL_RECORD": out_file}, args, display=False, timeout=60)
+        expected = usage if reason is None else \
+            "Can't record demo: %s: %s, which no replay accepts" % (out_file, reason)
+        assert code == 1 and out.splitlines() == [expected], (args, code, out)
+        assert not os.path.exists(out_file), args
+    # sysfs takes no new file, not even from root.
+    code, out = run(BINARY, {"VESTREL_REPLAY": WALK, "VESTREL_SCREENSHOT_DIR": "/sys"}, display=False, timeout=60)
+    assert code == 1, (code, out)
+    assert out.splitlines()[0].startswith("Can't write to the screenshot folder /sys ("), out
 
 
 def live_play_recorded_replays_the_same():
@@ -204,9 +249,152 @@ def live_play_recorded_replays_the_same():
     assert "(same as recorded)" in out.splitlines()[-1], out.splitlines()[-1]
 
 
+def record_live(path, args, actions):
+    """Records a live game driven by `actions(game)` with real X input, ended
+    by Escape; returns the game's console."""
+    os.environ.update({"VESTREL_RECORD": path, "VESTREL_TRACE": "30"})
+    try:
+        game = GameSession(BINARY, args)
+    finally:
+        for name in ("VESTREL_RECORD", "VESTREL_TRACE"):
+            del os.environ[name]
+    try:
+        game.wait_for_window()
+        time.sleep(2.0)  # landed
+        actions(game)
+        game.key("Escape")
+        assert game.wait_exit() == 0, game.output()
+        recorded = game.output()
+    finally:
+        game.stop()
+    clean(recorded)
+    return recorded
+
+
+def replays_to_the_recorded_hash(path, recorded):
+    code, out = run(BINARY, {"VESTREL_REPLAY": path, "VESTREL_TRACE": "30"})
+    assert code == 0, (code, out[-3000:])
+    clean(out)
+    assert TRACE.findall(out) == TRACE.findall(recorded), (TRACE.findall(out), TRACE.findall(recorded))
+    assert "(same as recorded)" in out.splitlines()[-1], out.splitlines()[-1]
+
+
+def look_with_the_mouse(game, dx, dy):
+    """Moves the pointer from the window's centre by (dx, dy): the game reads
+    that as mouse look and puts the pointer back."""
+    geometry = dict(l.split("=", 1) for l in game.xdotool("getwindowgeometry", "--shell", game.window).split())
+    width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+    game.focus()
+    game.xdotool("mousemove", "--window", game.window, width // 2 + dx, height // 2 + dy)
+    time.sleep(0.4)
+
+
+def turned_after(path, step):
+    """Whether the recording turns the view (a cursor offset) after `step`."""
+    with open(path) as demo:
+        cursors = [l.split() for l in demo if l.startswith("cursor ")]
+    return any(int(c[1]) > step and (c[2] != "0" or c[3] != "0") for c in cursors)
+
+
+def window_resized_while_recording_replays_the_same():
+    """The window changes size in the middle of a recorded game, and the
+    player looks around after it: mouse look reads offsets from the new
+    centre, and the replay (in a window of the first size) must read the
+    same offsets."""
+    path = os.path.join(WORK, "resized.dem")
+    resized_at = []
+
+    def play(game):
+        game.key("w", hold=0.6)
+        game.xdotool("windowsize", game.window, 1000, 700)
+        deadline = time.time() + 60
+        while game.screenshot("demo_resized").size != (1000, 700) and time.time() < deadline:
+            time.sleep(0.3)
+        assert game.screenshot("demo_resized").size == (1000, 700)
+        resized_at.append(int(TRACE.findall(game.output())[-1].split()[1].rstrip(":")))
+        look_with_the_mouse(game, 150, -40)
+        game.key("w", hold=0.6)
+        look_with_the_mouse(game, -90, 60)
+
+    recorded = record_live(path, ["640", "480", "0", "60", "0.1"], play)
+    assert turned_after(path, resized_at[0]), "no mouse look after the resize was recorded"
+    replays_to_the_recorded_hash(path, recorded)
+
+
+def full_screen_of_another_size_replays_the_same():
+    """A 640 x 480 full screen on Xvfb's 1280 x 1024 screen gets the whole
+    screen; its recording replays in a 640 x 480 window."""
+    path = os.path.join(WORK, "full_screen.dem")
+
+    def play(game):
+        game.key("w", hold=0.6)
+        look_with_the_mouse(game, 200, 30)
+        game.key("w", hold=0.4)
+
+    recorded = record_live(path, ["640", "480", "1", "60", "0.1"], play)
+    assert "Window is 1280 x 1024 pixels (asked for 640 x 480)" in recorded, recorded[-2000:]
+    assert turned_after(path, 0), "no mouse look was recorded"
+    replays_to_the_recorded_hash(path, recorded)
+
+
+def bundled_demos_hand_over_where_their_quit_was():
+    """VESTREL_REPLAY_THEN_PLAY with the bundled demos as they are: the quit
+    that ended each recording is not played; live X input takes over there.
+    The walk ends in the living room, where a live Escape quits; the win ends
+    at the sink on the win screen, which ignores Escape, where a live click
+    on Exit quits."""
+    folder = os.path.join(SOURCE_DIR, "demos")
+    for name, quit_step in (("walk.dem", 500), ("win.dem", None)):
+        os.environ.update({"VESTREL_REPLAY": os.path.join(folder, name), "VESTREL_REPLAY_THEN_PLAY": "1",
+                           "VESTREL_TRACE": "1"})
+        try:
+            game = GameSession(BINARY)
+        finally:
+            for variable in ("VESTREL_REPLAY", "VESTREL_REPLAY_THEN_PLAY", "VESTREL_TRACE"):
+                del os.environ[variable]
+        try:
+            game.wait_for_window()
+            deadline = time.time() + 900
+            while "live input takes over" not in game.output() and time.time() < deadline:
+                assert game.proc.poll() is None, (name, game.output()[-3000:])
+                time.sleep(0.5)
+            out = game.output()
+            handed = re.search(r"^Demo ended at step (\d+): live input takes over$", out, re.M)
+            assert handed, (name, out[-3000:])
+            step = int(handed.group(1))
+            if quit_step is not None:
+                assert step == quit_step, (name, step)
+            time.sleep(1.0)
+            assert game.proc.poll() is None, (name, "the recorded quit ended the run", game.output()[-2000:])
+            if name == "win.dem":
+                assert out.count("Picked up item: ") == 5 and out.count("Interacting with: ") == 4, out[-3000:]
+                # Where the player stood when the sink won the game.
+                at_win = [l for l in TRACE.findall(out) if int(l.split()[1].rstrip(":")) <= step][-1]
+                game.key("Escape")
+                time.sleep(1.0)
+                assert game.proc.poll() is None, "Escape ended the game on the win screen"
+                shot = game.screenshot("handover_win")
+                game.click(shot.size[0] // 3, shot.size[1] - shot.size[1] // 4)  # Exit
+            else:
+                game.key("Escape")
+            assert game.wait_exit(timeout=120) == 0, (name, game.output()[-3000:])
+            out = game.output()
+            clean(out)
+            summary = out.splitlines()[-1]
+            assert summary.startswith("Demo replayed, then played live from step %d: " % step), (name, summary)
+            if name == "win.dem":
+                assert "outcome won" in summary, summary
+                player = at_win.split("player ")[1].split(",")[0]
+                assert TRACE.findall(out)[-1].split("player ")[1].split(",")[0] == player, \
+                    (name, "the player moved on the win screen", at_win)
+            print("  %s: handed over at step %d; %s" % (name, step, summary))
+        finally:
+            game.stop()
+
+
 def bundled_demos_reach_their_recorded_outcome():
-    """Every demo in demos/ replays to the outcome it recorded; the win plays
-    the whole puzzle (five items, four interactions)."""
+    """Every demo in demos/ replays to the outcome and the hash it recorded;
+    the win plays the whole puzzle (five items, four interactions)."""
     folder = os.path.join(SOURCE_DIR, "demos")
     names = sorted(n for n in os.listdir(folder) if n.endswith(".dem"))
     assert "walk.dem" in names, names
@@ -219,6 +407,7 @@ def bundled_demos_reach_their_recorded_outcome():
         assert summary.startswith("Demo replayed: "), (name, summary)
         outcome = re.search(r"outcome (\w+) \(recorded: (\w+)\)", summary)
         assert outcome and outcome.group(1) == outcome.group(2), (name, summary)
+        assert "(same as recorded)" in summary, (name, summary)
         if name == "win.dem":
             assert outcome.group(1) == "won", summary
             assert out.count("Picked up item: ") == 5 and out.count("Interacting with: ") == 4, out[-3000:]
@@ -231,9 +420,14 @@ if __name__ == "__main__":
     runner = Runner()
     runner.run("the autopilot records a walk in the real game", walk_recorded_by_the_autopilot)
     runner.run("the replay repeats the walk step for step, with screenshots", replay_repeats_the_walk_step_for_step)
-    runner.run("a second replay agrees; a changed outcome exits 1", a_second_replay_agrees_and_a_changed_outcome_fails)
+    runner.run("a second replay agrees; a changed total exits 1", a_second_replay_agrees_and_a_changed_total_fails)
     runner.run("damaged, truncated and foreign demos are refused", damaged_truncated_and_foreign_demos_are_refused)
+    runner.run("options no replay accepts are refused before recording",
+               options_no_replay_accepts_are_refused_before_recording)
     runner.run("live play recorded through the window system replays the same", live_play_recorded_replays_the_same)
+    runner.run("a window resized while recording replays the same", window_resized_while_recording_replays_the_same)
+    runner.run("a full screen of another size replays the same", full_screen_of_another_size_replays_the_same)
+    runner.run("the bundled demos hand over where their quit was", bundled_demos_hand_over_where_their_quit_was)
     runner.run("the bundled demos reach their recorded outcome", bundled_demos_reach_their_recorded_outcome)
     status = runner.finish()
     shutil.rmtree(WORK, ignore_errors=True)

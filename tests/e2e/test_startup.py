@@ -20,7 +20,9 @@ def run_without_display(args):
 
 def bad_command_lines_print_usage_and_exit_1():
     for args in (["abc", "600"], ["1024", "768", "2"], ["1024", "768", "true"], ["800", "600", "0", "x"],
-                 ["-5", "600"], ["800", "0"], ["800", "600", "0", "-60"]):
+                 ["-5", "600"], ["800", "0"], ["800", "600", "0", "-60"],
+                 # Sizes the window system crashed on, failed on or wrapped.
+                 ["2147483647", "2147483647"], ["100000", "100000"], ["70000", "600"], ["800", "16385"]):
         result = run_without_display(args)
         assert result.returncode == 1, (args, result.returncode, result.stdout, result.stderr)
         lines = result.stdout.splitlines()

@@ -20,6 +20,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace vestrel {
 namespace {
@@ -65,11 +66,12 @@ TEST(DemoFormat, WhatTheRecorderWritesReadsBackAsTheSameInput) {
     std::string error;
     ASSERT_TRUE(recorder.open(path, {1024, 768, 75, 0.3f}, error)) << error;
     // Frame 1: a key and a click before two steps, the second with a pad
-    // at its extremes; a fractional cursor must come back bit for bit.
+    // at its extremes and the game-over buttons it hovered; cursors are
+    // offsets from the window's centre.
     recorder.event(DemoEvent::keyEvent(87, 25, 1, 0), 0);
     recorder.event(DemoEvent::mouseEvent(1, 0, 4), 0);
-    recorder.cursor(0, 512.0, 384.0);
-    recorder.cursor(1, 0.1 + 0.2, -3.75);
+    recorder.cursor(0, 0, 0);
+    recorder.cursor(1, -1000000, 37);
     GamepadState pad;
     pad.buttons = 0xF3F0;
     pad.leftTrigger = 0;
@@ -79,6 +81,7 @@ TEST(DemoFormat, WhatTheRecorderWritesReadsBackAsTheSameInput) {
     pad.thumbRX = -1;
     pad.thumbRY = 12345;
     recorder.pad(1, pad);
+    recorder.hover(1, 2);
     recorder.frame(2);
     // Frame 2 runs no step; then the window is closed during a start
     // sequence, after the last frame.
@@ -96,6 +99,8 @@ TEST(DemoFormat, WhatTheRecorderWritesReadsBackAsTheSameInput) {
 
     Demo demo;
     ASSERT_TRUE(loadDemo(path, demo, error)) << error << "\n" << readFile(path);
+    EXPECT_EQ(readFile(path).rfind("vestrel-demo 2\nwindow 1024 768 75 0.3\n", 0), 0u);
+    EXPECT_EQ(demo.version, 2);
     EXPECT_EQ(demo.settings.width, 1024);
     EXPECT_EQ(demo.settings.height, 768);
     EXPECT_EQ(demo.settings.refreshRate, 75);
@@ -106,10 +111,14 @@ TEST(DemoFormat, WhatTheRecorderWritesReadsBackAsTheSameInput) {
     EXPECT_EQ(first.events[0], DemoEvent::keyEvent(87, 25, 1, 0));
     EXPECT_EQ(first.events[1], DemoEvent::mouseEvent(1, 0, 4));
     ASSERT_EQ(first.steps.size(), 2u);
-    EXPECT_EQ(first.steps[0].cursorX, 512.0);
+    EXPECT_EQ(first.centreX, 0.0);  // offsets: taken against a centre of (0, 0)
+    EXPECT_EQ(first.centreY, 0.0);
+    EXPECT_EQ(first.steps[0].cursorX, 0.0);
     EXPECT_FALSE(first.steps[0].padConnected);
-    EXPECT_EQ(first.steps[1].cursorX, 0.1 + 0.2);
-    EXPECT_EQ(first.steps[1].cursorY, -3.75);
+    EXPECT_EQ(first.steps[0].hover, -1);
+    EXPECT_EQ(first.steps[1].cursorX, -1000000.0);
+    EXPECT_EQ(first.steps[1].cursorY, 37.0);
+    EXPECT_EQ(first.steps[1].hover, 2);
     ASSERT_TRUE(first.steps[1].padConnected);
     const GamepadState& back = first.steps[1].pad;
     EXPECT_EQ(back.buttons, 0xF3F0);
@@ -141,12 +150,21 @@ TEST(DemoFormat, DamagedTruncatedAndForeignFilesAreRefusedWithTheLineAndReason) 
 
     EXPECT_EQ(refusal(""), "the file is empty");
     EXPECT_EQ(refusal("\x89PNG\r\n\x1a\n" + good), "line 1: not a Vestrel demo");
-    EXPECT_EQ(refusal("vestrel-demo 2\n" + good.substr(good.find('\n') + 1)),
-              "line 1: demo version 2 is not supported (this build reads version 1)");
+    for (const char* version : {"0", "3"}) {
+        EXPECT_EQ(refusal("vestrel-demo " + std::string(version) + "\n" + good.substr(good.find('\n') + 1)),
+                  "line 1: demo version " + std::string(version) +
+                      " is not supported (this build reads versions 1 to 2)");
+    }
     // Cut anywhere: at the end line, inside it, inside a step's lines.
     EXPECT_EQ(refusal(body), "line 6: the file ends before its end line (truncated)");
-    EXPECT_NE(refusal(good.substr(0, good.size() - 20)).find("line 6: expected \"end"), std::string::npos);
-    EXPECT_EQ(refusal(kHead + "key 0 87 25 1 0\ncursor 0 4"), "line 4: expected \"cursor STEP X Y\"");
+    EXPECT_EQ(refusal(good.substr(0, good.size() - 20)),
+              "line 6: the file ends in the middle of a line (truncated)");
+    EXPECT_EQ(refusal(kHead + "key 0 87 25 1 0\ncursor 0 4"),
+              "line 4: the file ends in the middle of a line (truncated)");
+    EXPECT_EQ(refusal(good.substr(0, good.size() - 1)),
+              "line 6: the file ends in the middle of a line (truncated)");
+    // Junk reaches the console escaped, never raw.
+    EXPECT_EQ(refusal(kHead + "\x01\xff\x1b[2J\\ 0\n"), "line 3: unknown record \"\\x01\\xff\\x1b[2J\\\\\"");
 
     // One digit changed (W becomes X) keeps every line well formed: only
     // the checksum tells.
@@ -204,13 +222,97 @@ TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
     }
     EXPECT_EQ(refusal("vestrel-demo 1\nwindow 800 600 60 inf\n"),
               "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
+
+    // Version 2 cursors are whole offsets from the centre, and a step may
+    // say which game-over buttons it hovered; version 1 knows no hover.
+    const std::string head2 = "vestrel-demo 2\nwindow 800 600 60 0.1\n";
+    const Case cases2[] = {
+        {"cursor 0 0.5 0\n", "", "line 3: expected \"cursor STEP DX DY\" with whole pixels"},
+        {"cursor 0 1000001 0\n", "", "line 3: expected \"cursor STEP DX DY\" with whole pixels"},
+        {"hover 0 1\n", "", "line 3: hover without a step of its own"},
+        {"cursor 0 0 0\nhover 0 1\nhover 0 1\n", "", "line 5: hover without a step of its own"},
+        {"cursor 0 0 0\nhover 1 1\n", "", "line 4: step 1 out of order (expected 0)"},
+        {"cursor 0 0 0\nhover 0 256\n", "", "line 4: expected \"hover STEP BUTTONS\""},
+    };
+    for (const Case& c : cases2) {
+        EXPECT_EQ(refusal(head2 + c.lines), c.error) << c.lines;
+    }
+    EXPECT_EQ(refusal(kHead + "cursor 0 0 0\nhover 0 1\n"), "line 4: unknown record \"hover\"");
 }
 
-TEST(DemoFormat, MissingAndOversizedFilesAreRefusedBeforeReading) {
+// Version 1 files hold positions in the header's window: they read as
+// positions against that window's centre, fractions and all.
+TEST(DemoFormat, VersionOneCursorsArePositionsInTheRecordedWindow) {
+    Demo demo;
+    std::string error;
+    ASSERT_TRUE(parse(withEnd("vestrel-demo 1\nwindow 801 601 60 0.1\ncursor 0 10.5 -3\nframe 1\n",
+                              "neither steps 1 frames 1 items 0 switches 0"),
+                      demo, error))
+        << error;
+    EXPECT_EQ(demo.version, 1);
+    ASSERT_EQ(demo.frames.size(), 1u);
+    EXPECT_EQ(demo.frames[0].centreX, 400.0);  // integer centre, as the loop re-centres
+    EXPECT_EQ(demo.frames[0].centreY, 300.0);
+    EXPECT_EQ(demo.frames[0].steps[0].cursorX, 10.5);
+    EXPECT_EQ(demo.frames[0].steps[0].cursorY, -3.0);
+    EXPECT_EQ(demo.frames[0].steps[0].hover, -1);
+}
+
+// What the recorder accepts is exactly what a replay accepts: options at
+// the limits are recorded and read back, options past them are refused
+// before any file exists.
+TEST(DemoFormat, RecordingRefusesTheOptionsAReplayWouldRefuse) {
+    struct Case {
+        DemoSettings settings;
+        std::string why;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{1, 1, 1, 0.0f}, ""},
+        {{16384, 16384, 1000, 100.0f}, ""},
+        {{16385, 600, 60, 0.1f}, "width 16385 is outside 1 to 16384"},
+        {{800, 20000, 60, 0.1f}, "height 20000 is outside 1 to 16384"},
+        {{800, 600, 1001, 0.1f}, "refresh rate 1001 is outside 1 to 1000"},
+        {{800, 600, 2000, 0.1f}, "refresh rate 2000 is outside 1 to 1000"},
+        {{800, 600, 60, -1.0f}, "ambient -1 is outside 0 to 100"},
+        {{800, 600, 60, 1e9f}, "ambient 1e+09 is outside 0 to 100"},
+        {{800, 600, 60, 100.00001f}, "ambient 100.00001 is outside 0 to 100"},
+    };
+    const std::string path = temporaryPath("limits.dem");
+    for (const Case& c : cases) {
+        std::remove(path.c_str());
+        DemoRecorder recorder;
+        std::string error;
+        const bool opened = recorder.open(path, c.settings, error);
+        if (!c.why.empty()) {
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(error, path + ": " + c.why + ", which no replay accepts");
+            EXPECT_FALSE(std::filesystem::exists(path)) << c.why;
+            continue;
+        }
+        ASSERT_TRUE(opened) << error;
+        ASSERT_TRUE(recorder.finish(DemoTotals{}));
+        Demo demo;
+        ASSERT_TRUE(loadDemo(path, demo, error)) << error;
+        EXPECT_EQ(demo.settings.width, c.settings.width);
+        EXPECT_EQ(demo.settings.refreshRate, c.settings.refreshRate);
+        EXPECT_EQ(demo.settings.ambient, c.settings.ambient);
+    }
+    std::remove(path.c_str());
+}
+
+TEST(DemoFormat, WholeFileRefusalsNameThePathAndTheReason) {
     Demo demo;
     std::string error;
     EXPECT_FALSE(loadDemo("/nonexistent/walk.dem", demo, error));
-    EXPECT_EQ(error, "cannot open /nonexistent/walk.dem");
+    EXPECT_EQ(error, "/nonexistent/walk.dem: can't open the file (No such file or directory)");
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_FALSE(loadDemo(folder, demo, error));
+    EXPECT_EQ(error, folder + ": a folder, not a demo file");
+    // An endless source is refused after one line's worth, not swallowed.
+    EXPECT_FALSE(loadDemo("/dev/zero", demo, error));
+    EXPECT_EQ(error, "/dev/zero: line 1: not a Vestrel demo");
+    EXPECT_FALSE(loadDemo("/dev/null", demo, error));
+    EXPECT_EQ(error, "/dev/null: the file is empty");
 
     const std::string path = temporaryPath("huge.dem");
     {
@@ -219,7 +321,7 @@ TEST(DemoFormat, MissingAndOversizedFilesAreRefusedBeforeReading) {
     }
     std::filesystem::resize_file(path, kMaxDemoBytes + 1);  // sparse: costs no disk
     EXPECT_FALSE(loadDemo(path, demo, error));
-    EXPECT_EQ(error, path + ": too large to be a demo");
+    EXPECT_EQ(error, path + ": the file is larger than 256 MiB");
     std::remove(path.c_str());
 }
 
@@ -367,6 +469,37 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
     EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
     EXPECT_NE(error.find("VESTREL_SCREENSHOT_STEPS"), std::string::npos);
     variables.erase("VESTREL_SCREENSHOT_STEPS");
+
+    // A screenshot folder that exists but takes no files is refused up
+    // front, like one that cannot be made. sysfs refuses new files even to
+    // root; a folder without write permission refuses everyone else.
+    std::vector<std::string> unwritable = {"/sys"};
+    const std::string locked = temporaryPath("locked_shots");
+    std::filesystem::create_directories(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (geteuid() != 0) unwritable.push_back(locked);
+    for (const std::string& folder : unwritable) {
+        variables["VESTREL_SCREENSHOT_DIR"] = folder;
+        EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error)) << folder;
+        EXPECT_EQ(error.rfind("Can't write to the screenshot folder " + folder + " (", 0), 0u) << error;
+        EXPECT_FALSE(std::filesystem::exists(recordPath));
+    }
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(locked);
+    const std::string underAFile = demoPath + "/shots";  // its parent is a file
+    variables["VESTREL_SCREENSHOT_DIR"] = underAFile;
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
+    EXPECT_EQ(error, "Can't create the screenshot folder " + underAFile);
+    variables.erase("VESTREL_SCREENSHOT_DIR");
+
+    // Options no replay would accept are not recorded.
+    variables.erase("VESTREL_REPLAY");
+    DemoSettings tooFast{800, 600, 2000, 0.1f};
+    EXPECT_FALSE(DemoSession::fromEnvironment(environment, tooFast, session, error));
+    EXPECT_EQ(error, "Can't record demo: " + recordPath +
+                         ": refresh rate 2000 is outside 1 to 1000, which no replay accepts");
+    EXPECT_FALSE(std::filesystem::exists(recordPath));
+    variables["VESTREL_REPLAY"] = demoPath;
 
     // A damaged demo names itself and the fault.
     {

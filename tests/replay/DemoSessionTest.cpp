@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,7 @@ public:
                       std::to_string(static_cast<int>(g->cursorY)) +
                       (connected ? " pad " + std::to_string(pad.state.thumbLY) : ""));
         if (++updates == catchAtUpdate) settings->playerCaught = true;
+        if (onStep) onStep();
     }
     void draw(Game* /*g*/) override {}
     void changeState(Game* g, GameState* state) override { forwardChangeState(g, state); }
@@ -61,12 +63,30 @@ public:
     std::vector<std::string> log;
     int updates = 0;
     int catchAtUpdate = -1;
+    std::function<void()> onStep;
 };
 
+// The position hash of `steps` steps in which neither the player nor the
+// monster exists (the probe's games): zeros after every step.
+std::uint64_t hashOfEmptySteps(std::uint64_t steps) {
+    std::uint64_t hash = kFnvOffset;
+    const double zeros[6] = {};
+    for (std::uint64_t i = 0; i < steps; ++i) hash = fnv1a(hash, zeros, sizeof zeros);
+    return hash;
+}
+
+std::string hexOf(std::uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// A step whose cursor is at (x, y) of the tests' 320 x 240 window, stored
+// as a demo stores it: as the offset from the centre.
 DemoStep stepAt(double x, double y) {
     DemoStep step;
-    step.cursorX = x;
-    step.cursorY = y;
+    step.cursorX = x - 160;
+    step.cursorY = y - 120;
     return step;
 }
 
@@ -125,6 +145,7 @@ TEST_F(DemoSessionTest, AReplayRunsItsFramesThroughTheEntryPointsAndShutsOutLive
     demo.totals.outcome = DemoOutcome::Caught;
     demo.totals.steps = 4;
     demo.totals.frames = 3;
+    demo.totals.hash = hashOfEmptySteps(4);
 
     DemoSession session;
     session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
@@ -145,8 +166,11 @@ TEST_F(DemoSessionTest, AReplayRunsItsFramesThroughTheEntryPointsAndShutsOutLive
     game->frame();
     EXPECT_EQ(game->stepsThisFrame, 0);
     EXPECT_TRUE(probe.log.empty());
+    // The window grows while the demo plays: the cursor keeps its offset
+    // from the new centre (200, 150), which is what mouse look reads.
+    game->applyFramebufferSize(400, 300);
     game->frame();
-    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/0", "step 70,80"}));
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/0", "step 110,110"}));
     EXPECT_FALSE(game->running);  // the recorded close
 
     EXPECT_EQ(session.finish(*game), 0);  // caught, as recorded
@@ -175,14 +199,34 @@ TEST_F(DemoSessionTest, AReplayThatEndsOtherwiseThanRecordedOrIsClosedEarlyFails
     Demo demo;
     DemoFrame frame;
     frame.steps = {stepAt(160, 120)};
+    demo.frames = {frame};
+
+    // The same outcome, steps and totals but another position hash: the
+    // same input must give the same game, so the replay fails.
+    demo.totals.steps = 1;
+    demo.totals.frames = 1;
+    demo.totals.hash = hashOfEmptySteps(1) ^ 1;
+    {
+        DemoSession session;
+        session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
+        start(session);
+        game->frame();
+        test::ConsoleCapture console;
+        EXPECT_EQ(session.finish(*game), 1);
+        session.printSummary();
+        EXPECT_NE(console.text().find("outcome neither (recorded: neither), hash " + hexOf(hashOfEmptySteps(1))),
+                  std::string::npos)
+            << console.text();
+        session.detach();
+        game.reset();
+    }
+
     demo.frames = {frame, frame, frame};
     demo.totals.outcome = DemoOutcome::Won;
-
     DemoSession session;
     session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
     start(session);
     game->frame();
-    EXPECT_EQ(session.finish(*game), 1);  // neither, where the recording won
 
     liveClose();  // a person closes the window: the replay stops there
     EXPECT_FALSE(game->running);
@@ -196,7 +240,9 @@ TEST_F(DemoSessionTest, AReplayThatEndsOtherwiseThanRecordedOrIsClosedEarlyFails
 
 // A replay that hands over at its end: the recorded frames play with live
 // input shut out, then the player's keys, the window's close and the clock
-// take over, and the run is not held to the recording's outcome.
+// take over, and the run is not held to the recording's outcome. The quit
+// that ended the recording (here the window's close) is where the script
+// ends: it is neither played nor recorded again.
 TEST_F(DemoSessionTest, AReplayThatHandsOverGivesThePlayerTheKeysAndTheClock) {
     Demo demo;
     demo.settings = {320, 240, 60, 0.1f};
@@ -204,7 +250,8 @@ TEST_F(DemoSessionTest, AReplayThatHandsOverGivesThePlayerTheKeysAndTheClock) {
     first.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 1, 0)};
     first.steps = {stepAt(10, 20)};
     DemoFrame second;
-    second.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 0, 0)};
+    second.events = {DemoEvent::keyEvent(GLFW_KEY_W, 25, 0, 0), DemoEvent::closeEvent(),
+                     DemoEvent::keyEvent(GLFW_KEY_A, 30, 1, 0)};
     second.steps = {stepAt(30, 40)};
     demo.frames = {first, second};
     demo.totals.outcome = DemoOutcome::Won;
@@ -214,30 +261,31 @@ TEST_F(DemoSessionTest, AReplayThatHandsOverGivesThePlayerTheKeysAndTheClock) {
     DemoSession session;
     session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
     session.setHandOverAtEnd(true);
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, demo.settings, error)) << error;
     start(session);
     EXPECT_FALSE(session.waitsForScreen());
     liveKey(GLFW_KEY_S, GLFW_PRESS);  // still the demo's turn: ignored
     game->frame();
-    game->frame();
-    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/1", "step 10,20", "key 87/0", "step 30,40"}));
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"key 87/1", "step 10,20"}));
     EXPECT_FALSE(session.handedOver());
 
-    // The demo has run out. A second passed while it played as fast as it
-    // could: that time is not owed to the player as a burst of steps.
+    // The recorded close: not played. A second passed while the demo played
+    // as fast as it could: that time is not owed to the player as a burst
+    // of steps, so the clock runs none of the recorded frame's steps.
     probe.log.clear();
     game->previousTime -= 1.0;
     {
         test::ConsoleCapture console;
         game->frame();
-        EXPECT_EQ(console.text(), "Demo ended at step 2: live input takes over\n");
+        EXPECT_EQ(console.text(), "Demo ended at step 1: live input takes over\n");
     }
+    EXPECT_EQ(probe.log, std::vector<std::string>{"key 87/0"});
     EXPECT_TRUE(session.handedOver());
     EXPECT_TRUE(game->running);
     EXPECT_TRUE(session.waitsForScreen());
     std::uint64_t handOverSteps = static_cast<std::uint64_t>(game->stepsThisFrame);
-    game->frame();
     EXPECT_LT(game->stepsThisFrame, kMaxStepsPerFrame);
-    handOverSteps += static_cast<std::uint64_t>(game->stepsThisFrame);
 
     probe.log.clear();
     liveKey(GLFW_KEY_S, GLFW_PRESS);
@@ -248,16 +296,79 @@ TEST_F(DemoSessionTest, AReplayThatHandsOverGivesThePlayerTheKeysAndTheClock) {
     EXPECT_EQ(probe.log[0], "key 83/1");
     EXPECT_EQ(probe.log[1].rfind("step ", 0), 0u);
     EXPECT_EQ(game->stepsThisFrame, 2);
+    handOverSteps += 2;
 
     liveClose();  // the player's own close ends the run normally
     EXPECT_FALSE(game->running);
     test::ConsoleCapture console;
     EXPECT_EQ(session.finish(*game), 0);  // neither, where the recording won: live play decided
     session.printSummary();
-    EXPECT_EQ(console.text().rfind("Demo replayed, then played live from step 2: ", 0), 0u) << console.text();
+    EXPECT_EQ(console.text().rfind("Demo replayed, then played live from step 1: ", 0), 0u) << console.text();
     EXPECT_EQ(console.text().find("stopped early"), std::string::npos) << console.text();
     // Every step counts, the replayed and the live ones.
-    EXPECT_EQ(session.totals().steps, 2u + handOverSteps + 2u);
+    EXPECT_EQ(session.totals().steps, 1u + handOverSteps);
+
+    // Recorded meanwhile: the replayed keys, not the recording's close; then
+    // the live key and the player's own close.
+    Demo again;
+    ASSERT_TRUE(loadDemo(recordPath, again, error)) << error;
+    ASSERT_GE(again.frames.size(), 2u);
+    EXPECT_EQ(again.frames[1].events, std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_W, 25, 0, 0)});
+    EXPECT_EQ(again.frames.back().events.back(), DemoEvent::closeEvent());
+    int closes = 0;
+    for (const DemoFrame& frame : again.frames) {
+        for (const DemoEvent& event : frame.events) closes += event == DemoEvent::closeEvent() ? 1 : 0;
+    }
+    EXPECT_EQ(closes, 1);
+}
+
+// On the game-over screen a replay hovers the buttons the recording hovered
+// (the buttons scale with the window, so a cursor offset alone would miss
+// them in a window of another size); a step without a recorded set falls
+// back to the cursor. Either way the set applied is recorded.
+TEST_F(DemoSessionTest, GameOverHoverIsReplayedAsRecorded) {
+    Demo demo;
+    DemoFrame frame;
+    frame.steps = {stepAt(160, 120), stepAt(310, 230), stepAt(310, 230)};
+    frame.steps[0].hover = 1;  // over the first button, whatever the cursor says
+    frame.steps[2].hover = 0;  // over none, although the cursor is on the second
+    demo.frames = {frame};
+    demo.totals.steps = 3;
+    demo.totals.frames = 1;
+    demo.totals.hash = hashOfEmptySteps(3);
+    DemoSession session;
+    session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
+    std::string error;
+    ASSERT_TRUE(session.startRecording(recordPath, {320, 240, 60, 0.1f}, error)) << error;
+    start(session);
+    ProbeState over;
+    over.stateId = kStateGameOver;
+    game->changeState(&over);
+    auto button = [](float x, float y, float size) {
+        auto b = std::make_shared<Button>("TEST");
+        b->x = x;
+        b->y = y;
+        b->width = b->height = size;
+        return b;
+    };
+    game->level->buttons = {button(0, 0, 10), button(300, 0, 20)};  // bottom-left, bottom-right
+    std::vector<std::vector<int>> states;
+    over.onStep = [&] {
+        states.push_back({game->level->buttons[0]->state, game->level->buttons[1]->state});
+    };
+    game->frame();
+    over.onStep();
+    // Seen at the start of each step and at the end: what each step set.
+    EXPECT_EQ(states, (std::vector<std::vector<int>>{{0, 0}, {1, 0}, {0, 1}, {0, 0}}));
+    game->running = false;
+    EXPECT_EQ(session.finish(*game), 0);
+
+    Demo again;
+    ASSERT_TRUE(loadDemo(recordPath, again, error)) << error;
+    ASSERT_EQ(again.frames.size(), 1u);
+    std::vector<int> recorded;
+    for (const DemoStep& step : again.frames[0].steps) recorded.push_back(step.hover);
+    EXPECT_EQ(recorded, (std::vector<int>{1, 2, 0}));
 }
 
 TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
@@ -268,7 +379,15 @@ TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
     EXPECT_TRUE(session.waitsForScreen());
 
     liveKey(GLFW_KEY_D, GLFW_PRESS);
+    glfwSetCursorPos(game->window, 170.0, 100.0);  // the mouse moved right and up
     game->stepAccumulator = 2.5f * (1.0f / 60.0f);  // the clock owes two steps
+    game->previousTime = glfwGetTime();
+    game->update();
+    // The window is made larger; the same move is the same offset from the
+    // new centre (200, 150).
+    game->applyFramebufferSize(400, 300);
+    glfwSetCursorPos(game->window, 210.0, 130.0);
+    game->stepAccumulator = 1.5f * (1.0f / 60.0f);
     game->previousTime = glfwGetTime();
     game->update();
     liveKey(GLFW_KEY_D, GLFW_RELEASE);
@@ -281,13 +400,21 @@ TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
 
     Demo demo;
     ASSERT_TRUE(loadDemo(recordPath, demo, error)) << error;
-    ASSERT_EQ(demo.frames.size(), 2u);
+    ASSERT_EQ(demo.frames.size(), 3u);
     EXPECT_EQ(demo.frames[0].events, std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_D, 0, 1, 0)});
-    EXPECT_EQ(demo.frames[0].steps.size(), 2u);
-    EXPECT_EQ(demo.frames[1].events,
+    ASSERT_EQ(demo.frames[0].steps.size(), 2u);
+    // Mouse look's offsets: the move, then none (the step put the cursor back).
+    EXPECT_EQ(demo.frames[0].steps[0].cursorX, 10.0);
+    EXPECT_EQ(demo.frames[0].steps[0].cursorY, -20.0);
+    EXPECT_EQ(demo.frames[0].steps[1].cursorX, 0.0);
+    EXPECT_EQ(demo.frames[0].steps[1].cursorY, 0.0);
+    ASSERT_EQ(demo.frames[1].steps.size(), 1u);
+    EXPECT_EQ(demo.frames[1].steps[0].cursorX, 10.0);
+    EXPECT_EQ(demo.frames[1].steps[0].cursorY, -20.0);
+    EXPECT_EQ(demo.frames[2].events,
               (std::vector<DemoEvent>{DemoEvent::keyEvent(GLFW_KEY_D, 0, 0, 0), DemoEvent::closeEvent()}));
-    EXPECT_TRUE(demo.frames[1].steps.empty());
-    EXPECT_EQ(demo.totals.steps, 2u);
+    EXPECT_TRUE(demo.frames[2].steps.empty());
+    EXPECT_EQ(demo.totals.steps, 3u);
     // The live keys reached the state as well as the file.
     EXPECT_EQ(probe.log.front(), "key 68/1");
 }

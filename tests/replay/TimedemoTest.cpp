@@ -172,6 +172,8 @@ TEST(TimedemoInTheLoop, StepsOfAReplayAreTimedAndTheCursorKeepsItsOffsetFromTheC
     demo.settings = {320, 240, 60, 0.1f};
     DemoFrame frame;
     frame.steps.resize(3);
+    frame.centreX = 160;  // positions in the recorded window, as a version 1 file has them
+    frame.centreY = 120;
     frame.steps[0].cursorX = 160;  // the recorded window's centre
     frame.steps[0].cursorY = 120;
     frame.steps[1].cursorX = 170;
@@ -183,7 +185,6 @@ TEST(TimedemoInTheLoop, StepsOfAReplayAreTimedAndTheCursorKeepsItsOffsetFromTheC
     DemoSession session;
     session.setScript(std::make_unique<DemoPlayer>(demo), "probe");
     // Played in a 400 x 300 window: the centre moves by (40, 30).
-    session.setCursorShift(40, 30);
     TimedState state;
     auto game = std::make_unique<Game>();
     Game::registered = game.get();
