@@ -12,6 +12,11 @@
 // VESTREL_BENCH_STRIP to any of "glow", "hidden", "glass", "stats", "fog", "tree", "lights" to
 // leave effects out and see what each costs, and VESTREL_BENCH_SCENE_BUFFER=1
 // to draw through the off-screen scene buffer instead of into the window.
+// VESTREL_OCCLUSION=0 switches the visibility stage off (as F10 does in the
+// game); each view's line says what the stage drew and left out and its CPU
+// time (median). VESTREL_BENCH_COUNT=1 adds, per view, one frame counted with
+// GL queries: fragments rasterised and samples written per pixel by the level
+// tree's pass, and fragments of the other passes.
 
 #include <GL/glew.h>
 
@@ -35,48 +40,11 @@
 #include "render/Renderer.h"
 #include "render/TextureCache.h"
 #include "support/GlTestContext.h"
+#include "support/HouseViews.h"
 
 using namespace vestrel;
 
 namespace {
-
-struct View {
-    const char* name;
-    glm::vec3 eye;
-    float pitch;
-    float yaw;                  // degrees; 0 looks along +x, 90 along +z
-    bool facesMonster = false;  // eye and yaw are worked out from the monster's path
-};
-
-// Eye height: the player's capsule stands on the floor (-1) and is 5 tall.
-constexpr float kEyeY = 3.0f;
-
-const View kViews[] = {
-    {"spawn", {0.0f, kEyeY, 0.0f}, 0.0f, 0.0f},           // living room toward the pocket door
-    {"writing", {0.0f, kEyeY, 1.0f}, 5.0f, 270.0f},       // living room's north wall, hidden text
-    {"reading", {1.5f, kEyeY, -3.0f}, 5.0f, 270.0f},      // the same writing up close
-    {"kitchen", {-5.0f, kEyeY, -9.0f}, -10.0f, 225.0f},   // over the table
-    {"corridor", {9.0f, kEyeY, 18.0f}, 0.0f, 270.0f},     // the monster's corridor, full length
-    {"bathroom", {16.0f, kEyeY, -11.0f}, -5.0f, 330.0f},  // toward the shower screen
-    {"generator", {16.0f, kEyeY, 13.0f}, -5.0f, 0.0f},    // generator room
-    {"monster", {0.0f, kEyeY, 0.0f}, -5.0f, 0.0f, true},  // 8 units up its path, facing it
-};
-
-// Where the player would stand to see the monster at its first waypoint from
-// kMonsterDistance along its path (toward the second waypoint), facing it.
-constexpr float kMonsterDistance = 8.0f;
-
-bool placeFacingMonster(const Level& level, View& view) {
-    if (!level.enemy || level.enemy->waypoints.size() < 2) return false;
-    const glm::vec3 feet(level.enemy->model.modelMatrix[3]);
-    glm::vec3 along = level.enemy->waypoints[1].position - level.enemy->waypoints[0].position;
-    along.y = 0.0f;
-    if (glm::length(along) < 1e-3f) return false;
-    along = glm::normalize(along);
-    view.eye = glm::vec3(feet.x, kEyeY, feet.z) + along * kMonsterDistance;
-    view.yaw = std::atan2(-along.z, -along.x) * 180.0f / 3.14159265f;
-    return true;
-}
 
 double percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
@@ -116,6 +84,10 @@ int main(int argc, char** argv) {
     const std::string strip = stripEnv ? stripEnv : "";
     if (strip.find("fog") != std::string::npos) settings.fog = false;
     if (strip.find("stats") != std::string::npos) settings.showFps = false;
+    const char* occlusionEnv = std::getenv("VESTREL_OCCLUSION");
+    settings.occlusionCulling = !(occlusionEnv && std::string(occlusionEnv) == "0");
+    const char* countEnv = std::getenv("VESTREL_BENCH_COUNT");
+    const bool countFragments = countEnv && std::string(countEnv) == "1";
 
     Renderer renderer;
     // VESTREL_BENCH_SCENE_BUFFER=1: draw through the off-screen scene buffer
@@ -148,45 +120,59 @@ int main(int argc, char** argv) {
     if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
     if (strip.find("lights") != std::string::npos) level.lights.resize(1);  // the flashlight alone
 
-    std::printf("house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights, scene drawn %s%s%s\n",
-                width, height, samplingMode, frames, level.lights.size(),
-                renderer.drawsIntoWindow() ? "into the window" : "through the scene buffer",
-                strip.empty() ? "" : ", without: ", strip.c_str());
+    std::printf(
+        "house_frame %dx%d, sampling mode %d, %d frames per view, %zu lights, scene drawn %s, "
+        "occlusion culling %s%s%s\n",
+        width, height, samplingMode, frames, level.lights.size(),
+        renderer.drawsIntoWindow() ? "into the window" : "through the scene buffer",
+        settings.occlusionCulling ? "on" : "off", strip.empty() ? "" : ", without: ", strip.c_str());
 
     std::vector<double> all;
     double allCpu = 0.0;
-    for (View view : kViews) {
-        if (view.facesMonster && !placeFacingMonster(level, view)) {
+    for (const test::HouseView& view : test::kHouseViews) {
+        if (!test::placeView(level, view)) {
             std::printf("  %-10s the level has no monster path to face\n", view.name);
             continue;
         }
-        Camera& camera = *level.camera;
-        camera.position = view.eye;
-        camera.pitch = view.pitch;
-        camera.yaw = view.yaw;
-        camera.update();
-        level.player.flashlight->position = view.eye;
-        level.player.flashlight->coneDirection = camera.direction();
-        level.frustum.update(view.eye, camera.direction());
-
         for (int i = 0; i < 5; ++i) renderer.render(level);  // warm-up
         glFinish();
 
         std::vector<double> times;
+        std::vector<double> stageTimes;
         times.reserve(frames);
+        stageTimes.reserve(frames);
         const std::clock_t cpuStart = std::clock();
         for (int i = 0; i < frames; ++i) {
             const auto start = std::chrono::steady_clock::now();
             renderer.render(level);
             glFinish();
+            stageTimes.push_back(renderer.visibilityCounts().milliseconds);
             times.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
         const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / frames;
         allCpu += cpuMs;
         all.insert(all.end(), times.begin(), times.end());
-        std::printf("  %-10s median %6.2f ms  p95 %6.2f ms  CPU %6.2f ms/frame  culled %d\n", view.name,
-                    percentile(times, 0.5), percentile(times, 0.95), cpuMs, settings.culledCount);
+        const VisibilityCounts& counts = renderer.visibilityCounts();
+        std::printf(
+            "  %-10s median %6.2f ms  p95 %6.2f ms  CPU %6.2f ms/frame  drawn %d, culled %d, occluded %d"
+            " (+%d), %d clusters hidden, %d occluders, %d triangles, stage CPU %.3f ms\n",
+            view.name, percentile(times, 0.5), percentile(times, 0.95), cpuMs, counts.drawn,
+            counts.frustumCulled, counts.occluded, counts.passOccluded, counts.clustersHidden,
+            counts.occluders, counts.occluderTriangles, percentile(stageTimes, 0.5));
+        if (countFragments) {
+            renderer.setCountingFragments(true);
+            const FragmentTotals before = renderer.fragmentTotals();
+            renderer.render(level);
+            const FragmentTotals& after = renderer.fragmentTotals();
+            const double pixels = static_cast<double>(after.pixels - before.pixels);
+            std::printf(
+                "  %-10s tree pass: %.3f fragments, %.3f samples per pixel; other passes %.3f fragments\n",
+                "", static_cast<double>(after.sceneFragments - before.sceneFragments) / pixels,
+                static_cast<double>(after.sceneSamples - before.sceneSamples) / pixels,
+                static_cast<double>(after.otherPassFragments - before.otherPassFragments) / pixels);
+            renderer.setCountingFragments(false);
+        }
 
         if (!outDir.empty()) {
             const std::string path = outDir + "/" + view.name + ".png";
@@ -194,7 +180,7 @@ int main(int argc, char** argv) {
             if (!ctx.savePng(path.c_str())) std::printf("  could not write %s\n", path.c_str());
         }
     }
-    const size_t viewCount = sizeof(kViews) / sizeof(kViews[0]);
+    const size_t viewCount = sizeof(test::kHouseViews) / sizeof(test::kHouseViews[0]);
     std::printf("  %-10s median %6.2f ms  p95 %6.2f ms  CPU %6.2f ms/frame\n", "overall",
                 percentile(all, 0.5), percentile(all, 0.95), allCpu / static_cast<double>(viewCount));
 

@@ -20,6 +20,7 @@ struct GameSettings {
     bool wireframe = false;         // F3
     bool frustumCulling = true;     // F8
     bool transparency = true;       // F9
+    bool occlusionCulling = true;   // F10: objects hidden behind walls are not drawn
     bool mipMaps = true;            // F5
     bool muted = false;             // F6
     bool fog = true;                // F7

@@ -63,7 +63,18 @@ int main(int argc, char** argv) {
         // Enough room for a long demo; the buffers grow past it if need be.
         timedemo = std::make_unique<Timedemo>(200000, 100000);
         timedemo->setStartOffset(ageAtMain, mainEntered);
+        // VESTREL_TIMEDEMO_COUNT=1: the counting run (fragments per pixel).
+        if (const char* count = std::getenv("VESTREL_TIMEDEMO_COUNT"); count != nullptr && count[0] == '1') {
+            timedemo->setCountingRun(true);
+        }
         timedemo->activate();
+    }
+    // VESTREL_OCCLUSION=0 starts with occlusion culling off (F10 switches it),
+    // for timing the same binary with and without it.
+    if (const char* occlusion = std::getenv("VESTREL_OCCLUSION");
+        occlusion != nullptr && occlusion[0] == '0') {
+        GameSettings::instance().occlusionCulling = false;
+        std::cout << "Occlusion culling: OFF" << std::endl;
     }
 
     GameSettings::instance().ambientLight = {options.ambient, options.ambient, options.ambient};

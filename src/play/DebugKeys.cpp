@@ -88,6 +88,9 @@ bool DebugKeys::handle(int key, GameSettings& settings, SoundSystem& sounds) {
         case GLFW_KEY_F9:
             toggle(settings.transparency, "Display transparency: ");
             return true;
+        case GLFW_KEY_F10:
+            toggle(settings.occlusionCulling, "Occlusion culling: ");
+            return true;
         default:
             return false;
     }

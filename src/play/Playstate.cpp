@@ -126,7 +126,7 @@ void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game*
     }
     Level* level = currentGame ? currentGame->level.get() : nullptr;
     if (action == GLFW_PRESS) {
-        if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F9) {
+        if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F10) {
             DebugKeys::handle(key, *settings, SoundSystem::instance());
         } else if (key == GLFW_KEY_E) {
             if (level != nullptr) level->interact();

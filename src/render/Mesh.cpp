@@ -1,5 +1,6 @@
 #include "render/Mesh.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -154,6 +155,68 @@ void Mesh::loadFromNode(aiNode* node, const aiMesh* mesh, const std::string& key
     upload(geometry);
     vertexCount = static_cast<std::uint32_t>(geometry.positions.size());
     worldPositions = std::move(geometry.worldPositions);
+    worldPositionsModel = modelMatrix;
+
+    clusters.clear();
+    glm::vec3 low(INFINITY), high(-INFINITY);
+    for (std::uint32_t index : indices) {
+        if (index < worldPositions.size()) {
+            low = glm::min(low, worldPositions[index]);
+            high = glm::max(high, worldPositions[index]);
+        }
+    }
+    const glm::vec3 extent = high - low;
+    if (std::max({extent.x, extent.y, extent.z}) >= kClusteredExtent) {
+        clusters = clusterTriangles(worldPositions, indices, kClusterExtent, kClusterTriangles);
+    }
+}
+
+std::vector<MeshCluster> clusterTriangles(const std::vector<glm::vec3>& positions,
+                                          const std::vector<std::uint32_t>& indices, float maxExtent,
+                                          std::uint32_t maxTriangles) {
+    std::vector<MeshCluster> clusters;
+    MeshCluster current;
+    glm::vec3 low(0.0f), high(0.0f);
+    const auto close = [&] {
+        if (current.indexCount == 0) return;
+        current.bounds = {low.x, low.y, low.z, high.x, high.y, high.z};
+        clusters.push_back(current);
+        current = MeshCluster{current.firstIndex + current.indexCount, 0, {}};
+    };
+    for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
+        const std::uint32_t a = indices[i], b = indices[i + 1], c = indices[i + 2];
+        if (a >= positions.size() || b >= positions.size() || c >= positions.size()) {
+            // Nothing known of where it is: a run of its own, bounded by everything.
+            close();
+            constexpr float kEverywhere = 1e30f;
+            clusters.push_back(
+                {static_cast<std::uint32_t>(i),
+                 3u,
+                 {-kEverywhere, -kEverywhere, -kEverywhere, kEverywhere, kEverywhere, kEverywhere}});
+            current = MeshCluster{static_cast<std::uint32_t>(i + 3), 0, {}};
+            continue;
+        }
+        const glm::vec3 triangleLow = glm::min(positions[a], glm::min(positions[b], positions[c]));
+        const glm::vec3 triangleHigh = glm::max(positions[a], glm::max(positions[b], positions[c]));
+        if (current.indexCount > 0) {
+            const glm::vec3 grown = glm::max(high, triangleHigh) - glm::min(low, triangleLow);
+            if (current.indexCount / 3 >= maxTriangles || grown.x > maxExtent || grown.y > maxExtent ||
+                grown.z > maxExtent) {
+                close();
+            }
+        }
+        if (current.indexCount == 0) {
+            current.firstIndex = static_cast<std::uint32_t>(i);
+            low = triangleLow;
+            high = triangleHigh;
+        } else {
+            low = glm::min(low, triangleLow);
+            high = glm::max(high, triangleHigh);
+        }
+        current.indexCount += 3;
+    }
+    close();
+    return clusters;
 }
 
 void Mesh::upload(const MeshGeometry& geometry) {
@@ -230,9 +293,17 @@ const Mesh::UniformLocations& Mesh::locationsFor(const Shader& program) {
 }
 
 void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
+    drawRange(viewProjection, mode, 0, indexCount);
+}
+
+void Mesh::drawRange(const glm::mat4& viewProjection, DrawMode mode, std::uint32_t firstIndex,
+                     std::uint32_t count) {
     if (noGeometry) {
         return;
     }
+    // Whole triangles within the list only.
+    firstIndex = std::min(firstIndex - firstIndex % 3, indexCount);
+    count = std::min(count - count % 3, indexCount - firstIndex);
     const UniformLocations& locations = locationsFor(*shader);
     // A name the program lacks is reported at every draw, as an uncached
     // lookup would.
@@ -268,11 +339,15 @@ void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
 
     glBindVertexArray(vertexArray);
     if (GameSettings::instance().wireframe) {
-        const std::uintptr_t lineOffset = static_cast<std::uintptr_t>(indexCount) * sizeof(std::uint32_t);
-        glDrawElements(GL_LINES, static_cast<GLsizei>(lineIndexCount), GL_UNSIGNED_INT,
+        // Six line indices per triangle, in the triangles' order, after the triangles.
+        const std::uintptr_t lineOffset =
+            (static_cast<std::uintptr_t>(indexCount) + 2u * firstIndex) * sizeof(std::uint32_t);
+        glDrawElements(GL_LINES, static_cast<GLsizei>(std::min(2 * count, lineIndexCount)), GL_UNSIGNED_INT,
                        reinterpret_cast<const void*>(lineOffset));
     } else {
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+        glDrawElements(
+            GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT,
+            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(firstIndex) * sizeof(std::uint32_t)));
     }
     glBindVertexArray(0);
     glBindTexture(GL_TEXTURE_2D, 0);

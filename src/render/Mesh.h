@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,26 @@ struct MeshGeometry {
 // ones, so odd content never reaches the GPU or the physics cooker.
 MeshGeometry extractGeometry(const aiMesh& mesh, const glm::mat4& model);
 
+// A run of a mesh's triangle list with the world-space bounds of its
+// triangles (min x, y, z, max x, y, z), so that a large mesh (the walls of
+// a room) can be drawn in part.
+struct MeshCluster {
+    std::uint32_t firstIndex = 0;  // into the triangle list, 3 per triangle
+    std::uint32_t indexCount = 0;
+    std::array<float, 6> bounds{};
+};
+
+// Cuts a triangle list, in its own order, into runs of at most
+// `maxTriangles` triangles; a run ends before the triangle that would make
+// its bounds wider than `maxExtent` on some axis. Level files list a
+// surface's triangles together, so runs stay compact without reordering
+// anything (the colliders and the draw order stay as they were). The runs
+// cover the whole list; a triangle with an index past `positions` gets a run
+// of its own bounded by everything.
+std::vector<MeshCluster> clusterTriangles(const std::vector<glm::vec3>& positions,
+                                          const std::vector<std::uint32_t>& indices, float maxExtent,
+                                          std::uint32_t maxTriangles);
+
 // The edges of a triangle list as GL_LINES pairs: (a, b), (b, c), (c, a) for
 // each triangle, so the wireframe shows every triangle outline.
 std::vector<std::uint32_t> triangleEdges(const std::vector<std::uint32_t>& triangles);
@@ -71,7 +92,11 @@ public:
     std::uint32_t vertexCount = 0;
     std::uint32_t lineIndexCount = 0;       // 6 per triangle, stored after the triangles
     std::vector<glm::vec3> worldPositions;  // at build time; not updated by later moves
+    glm::mat4 worldPositionsModel{1.0f};    // the modelMatrix worldPositions were made with
     std::vector<std::uint32_t> indices;     // CPU copy of the triangle list
+    // Runs of the triangle list with their bounds at build time, for meshes
+    // larger than kClusteredExtent; empty for the others.
+    std::vector<MeshCluster> clusters;
     Texture* texture = nullptr;             // not owning (texture cache); null draws untextured
     std::string name;
     bool noGeometry = true;  // never drawn; true until loadFromNode succeeds
@@ -96,10 +121,21 @@ public:
     // when absent). Needs a current GL context and `shader`.
     void loadFromNode(aiNode* node, const aiMesh* mesh, const std::string& keyPrefix);
 
+    // Meshes whose bounds reach this far on some axis are cut into clusters
+    // of at most kClusterExtent and kClusterTriangles (world units, triangles).
+    static constexpr float kClusteredExtent = 8.0f;
+    static constexpr float kClusterExtent = 4.0f;
+    static constexpr std::uint32_t kClusterTriangles = 64;
+
     // Draws the triangles (or, with the wireframe switch on, every triangle
     // outline as lines) with the program in use. A mesh without geometry
     // makes no GL call.
     void draw(const glm::mat4& viewProjection, DrawMode mode) override;
+    // The same for `indexCount` indices of the triangle list from
+    // `firstIndex` (a run of whole triangles, such as a cluster's); the
+    // wireframe draws the outlines of the same triangles.
+    void drawRange(const glm::mat4& viewProjection, DrawMode mode, std::uint32_t firstIndex,
+                   std::uint32_t indexCount);
 
 private:
     // The uniform locations draw sets, per program the mesh was drawn with

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <string>
 
 #include <glm/gtc/constants.hpp>
@@ -26,6 +27,14 @@ namespace vestrel {
 namespace {
 
 constexpr int kStateLoading = 2;
+
+// CPU time of the calling thread: the visibility stage's cost without the
+// time other threads (the rasteriser's, other programs') take the core.
+double threadCpuMilliseconds() {
+    timespec now{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0) return 0.0;
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
 const glm::vec4 kFogClearColour{0.25f, 0.25f, 0.25f, 1.0f};
 const glm::vec3 kItemGlowColour{1.0f, 0.4f, 0.0f};
 const glm::vec3 kInteractiveGlowColour{0.09f, 0.819f, 0.09f};
@@ -38,6 +47,14 @@ void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
 // Screen pixels around a silhouette that the blur composite can colour: its
 // taps reach two glow texels (four screen pixels) out, plus rounding at half size.
 constexpr int kGlowMarginPixels = 8;
+
+// What the glow's silhouettes reach beyond an object's box, for the
+// visibility test: the highlight program pushes every vertex 0.03 out along
+// its normal (generously: meshes may be scaled), and the glow buffer's
+// depth is a half-size copy whose texels take a scene pixel's depth up to
+// one pixel away.
+constexpr float kGlowGrow = 0.1f;
+constexpr float kGlowMarginForVisibility = 2.0f;
 
 // A pixel rectangle [x0, x1) x [y0, y1), origin at the lower left.
 struct PixelRect {
@@ -55,12 +72,13 @@ struct PixelRect {
 // screen. Boxes wholly outside the frustum are left out only while culling
 // is on, because only then does the pass itself skip them.
 bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjection, const ViewFrustum& frustum,
-                        glm::vec4& screen) {
+                        const VisibilityStage& visibility, glm::vec4& screen) {
     if (!object.visible) return true;
     if (object.drawable()) {
         if (!object.bounds) return false;
         const std::array<float, 6>& b = *object.bounds;
-        if (!frustum.cullingEnabled || frustum.testBox(b) != FrustumTest::Outside) {
+        if ((!frustum.cullingEnabled || frustum.testBox(b) != FrustumTest::Outside) &&
+            visibility.boxVisible(b, kGlowGrow, kGlowMarginForVisibility)) {
             for (int corner = 0; corner < 8; ++corner) {
                 const glm::vec4 clip =
                     viewProjection * glm::vec4(b[(corner & 1) ? 3 : 0], b[(corner & 2) ? 4 : 1],
@@ -75,7 +93,7 @@ bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjectio
         }
     }
     for (const std::shared_ptr<GameObject>& child : object.children) {
-        if (child && !addScreenFootprint(*child, viewProjection, frustum, screen)) return false;
+        if (child && !addScreenFootprint(*child, viewProjection, frustum, visibility, screen)) return false;
     }
     return true;
 }
@@ -96,13 +114,15 @@ PixelRect pixelsCovering(glm::vec4 screen, int width, int height, int margin) {
 
 // The scene-buffer pixels the glow of the level's unused items and its
 // switches' objects can reach (their footprints plus the blur's margin),
-// clipped to the buffer; empty when none of them is on screen.
-PixelRect glowRectangle(const Level& level, int width, int height) {
+// clipped to the buffer; empty when none of them is on screen or all are
+// hidden.
+PixelRect glowRectangle(const Level& level, const VisibilityStage& visibility, int width, int height) {
     const PixelRect whole{0, 0, width, height};
     const glm::mat4& viewProjection = level.camera->viewProjection;
     glm::vec4 screen(2.0f, 2.0f, -2.0f, -2.0f);
     auto add = [&](const GameObject* object) {
-        return object == nullptr || addScreenFootprint(*object, viewProjection, level.frustum, screen);
+        return object == nullptr ||
+               addScreenFootprint(*object, viewProjection, level.frustum, visibility, screen);
     };
     for (const auto& entry : level.itemsInWorld) {
         const Item* item = entry.second.get();
@@ -258,6 +278,16 @@ void Renderer::init() {
     createTargets(settings.windowWidth, settings.windowHeight);
 
     buildQuad();
+    if (countingFragments_) fragmentCounter_ = std::make_unique<FragmentCounter>();
+}
+
+void Renderer::setCountingFragments(bool counting) {
+    countingFragments_ = counting;
+    if (!counting) {
+        fragmentCounter_.reset();
+    } else if (initialized() && !fragmentCounter_) {
+        fragmentCounter_ = std::make_unique<FragmentCounter>();
+    }
 }
 
 void Renderer::createTargets(int width, int height) {
@@ -303,6 +333,7 @@ void Renderer::cleanup() {
     frameHeight_ = 0;
     sceneInWindow_ = false;
     releaseQuad();
+    fragmentCounter_.reset();
 }
 
 void Renderer::buildQuad() {
@@ -354,17 +385,64 @@ void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm
     if (!object.visible) return;
     if (object.drawable()) {
         if (!object.bounds) {
-            out.push_back({&object, 0.0f});
+            out.push_back({&object, 0.0f, 0, object.mesh->indexCount});
         } else if (!frustum.cull(*object.bounds)) {
             const std::array<float, 6>& b = *object.bounds;
             const glm::vec3 nearest =
                 glm::clamp(eye, glm::vec3(b[0], b[1], b[2]), glm::vec3(b[3], b[4], b[5]));
             const glm::vec3 offset = nearest - eye;
-            out.push_back({&object, glm::dot(offset, offset)});
+            out.push_back({&object, glm::dot(offset, offset), 0, object.mesh->indexCount});
         }
     }
     for (const std::shared_ptr<GameObject>& child : object.children) {
         if (child) collectOpaque(*child, frustum, eye, out);
+    }
+}
+
+void Renderer::cullHidden() {
+    visibleDraws.clear();
+    if (!visibility_.active()) {
+        visibleDraws = opaqueDraws;
+        return;
+    }
+    for (const OpaqueDraw& draw : opaqueDraws) visibility_.addOccluder(*draw.object);
+    visibility_.finishOccluders();
+
+    VisibilityCounts& counts = visibility_.counts();
+    for (const OpaqueDraw& draw : opaqueDraws) {
+        const GameObject& object = *draw.object;
+        if (!object.bounds) {
+            visibleDraws.push_back(draw);
+            continue;
+        }
+        if (!visibility_.boxVisible(*object.bounds)) {
+            ++counts.occluded;
+            continue;
+        }
+        // Clusters carry their bounds from the build; a mesh moved since is
+        // drawn whole.
+        const Mesh& mesh = *object.mesh;
+        if (mesh.clusters.empty() || mesh.modelMatrix != mesh.worldPositionsModel) {
+            visibleDraws.push_back(draw);
+            continue;
+        }
+        // Neighbouring visible clusters are drawn as one run.
+        const std::size_t before = visibleDraws.size();
+        bool extending = false;
+        for (const MeshCluster& cluster : mesh.clusters) {
+            if (!visibility_.boxVisible(cluster.bounds)) {
+                ++counts.clustersHidden;
+                extending = false;
+                continue;
+            }
+            if (extending) {
+                visibleDraws.back().indexCount += cluster.indexCount;
+            } else {
+                visibleDraws.push_back({draw.object, draw.distance, cluster.firstIndex, cluster.indexCount});
+                extending = true;
+            }
+        }
+        if (visibleDraws.size() == before) ++counts.occluded;
     }
 }
 
@@ -419,22 +497,38 @@ void Renderer::drawScene(Level& level) {
     uploadLightBlock(*texLightsShader, level.lights, level.ambient, view);
 
     level.frustum.beginFrame();
-    if (level.rootObject && level.camera && level.stateId != kStateLoading) {
+    const bool drawTree = level.rootObject && level.camera && level.stateId != kStateLoading;
+    // The stage only knows what hides what once the tree's walls are in it;
+    // without the tree (loading) every pass draws as it would without it.
+    // Drawn as lines (the wireframe), walls hide nothing.
+    visibility_.beginFrame(drawTree && settings.occlusionCulling && !settings.wireframe,
+                           level.camera ? level.camera->viewProjection : glm::mat4(1.0f), frameWidth_,
+                           frameHeight_);
+    if (drawTree) {
+        const double start = threadCpuMilliseconds();
         // Nearest first: llvmpipe tests depth before running the fragment
         // program, so pixels hidden behind nearer walls then cost next to
         // nothing. The house's rooms overlap a lot on screen.
         opaqueDraws.clear();
         collectOpaque(*level.rootObject, level.frustum, level.camera->position, opaqueDraws);
+        visibility_.counts().frustumCulled = level.frustum.cullingEnabled ? level.frustum.culledCount : 0;
         std::stable_sort(opaqueDraws.begin(), opaqueDraws.end(),
                          [](const OpaqueDraw& a, const OpaqueDraw& b) { return a.distance < b.distance; });
+        cullHidden();
+        visibility_.counts().drawn = static_cast<int>(opaqueDraws.size()) - visibility_.counts().occluded;
+        visibility_.counts().milliseconds = threadCpuMilliseconds() - start;
+
+        if (fragmentCounter_) fragmentCounter_->begin(FragmentCounter::Span::ScenePass);
         // texLights writes alpha 1, so blending would give back exactly the
         // source colour; leaving it off spares llvmpipe reading the colour
         // buffer under every shaded pixel. Every later pass blends as before.
         glDisable(GL_BLEND);
-        for (const OpaqueDraw& draw : opaqueDraws) {
-            draw.object->mesh->draw(level.camera->viewProjection, DrawMode::Normal);
+        for (const OpaqueDraw& draw : visibleDraws) {
+            draw.object->mesh->drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex,
+                                         draw.indexCount);
         }
         glEnable(GL_BLEND);
+        if (fragmentCounter_) fragmentCounter_->end(FragmentCounter::Span::ScenePass);
     }
     level.frustum.publishCount();
 
@@ -447,6 +541,7 @@ void Renderer::drawScene(Level& level) {
         return;
     }
 
+    if (fragmentCounter_) fragmentCounter_->begin(FragmentCounter::Span::OtherPasses);
     drawGlow(level);
 
     const Light* flashlight = level.player.flashlight;
@@ -463,6 +558,10 @@ void Renderer::drawScene(Level& level) {
     bindScene();
     if (level.stateId != kStateLoading) drawMonster(level);
     unbindAll();
+    if (fragmentCounter_) {
+        fragmentCounter_->end(FragmentCounter::Span::OtherPasses);
+        fragmentCounter_->endFrame(static_cast<std::uint64_t>(frameWidth_) * frameHeight_, fragmentTotals_);
+    }
 
     // Colour only: every overlay draws with depth testing off, so the
     // window's depth is never read, and copying it (a format conversion on
@@ -496,8 +595,18 @@ void Renderer::drawPassObject(GameObject& object, Shader& shader, int mode, Leve
     object.mesh->shader = &shader;
     const glm::mat4& viewProjection = level.camera->viewProjection;
     if (object.drawable()) {
-        if (!object.bounds || !level.frustum.cull(*object.bounds)) {
+        if (!object.bounds) {
             object.mesh->draw(viewProjection, static_cast<DrawMode>(mode));
+        } else if (!level.frustum.cull(*object.bounds)) {
+            // A silhouette reaches a little past its object, and is tested
+            // against a half-size copy of the depth.
+            const bool glow = mode == static_cast<int>(DrawMode::Highlight);
+            if (visibility_.boxVisible(*object.bounds, glow ? kGlowGrow : 0.0f,
+                                       glow ? kGlowMarginForVisibility : 1.0f)) {
+                object.mesh->draw(viewProjection, static_cast<DrawMode>(mode));
+            } else if (!glow) {
+                ++visibility_.counts().passOccluded;
+            }
         }
     }
     if (!object.visible) return;
@@ -515,7 +624,7 @@ void Renderer::drawGlow(Level& level) {
     // it runs under a scissor around the glowing objects (the glow buffer's
     // rectangle a little wider, so every texel the blur reads was cleared
     // this frame). Objects all off screen leave only their lit drawing below.
-    const PixelRect rect = glowRectangle(level, frameWidth_, frameHeight_);
+    const PixelRect rect = glowRectangle(level, visibility_, frameWidth_, frameHeight_);
     if (!rect.empty()) {
         constexpr int kBlurReachTexels = 3;
         glEnable(GL_SCISSOR_TEST);
@@ -642,6 +751,10 @@ void Renderer::drawMonster(Level& level) {
         level.frustum.testBox(monsterBounds) == FrustumTest::Outside) {
         return;
     }
+    if (!visibility_.boxVisible(monsterBounds)) {
+        ++visibility_.counts().passOccluded;
+        return;
+    }
     glUseProgram(skinningShader->program);
     uploadLightBlock(*skinningShader, level.lights, level.ambient, level.camera->view);
     glEnable(GL_DEPTH_TEST);
@@ -685,8 +798,11 @@ void Renderer::drawStatsOverlay() {
     const GameSettings& settings = GameSettings::instance();
     glUseProgram(fontShader->program);
     glDisable(GL_DEPTH_TEST);
-    const std::vector<std::string> lines{"FPS:" + std::to_string(settings.fps),
-                                         "CULLED:" + std::to_string(settings.culledCount)};
+    std::vector<std::string> lines{"FPS:" + std::to_string(settings.fps),
+                                   "CULLED:" + std::to_string(settings.culledCount)};
+    // What the visibility stage left out besides, while it is switched on.
+    if (settings.occlusionCulling)
+        lines.push_back("OCCLUDED:" + std::to_string(visibility_.counts().occluded));
     HUD::instance().drawText(lines, *fontShader);
     glEnable(GL_DEPTH_TEST);
     glUseProgram(0);

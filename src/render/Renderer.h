@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "render/FragmentCounter.h"
 #include "render/Framebuffer.h"
 #include "render/Shader.h"
+#include "render/VisibilityStage.h"
 
 namespace vestrel {
 
@@ -78,6 +80,16 @@ public:
     // Set false before init() to always draw through the scene buffer.
     bool allowWindowTarget = true;
 
+    // What the visibility stage decided for the last frame drawn.
+    const VisibilityCounts& visibilityCounts() const { return visibility_.counts(); }
+    const VisibilityStage& visibility() const { return visibility_; }
+
+    // The counting run: GL queries around the scene passes, read back at the
+    // end of every frame (which waits for the rasteriser, so never in a timed
+    // run). The totals run on across restarts until switched off.
+    void setCountingFragments(bool counting);
+    const FragmentTotals& fragmentTotals() const { return fragmentTotals_; }
+
     std::unique_ptr<Shader> texLightsShader;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;
@@ -98,17 +110,30 @@ public:
 
 private:
     // One tree object that passed culling, with its squared distance from the
-    // eye to the nearest point of its bounds.
+    // eye to the nearest point of its bounds, and the part of its triangle
+    // list to draw (all of it unless the visibility stage hid some clusters).
     struct OpaqueDraw {
         GameObject* object;
         float distance;
+        std::uint32_t firstIndex = 0;
+        std::uint32_t indexCount = 0;
     };
     // Walks the tree as GameObject::draw does (invisible objects hide their
     // subtree; objects with geometry are tested against the frustum, which
     // counts what it culls) but collects instead of drawing.
     static void collectOpaque(GameObject& object, ViewFrustum& frustum, const glm::vec3& eye,
                               std::vector<OpaqueDraw>& out);
-    std::vector<OpaqueDraw> opaqueDraws;  // reused every frame
+    std::vector<OpaqueDraw> opaqueDraws;   // reused every frame
+    std::vector<OpaqueDraw> visibleDraws;  // what of them the visibility stage kept
+    // Fills visibleDraws from opaqueDraws, in the same order: after
+    // rasterising the large objects as occluders (nearest first), what can
+    // show, whole objects or the runs of their visible clusters.
+    void cullHidden();
+
+    VisibilityStage visibility_;
+    bool countingFragments_ = false;
+    std::unique_ptr<FragmentCounter> fragmentCounter_;  // while counting and initialised
+    FragmentTotals fragmentTotals_;
 
     int frameWidth_ = 0;
     int frameHeight_ = 0;
@@ -128,7 +153,8 @@ private:
     void drawStatsOverlay();
 
     // One object of the glow, hidden-text or glass pass: drawn with `shader`
-    // in `mode` (frustum-tested and counted), its children with their own
+    // in `mode` (frustum-tested and counted, then left out when the
+    // visibility stage finds it hidden), its children with their own
     // programs in mode 0.
     void drawPassObject(GameObject& object, Shader& shader, int mode, Level& level);
     // Whether the glow pass has anything to draw: an unused item or a switch

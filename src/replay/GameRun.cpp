@@ -30,6 +30,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
     if (demo != nullptr) demo->attach(*game);
     game->startSequence();
     Timedemo* timedemo = Timedemo::active();
+    if (timedemo != nullptr && timedemo->countingRun()) game->renderer.setCountingFragments(true);
     if (timedemo == nullptr) {
         while (game->running) {
             game->frame();
@@ -41,6 +42,9 @@ int runGame(const GameOptions& options, DemoSession* demo) {
             const Timedemo::Clock::time_point start = Timedemo::Clock::now();
             game->frame();
             const Timedemo::Clock::time_point end = Timedemo::Clock::now();
+            const VisibilityCounts& seen = game->renderer.visibilityCounts();
+            timedemo->frameVisibility(seen.drawn, seen.frustumCulled, seen.occluded, seen.passOccluded,
+                                      seen.milliseconds);
             timedemo->firstPlayFrameShown(end);
             timedemo->frameDone(std::chrono::duration<double, std::milli>(end - start).count(),
                                 game->stepsThisFrame);
@@ -48,6 +52,18 @@ int runGame(const GameOptions& options, DemoSession* demo) {
         timedemo->setPlayCpuSeconds(processCpuSeconds() - cpuAtStart);
         timedemo->setMainThreadCpuSeconds(threadCpuSeconds() - threadCpuAtStart);
         const GameSettings& settings = GameSettings::instance();
+        timedemo->setOcclusionCulling(settings.occlusionCulling);
+        if (timedemo->countingRun()) {
+            const FragmentTotals& totals = game->renderer.fragmentTotals();
+            FragmentCounts counts;
+            counts.frames = totals.frames;
+            counts.sceneFragmentsPerPixel = totals.perPixel(totals.sceneFragments);
+            counts.sceneSamplesPerPixel = totals.perPixel(totals.sceneSamples);
+            counts.otherFragmentsPerPixel = totals.perPixel(totals.otherPassFragments);
+            counts.fragmentsCounted = totals.fragmentsCounted;
+            timedemo->setFragmentCounts(counts);
+            game->renderer.setCountingFragments(false);
+        }
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         timedemo->setDescription(renderer != nullptr ? renderer : "unknown", settings.windowWidth,
                                  settings.windowHeight, DebugKeys::samplingModeName(settings.samplingMode));

@@ -100,6 +100,15 @@ void Timedemo::levelLoaded(double ms) {
     if (levelLoads_++ == 0) levelLoadMs_ = ms;
 }
 
+void Timedemo::frameVisibility(int drawn, int frustumCulled, int occluded, int passOccluded,
+                               double visibilityMs) {
+    pendingFrame_.drawn = drawn;
+    pendingFrame_.frustumCulled = frustumCulled;
+    pendingFrame_.occluded = occluded;
+    pendingFrame_.passOccluded = passOccluded;
+    pendingFrame_.visibilityMs = visibilityMs;
+}
+
 void Timedemo::frameDone(double ms, int steps) {
     pendingFrame_.frameMs = ms;
     pendingFrame_.steps = steps;
@@ -182,6 +191,42 @@ void Timedemo::printReport(std::ostream& out) const {
             << playCpuSeconds_ * 1000.0 / static_cast<double>(frames_.size()) << " ms (all threads), "
             << mainThreadCpuSeconds_ * 1000.0 / static_cast<double>(frames_.size()) << " ms (game thread)\n";
     }
+    if (!frames_.empty()) {
+        std::vector<double> drawn, frustum, occluded, visibility;
+        double passOccluded = 0.0;
+        for (const TimedemoFrame& f : frames_) {
+            drawn.push_back(f.drawn);
+            frustum.push_back(f.frustumCulled);
+            occluded.push_back(f.occluded);
+            visibility.push_back(f.visibilityMs);
+            passOccluded += f.passOccluded;
+        }
+        const auto mean = [](const std::vector<double>& values) {
+            double sum = 0.0;
+            for (double v : values) sum += v;
+            return sum / static_cast<double>(values.size());
+        };
+        const Distribution stage = distributionOf(visibility);
+        out << std::setprecision(1) << "Timedemo: occlusion culling " << (occlusionCulling_ ? "ON" : "OFF")
+            << "; level objects per frame drawn " << mean(drawn) << ", frustum culled " << mean(frustum)
+            << ", occlusion culled " << mean(occluded) << "; other passes' objects occlusion culled "
+            << passOccluded / static_cast<double>(frames_.size()) << " (means); max drawn "
+            << distributionOf(drawn).max << std::setprecision(3) << "; visibility median " << stage.median
+            << " ms, p99 " << stage.p99 << " ms\n";
+    }
+    if (countingRun_) {
+        const FragmentCounts& c = fragmentCounts_;
+        out << std::setprecision(3)
+            << "Timedemo: counting run (GL queries read every frame; its times are not the "
+            << "game's): " << c.frames << " frames, fragments rasterised per pixel ";
+        if (c.fragmentsCounted) {
+            out << c.sceneFragmentsPerPixel << " (level tree), " << c.otherFragmentsPerPixel
+                << " (other passes)";
+        } else {
+            out << "n/a (no pipeline statistics)";
+        }
+        out << ", samples written per pixel " << c.sceneSamplesPerPixel << " (level tree)\n";
+    }
     out << std::setprecision(1);
     out << "Timedemo: peak resident memory " << static_cast<double>(peakResidentKiB_) / 1024.0 << " MiB\n";
     out << std::setprecision(2);
@@ -202,6 +247,7 @@ bool Timedemo::writeCsv(const std::string& path) const {
     file << "frame,frame_ms,steps,step_ms";
     for (std::size_t i = 0; i < kStepPhaseCount; ++i)
         file << "," << stepPhaseName(static_cast<StepPhase>(i)) << "_ms";
+    file << ",drawn,frustum_culled,occluded,pass_occluded,visibility_ms";
     file << "\n" << std::fixed << std::setprecision(4);
     for (std::size_t n = 0; n < frames_.size(); ++n) {
         const TimedemoFrame& f = frames_[n];
@@ -209,6 +255,8 @@ bool Timedemo::writeCsv(const std::string& path) const {
         for (double ms : f.phaseMs) total += ms;
         file << n << "," << f.frameMs << "," << f.steps << "," << total;
         for (double ms : f.phaseMs) file << "," << ms;
+        file << "," << f.drawn << "," << f.frustumCulled << "," << f.occluded << "," << f.passOccluded << ","
+             << f.visibilityMs;
         file << "\n";
     }
     file.flush();

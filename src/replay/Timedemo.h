@@ -35,11 +35,28 @@ struct Distribution {
 Distribution distributionOf(std::vector<double> samples);
 
 // One drawn frame: its wall time and the fixed steps it ran, with their
-// summed phase times (milliseconds).
+// summed phase times (milliseconds), and what the renderer's visibility
+// stage decided: level tree objects drawn, left out by the frustum and left
+// out as hidden, other passes' objects left out as hidden, and the stage's
+// own time.
 struct TimedemoFrame {
     double frameMs = 0.0;
     int steps = 0;
     std::array<double, kStepPhaseCount> phaseMs{};
+    int drawn = 0;
+    int frustumCulled = 0;
+    int occluded = 0;
+    int passOccluded = 0;
+    double visibilityMs = 0.0;
+};
+
+// What a counting run's GL queries found, per pixel of every frame drawn.
+struct FragmentCounts {
+    std::uint64_t frames = 0;
+    double sceneFragmentsPerPixel = 0.0;  // rasterised by the level tree's pass
+    double sceneSamplesPerPixel = 0.0;    // written by it (passed the depth test)
+    double otherFragmentsPerPixel = 0.0;  // glow, hidden writing, glass, monster
+    bool fragmentsCounted = false;        // the driver reports fragment shader runs
 };
 
 // One fixed step's phase times (milliseconds).
@@ -71,8 +88,18 @@ public:
     // The level's file loaded in `ms` (the first load counts; later ones are
     // restarts and are counted but not timed here).
     void levelLoaded(double ms);
+    // What the visibility stage decided for the frame about to be done.
+    void frameVisibility(int drawn, int frustumCulled, int occluded, int passOccluded, double visibilityMs);
     // One play frame took `ms` wall time and ran `steps` fixed steps.
     void frameDone(double ms, int steps);
+
+    // Whether occlusion culling was on (the report says so).
+    void setOcclusionCulling(bool on) { occlusionCulling_ = on; }
+    // A counting run reads GL queries every frame (which slows it) and
+    // reports fragments per pixel; its times are not the game's.
+    void setCountingRun(bool counting) { countingRun_ = counting; }
+    bool countingRun() const { return countingRun_; }
+    void setFragmentCounts(const FragmentCounts& counts) { fragmentCounts_ = counts; }
 
     // Seconds the process had been running when the timedemo was created,
     // and that moment; together they date the first play frame.
@@ -123,6 +150,9 @@ private:
     int height_ = 0;
     std::string sampling_;
     long peakResidentKiB_ = 0;
+    bool occlusionCulling_ = true;
+    bool countingRun_ = false;
+    FragmentCounts fragmentCounts_;
     double playCpuSeconds_ = 0.0;
     double mainThreadCpuSeconds_ = 0.0;
 };

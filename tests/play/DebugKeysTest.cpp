@@ -32,6 +32,7 @@ protected:
         settings.fog = true;
         settings.frustumCulling = true;
         settings.transparency = true;
+        settings.occlusionCulling = true;
     }
     std::string press(int key) {
         test::ConsoleCapture console;
@@ -71,6 +72,8 @@ TEST_F(DebugKeysTest, EachSwitchFlipsAndReportsItsNewValue) {
          "View frustum culling: ON\n"},
         {GLFW_KEY_F9, &GameSettings::transparency, "Display transparency: OFF\n",
          "Display transparency: ON\n"},
+        {GLFW_KEY_F10, &GameSettings::occlusionCulling, "Occlusion culling: OFF\n",
+         "Occlusion culling: ON\n"},
     };
     for (const Case& c : cases) {
         const bool before = settings.*c.field;
@@ -79,7 +82,7 @@ TEST_F(DebugKeysTest, EachSwitchFlipsAndReportsItsNewValue) {
         EXPECT_EQ(press(c.key), c.second);
         EXPECT_EQ(settings.*c.field, before) << c.second;
     }
-    EXPECT_FALSE(DebugKeys::handle(GLFW_KEY_F10, settings, SoundSystem::instance()));
+    EXPECT_FALSE(DebugKeys::handle(GLFW_KEY_F12, settings, SoundSystem::instance()));
     EXPECT_FALSE(DebugKeys::handle(GLFW_KEY_W, settings, SoundSystem::instance()));
 }
 
@@ -119,7 +122,10 @@ TEST_F(DebugKeysTest, PlayStateActsOnPressesOnlyNotRepeatsOrReleases) {
     EXPECT_EQ(console.text(), "");
     play.onKey(GLFW_KEY_F2, 0, GLFW_PRESS, 0, nullptr);
     EXPECT_TRUE(settings.showFps);
-    EXPECT_EQ(console.text(), "Display FPS: ON\n");
+    // F10, beside the nine keys of the help, reaches the switches as well.
+    play.onKey(GLFW_KEY_F10, 0, GLFW_PRESS, 0, nullptr);
+    EXPECT_FALSE(settings.occlusionCulling);
+    EXPECT_EQ(console.text(), "Display FPS: ON\nOcclusion culling: OFF\n");
 }
 
 }  // namespace

@@ -161,6 +161,69 @@ TEST(MeshGeometryExtraction, KeepsValidTrianglesAndFillsGaps) {
               (std::vector<std::uint32_t>{0, 1, 1, 2, 2, 0, 0, 2, 2, 3, 3, 0}));
 }
 
+TEST(MeshClusters, RunsStayCompactCoverTheListAndKeepItsOrder) {
+    // Ten unit squares in a row along x, two triangles each, listed in order.
+    std::vector<glm::vec3> positions;
+    std::vector<std::uint32_t> indices;
+    for (std::uint32_t i = 0; i <= 10; ++i) {
+        positions.push_back({static_cast<float>(i), 0.0f, 0.0f});
+        positions.push_back({static_cast<float>(i), 1.0f, 0.0f});
+    }
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        indices.insert(indices.end(), {2 * i, 2 * i + 2, 2 * i + 3, 2 * i, 2 * i + 3, 2 * i + 1});
+    }
+    std::vector<std::uint32_t> withStray = indices;
+    withStray.insert(withStray.begin() + 30, {0, 1, 99});  // after the fifth square, an index past the list
+
+    struct Expected {
+        std::uint32_t first;
+        std::uint32_t count;
+        float minX;
+        float maxX;
+    };
+    struct Case {
+        const char* name;
+        const std::vector<std::uint32_t>* list;
+        float maxExtent;
+        std::uint32_t maxTriangles;
+        std::vector<Expected> runs;
+    };
+    constexpr float kAll = 1e30f;
+    const Case cases[] = {
+        {"4 units wide at most", &indices, 4.0f, 64, {{0, 24, 0, 4}, {24, 24, 4, 8}, {48, 12, 8, 10}}},
+        {"just under 4 units",
+         &indices,
+         3.99f,
+         64,
+         {{0, 18, 0, 3}, {18, 18, 3, 6}, {36, 18, 6, 9}, {54, 6, 9, 10}}},
+        {"6 triangles at most",
+         &indices,
+         100.0f,
+         6,
+         {{0, 18, 0, 3}, {18, 18, 3, 6}, {36, 18, 6, 9}, {54, 6, 9, 10}}},
+        {"a stray triangle",
+         &withStray,
+         4.0f,
+         64,
+         {{0, 24, 0, 4}, {24, 6, 4, 5}, {30, 3, -kAll, kAll}, {33, 24, 5, 9}, {57, 6, 9, 10}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<MeshCluster> runs =
+            clusterTriangles(positions, *c.list, c.maxExtent, c.maxTriangles);
+        ASSERT_EQ(runs.size(), c.runs.size()) << c.name;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_EQ(runs[i].firstIndex, c.runs[i].first) << c.name << " run " << i;
+            EXPECT_EQ(runs[i].indexCount, c.runs[i].count) << c.name << " run " << i;
+            EXPECT_FLOAT_EQ(runs[i].bounds[0], c.runs[i].minX) << c.name << " run " << i;
+            EXPECT_FLOAT_EQ(runs[i].bounds[3], c.runs[i].maxX) << c.name << " run " << i;
+            if (c.runs[i].minX != -kAll) {
+                EXPECT_FLOAT_EQ(runs[i].bounds[1], 0.0f);
+                EXPECT_FLOAT_EQ(runs[i].bounds[4], 1.0f);
+            }
+        }
+    }
+}
+
 // Draws level meshes with the game's own programs into a 256x256 window.
 // The light block gives full white ambient light and no fog, so a textured
 // pixel shows its texel unchanged.
@@ -253,6 +316,43 @@ TEST_F(MeshDrawing, DrawsItsTextureThroughItsMaterialKey) {
     mesh.draw(glm::mat4(1.0f), DrawMode::Normal);
     EXPECT_EQ(rgb(192, 96), kRed);
     EXPECT_EQ(rgb(192, 160), kGreen);
+}
+
+TEST_F(MeshDrawing, ARangeDrawsItsOwnTrianglesAndLargeMeshesAreCutIntoClusters) {
+    addRedGreenTexture();
+    NodePair nodes("Wall_mesh");
+    const auto square = makeSquare(0.5f, 2);
+    Mesh mesh(texLights.get(), glm::mat4(1.0f), "Wall_mesh");
+    mesh.loadFromNode(nodes.child, square.get(), kLevelKey);
+    EXPECT_TRUE(mesh.clusters.empty());  // 1 unit across: drawn whole
+    EXPECT_EQ(mesh.worldPositionsModel, mesh.modelMatrix);
+
+    // The second triangle (0, 2, 3) lies above the diagonal; a range that
+    // starts inside the first triangle starts at its beginning instead.
+    struct Case {
+        std::uint32_t first;
+        std::uint32_t count;
+        Rgb belowDiagonal;
+        Rgb aboveDiagonal;
+    };
+    const Case cases[] = {
+        {3, 3, kBlue, kRed}, {0, 3, kGreen, kBlue}, {4, 3, kBlue, kRed}, {6, 3, kBlue, kBlue}};
+    for (const Case& c : cases) {
+        clear();
+        mesh.drawRange(glm::mat4(1.0f), DrawMode::Normal, c.first, c.count);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        EXPECT_EQ(rgb(170, 100), c.belowDiagonal) << c.first;
+        EXPECT_EQ(rgb(90, 150), c.aboveDiagonal) << c.first;
+    }
+
+    // Ten units across: cut into clusters of at most four, covering every triangle.
+    const auto large = makeSquare(5.0f, 2);
+    Mesh big(texLights.get(), glm::mat4(1.0f), "Big_mesh");
+    big.loadFromNode(nodes.child, large.get(), kLevelKey);
+    ASSERT_EQ(big.clusters.size(), 2u);  // each of its two triangles spans 10 units
+    EXPECT_EQ(big.clusters[1].firstIndex, 3u);
+    EXPECT_FLOAT_EQ(big.clusters[0].bounds[0], -5.0f);
+    EXPECT_FLOAT_EQ(big.clusters[0].bounds[3], 5.0f);
 }
 
 TEST_F(MeshDrawing, WithoutTextureOrUvsItStillDraws) {

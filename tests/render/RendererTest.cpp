@@ -435,6 +435,15 @@ TEST_P(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
     const int secondLine = top - step - hud.lineSpacing;
     EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 8 * step + step / 2, secondLine - step / 2, 255, 255, 255));
     EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 9 * step + step / 2, secondLine - step / 2, 0, 0, 0));
+    // While occlusion culling is on, a third line says what it left out:
+    // "OCCLUDED:0", 10 cells; switched off (F10) the overlay is the two lines.
+    const int thirdLine = secondLine - step - hud.lineSpacing;
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 10 * step + step / 2, thirdLine - step / 2, 255, 255, 255));
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 11 * step + step / 2, thirdLine - step / 2, 0, 0, 0));
+    EXPECT_EQ(hud.textQuads.size(), 24u);
+    settings.occlusionCulling = false;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, hud.textStartX + 10 * step + step / 2, thirdLine - step / 2, 0, 0, 0));
     EXPECT_EQ(hud.textQuads.size(), 14u);
 }
 

@@ -62,7 +62,9 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
     timedemo.beginStep();
     timedemo.addPhase(StepPhase::Audio, microseconds(300));
     timedemo.endStep();
+    timedemo.frameVisibility(30, 40, 12, 3, 0.25);
     timedemo.frameDone(12.0, 2);
+    timedemo.frameVisibility(20, 50, 4, 0, 0.75);
     timedemo.frameDone(20.0, 0);  // a frame with no step carries no step time
 
     ASSERT_EQ(timedemo.steps().size(), 2u);
@@ -99,6 +101,30 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
         << text;
     // No floor measured: no ratio invented.
     EXPECT_NE(text.find("game median = n/a"), std::string::npos) << text;
+    // What the visibility stage decided, as means per frame; its CPU time
+    // by nearest rank (the median of two frames is the first).
+    EXPECT_NE(
+        text.find("Timedemo: occlusion culling ON; level objects per frame drawn 25.0, frustum culled 45.0, "
+                  "occlusion culled 8.0; other passes' objects occlusion culled 1.5 (means); max drawn 30.0; "
+                  "visibility median 0.250 ms, p99 0.750 ms"),
+        std::string::npos)
+        << text;
+    // Only a counting run reports fragments.
+    EXPECT_EQ(text.find("counting run"), std::string::npos) << text;
+    timedemo.setCountingRun(true);
+    FragmentCounts counts;
+    counts.frames = 2;
+    counts.sceneFragmentsPerPixel = 1.2345;
+    counts.sceneSamplesPerPixel = 1.0125;
+    counts.otherFragmentsPerPixel = 0.25;
+    counts.fragmentsCounted = true;
+    timedemo.setFragmentCounts(counts);
+    std::ostringstream counted;
+    timedemo.printReport(counted);
+    EXPECT_NE(counted.str().find("2 frames, fragments rasterised per pixel 1.234 (level tree), 0.250 (other "
+                                 "passes), samples written per pixel 1.012 (level tree)"),
+              std::string::npos)
+        << counted.str();
 
     const std::string csv = (std::filesystem::temp_directory_path() / "vestrel_timedemo_test.csv").string();
     ASSERT_TRUE(timedemo.writeCsv(csv));
@@ -109,9 +135,12 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
     std::getline(in, header);
     std::getline(in, row0);
     std::getline(in, row1);
-    EXPECT_EQ(header, "frame,frame_ms,steps,step_ms,physics_ms,player_ms,monster_ms,level_ms,audio_ms");
-    EXPECT_EQ(row0, "0,12.0000,2,0.4750,0.1000,0.0750,0.0000,0.0000,0.3000");
-    EXPECT_EQ(row1, "1,20.0000,0,0.0000,0.0000,0.0000,0.0000,0.0000,0.0000");
+    EXPECT_EQ(
+        header,
+        "frame,frame_ms,steps,step_ms,physics_ms,player_ms,monster_ms,level_ms,audio_ms,drawn,frustum_culled,"
+        "occluded,pass_occluded,visibility_ms");
+    EXPECT_EQ(row0, "0,12.0000,2,0.4750,0.1000,0.0750,0.0000,0.0000,0.3000,30,40,12,3,0.2500");
+    EXPECT_EQ(row1, "1,20.0000,0,0.0000,0.0000,0.0000,0.0000,0.0000,0.0000,20,50,4,0,0.7500");
     std::remove(csv.c_str());
     EXPECT_FALSE(timedemo.writeCsv("/nonexistent-folder/x.csv"));
 }

@@ -1,0 +1,48 @@
+#include "render/FragmentCounter.h"
+
+#include "render/GlContext.h"
+
+namespace vestrel {
+
+FragmentCounter::FragmentCounter() {
+    statistics_ = GLEW_ARB_pipeline_statistics_query != 0;
+    if (statistics_) glGenQueries(2, fragments_);
+    glGenQueries(1, &samples_);
+}
+
+FragmentCounter::~FragmentCounter() {
+    if (!hasCurrentGlContext()) return;
+    if (statistics_) glDeleteQueries(2, fragments_);
+    if (samples_ != 0) glDeleteQueries(1, &samples_);
+}
+
+void FragmentCounter::begin(Span span) {
+    const int i = static_cast<int>(span);
+    if (statistics_) glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, fragments_[i]);
+    if (span == Span::ScenePass) glBeginQuery(GL_SAMPLES_PASSED, samples_);
+    used_[i] = true;
+}
+
+void FragmentCounter::end(Span span) {
+    if (statistics_) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    if (span == Span::ScenePass) glEndQuery(GL_SAMPLES_PASSED);
+}
+
+void FragmentCounter::endFrame(std::uint64_t pixels, FragmentTotals& totals) {
+    totals.fragmentsCounted = statistics_;
+    ++totals.frames;
+    totals.pixels += pixels;
+    const auto read = [](GLuint query) {
+        GLuint64 value = 0;
+        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &value);
+        return static_cast<std::uint64_t>(value);
+    };
+    if (used_[0]) {
+        if (statistics_) totals.sceneFragments += read(fragments_[0]);
+        totals.sceneSamples += read(samples_);
+    }
+    if (used_[1] && statistics_) totals.otherPassFragments += read(fragments_[1]);
+    used_[0] = used_[1] = false;
+}
+
+}  // namespace vestrel
