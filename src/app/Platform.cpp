@@ -1,5 +1,7 @@
 #include "app/Platform.h"
 
+#include "app/DataDirectory.h"
+
 #include <termios.h>
 #include <unistd.h>
 #include <cstdio>
@@ -10,7 +12,7 @@ namespace vestrel {
 
 std::string nativePath(const std::string& path) {
 #ifdef _WIN32
-    return path;
+    std::string native = path;
 #else
     std::string native = path;
     for (char& c : native) {
@@ -18,8 +20,8 @@ std::string nativePath(const std::string& path) {
             c = '/';
         }
     }
-    return native;
 #endif
+    return underDataDirectory(native, dataDirectory());
 }
 
 void pauseConsole() {
