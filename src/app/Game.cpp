@@ -1,17 +1,18 @@
 #include "app/Game.h"
 
-#include "replay/DemoFormat.h"
-#include "replay/DemoSession.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
+#include "app/Gameoverstate.h"
 #include "app/Loadstate.h"
 #include "app/Platform.h"
-#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Playstate.h"
 #include "render/HUD.h"
+#include "replay/DemoFormat.h"
+#include "replay/DemoSession.h"
+#include "replay/Timedemo.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -64,6 +65,10 @@ void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
 
 void onWindowClose(GLFWwindow* /*window*/) {
     if (Game::registered != nullptr) Game::registered->deliverClose();
+}
+
+void onWindowFocus(GLFWwindow* /*window*/, int focused) {
+    if (Game::registered != nullptr) Game::registered->windowFocusChanged(focused == GLFW_TRUE);
 }
 
 }  // namespace
@@ -148,11 +153,14 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     renderer.init();
     createLevel();
     running = true;
+    windowed_ = {0, 0, width, height};
+    if (playerSettings.fullscreen) setFullscreen(true);
 }
 
 void Game::createLevel() {
     level = std::make_unique<Level>();
     level->loadLoadingScreen();
+    applyPlayerSettings();
 }
 
 void Game::applyFramebufferSize(int width, int height) {
@@ -166,12 +174,21 @@ void Game::applyFramebufferSize(int width, int height) {
     renderer.resize(width, height);
     HUD::instance().resize(width, height);
     if (level != nullptr) level->resizeView(width, height);
+    // Mouse look reads the cursor's offset from the new centre: start it
+    // there, or the first step would turn the view by the change of size.
+    const GameState* state = currentState();
+    if (window != nullptr && state != nullptr &&
+        (state->stateId == kStatePlay || state->stateId == kStateLoading) &&
+        (demo == nullptr || demo->acceptsLiveInput())) {
+        glfwSetCursorPos(window, width / 2, height / 2);
+    }
 }
 
 void Game::installCallbacks() {
     glfwSetKeyCallback(window, onKey);
     glfwSetMouseButtonCallback(window, onMouseButton);
     glfwSetWindowCloseCallback(window, onWindowClose);
+    glfwSetWindowFocusCallback(window, onWindowFocus);
 }
 
 bool Game::acceptsInput(InputOrigin origin) const {
@@ -181,6 +198,11 @@ bool Game::acceptsInput(InputOrigin origin) const {
 void Game::deliverKey(int key, int scancode, int action, int mods, InputOrigin origin) {
     if (!acceptsInput(origin) || currentState() == nullptr) return;
     if (demo != nullptr) demo->eventAccepted(DemoEvent::keyEvent(key, scancode, action, mods));
+    // F11 works on every screen; no state has a use for it.
+    if (key == GLFW_KEY_F11) {
+        if (action == GLFW_PRESS) toggleFullscreen();
+        return;
+    }
     currentState()->onKey(key, scancode, action, mods, this);
 }
 
@@ -222,6 +244,7 @@ void Game::countFrame() {
 }
 
 void Game::frame() {
+    pauseIfFocusStaysAway();
     // The state may change during handleEvents (a restart): fetch it each time.
     currentState()->handleEvents(this);
     update();
@@ -264,7 +287,7 @@ void Game::update() {
             glfwSetCursorPos(window, moved.x, moved.y);
         }
         if (state->stateId == kStateGameOver && level != nullptr) {
-            updateButtonHover(level->buttons, cursorX, cursorY, settings.windowHeight);
+            Gameoverstate::instance().pointerAt(cursorX, cursorY, settings.windowHeight);
         }
         if (demo != nullptr) demo->afterStep(*this);
         if (timedemo != nullptr) timedemo->endStep();
@@ -308,6 +331,18 @@ void Game::pushState(GameState* state) {
     if (!state->initialized) {
         state->init(this);
     }
+    if (level != nullptr) {
+        level->stateId = state->stateId;
+    }
+    applyCursorMode(state->stateId);
+}
+
+void Game::popState() {
+    if (states.size() < 2) return;
+    states.back()->cleanup();
+    states.pop_back();
+    GameState* state = states.back();
+    state->resume();
     if (level != nullptr) {
         level->stateId = state->stateId;
     }

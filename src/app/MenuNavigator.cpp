@@ -45,7 +45,8 @@ MenuCommand padDirection(const GamepadState& reading) {
 void MenuNavigator::reset(int count, int focus) {
     count_ = count;
     focus_ = focus >= 0 && focus < count ? focus : -1;
-    keyLed_ = false;
+    keyLed_ = focus_ >= 0;
+    anchorPending_ = keyLed_;
     padSeeded_ = false;
 }
 
@@ -53,6 +54,7 @@ void MenuNavigator::focusByKey(int item, double pointerX, double pointerY) {
     if (item < 0 || item >= count_) return;
     focus_ = item;
     keyLed_ = true;
+    anchorPending_ = false;
     keyPointerX_ = pointerX;
     keyPointerY_ = pointerY;
 }
@@ -64,6 +66,11 @@ void MenuNavigator::step(int delta, int start, double pointerX, double pointerY)
 }
 
 bool MenuNavigator::pointerLeads(double x, double y) {
+    if (anchorPending_) {
+        anchorPending_ = false;
+        keyPointerX_ = x;
+        keyPointerY_ = y;
+    }
     if (keyLed_ && (x != keyPointerX_ || y != keyPointerY_)) keyLed_ = false;
     return !keyLed_;
 }

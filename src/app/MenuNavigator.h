@@ -22,8 +22,9 @@ MenuCommand menuCommandForKey(int key, int action);
 // does not take it back; the pointer leads again as soon as it moves.
 class MenuNavigator {
 public:
-    // A menu of `count` items with `focus` focused (-1: none). Whatever the
-    // pad holds now must be let go before it acts.
+    // A menu of `count` items with `focus` focused (-1: none). A focus given
+    // here stays until the pointer moves from where it is first seen. Whatever
+    // the pad holds now must be let go before it acts.
     void reset(int count, int focus);
 
     int count() const { return count_; }
@@ -55,6 +56,7 @@ private:
     int count_ = 0;
     int focus_ = -1;
     bool keyLed_ = false;
+    bool anchorPending_ = false;  // the pointer's place is taken at its next look
     double keyPointerX_ = 0.0;
     double keyPointerY_ = 0.0;
     bool padSeeded_ = false;

@@ -156,7 +156,8 @@ int Gamepad::apply(Player& player, Camera& camera) {
     player.strafeInput = stickValue(state.thumbLX);
 
     const float lookStep = player.lookSensitivity * kLookRate;
-    camera.turn(stickValue(state.thumbRY) * lookStep, stickValue(state.thumbRX) * lookStep);
+    const float pitchSign = player.invertLook ? -1.0f : 1.0f;
+    camera.turn(stickValue(state.thumbRY) * lookStep * pitchSign, stickValue(state.thumbRX) * lookStep);
     return id;
 }
 

@@ -6,11 +6,11 @@
 #include <iostream>
 #include <memory>
 
-#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
-#include "replay/Timedemo.h"
 #include "play/DebugKeys.h"
+#include "replay/DemoSession.h"
+#include "replay/Timedemo.h"
 
 namespace vestrel {
 
@@ -25,6 +25,8 @@ int runGame(const GameOptions& options, DemoSession* demo) {
     auto game = std::make_unique<Game>();
     Game::registered = game.get();
     game->demo = demo;
+    game->playerSettings = options.playerSettings;
+    game->settingsFile = options.settingsFile;
     game->init(options.width, options.height, options.refreshRate, options.fullscreen);
     game->installCallbacks();
     if (demo != nullptr) demo->attach(*game);

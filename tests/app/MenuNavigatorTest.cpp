@@ -119,6 +119,15 @@ TEST(MenuFocus, KeysStepWithinTheItemsAndAStillPointerDoesNotTakeTheFocusBack) {
 
     menu.reset(2, 5);  // out of range: nothing focused
     EXPECT_EQ(menu.focus(), -1);
+
+    // A menu that opens with a focus keeps it wherever the pointer is first
+    // seen (a pointer freed from the game's grab jumps), until it moves.
+    menu.reset(3, 0);
+    menu.pointerOver(-1, 640, 480);
+    menu.pointerOver(2, 640, 480);
+    EXPECT_EQ(menu.focus(), 0);
+    menu.pointerOver(2, 640, 470);
+    EXPECT_EQ(menu.focus(), 2);
 }
 
 }  // namespace
