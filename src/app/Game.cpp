@@ -1,18 +1,18 @@
 #include "app/Game.h"
 
+#include "replay/DemoFormat.h"
+#include "replay/DemoSession.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
 #include "app/Gameoverstate.h"
 #include "app/Loadstate.h"
 #include "app/Platform.h"
+#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Playstate.h"
 #include "render/HUD.h"
-#include "replay/DemoFormat.h"
-#include "replay/DemoSession.h"
-#include "replay/Timedemo.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

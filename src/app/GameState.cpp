@@ -1,8 +1,8 @@
 #include "app/GameState.h"
 
+#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "level/Level.h"
-#include "replay/DemoSession.h"
 
 #include <GLFW/glfw3.h>
 

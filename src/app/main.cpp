@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
-#include "app/GameSettings.h"
-#include "app/SettingsFile.h"
 #include "replay/DemoFormat.h"
 #include "replay/DemoSession.h"
 #include "replay/GameRun.h"
+#include "app/GameSettings.h"
+#include "app/SettingsFile.h"
 #include "replay/Timedemo.h"
 
 #include <chrono>

@@ -4,13 +4,13 @@
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
 #include "app/Pausestate.h"
+#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/InteractionSimulationCallback.h"
 #include "level/Level.h"
 #include "physics/PhysicsWorld.h"
 #include "play/DebugKeys.h"
-#include "replay/Timedemo.h"
 
 #include <chrono>
 #include <iostream>
