@@ -423,6 +423,25 @@ TEST_F(GameOverTest, ThePadLightsWithTheStickAndRestartsWithAButNotWithTheAHeldF
     EXPECT_TRUE(game->running);
 }
 
+TEST(FullScreen, GoesToTheMonitorHoldingTheWindowsCentre) {
+    const std::vector<ScreenRect> monitors = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}, {-1024, 0, 1024, 768}};
+    struct Case {
+        ScreenRect window;
+        int expected;
+    };
+    const Case cases[] = {
+        {{100, 100, 800, 600}, 0},
+        {{1500, 100, 800, 600}, 0},   // centre at 1900: still the first
+        {{1540, 100, 800, 600}, 1},   // centre at 1940: the second
+        {{-700, 500, 800, 600}, 2},   // centre at (-300, 800): below the third, which it overlaps most
+        {{5000, 5000, 100, 100}, 0},  // on none: the first
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(monitorForWindow(c.window, monitors), c.expected) << c.window.x << "," << c.window.y;
+    }
+    EXPECT_EQ(monitorForWindow({0, 0, 10, 10}, {}), -1);
+}
+
 TEST(StartSampling, SoftwareRasterizersStartAtBilinear) {
     test::ConsoleCapture console;
     GameSettings settings;
