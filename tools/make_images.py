@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Draws every 2D image of the game: loading screen, win and lose messages,
-the game-over buttons, the HUD font atlas, the item icons and the TV frames.
+the game-over buttons, the HUD font atlas, the item icons, the TV frames and
+the icon the desktop shows for the installed game.
 
 Usage: tools/make_images.py [--out DIR]   (DIR defaults to the repository root)
 
@@ -366,6 +367,21 @@ def tv_frames(out):
         save(to_image(rgb), out, "Assets/TV_animated/tv_%02d.png" % i)
 
 
+# --- Desktop icon ---------------------------------------------------------
+
+
+def app_icon(out):
+    """The installed game's icon: a blood-red V caught in a flashlight's beam."""
+    size = 256
+    img = to_image(dark_backdrop(size, size, seed=256, base=(14, 11, 12), glow=(34, 14, 12), grain=2.0))
+    beam = Image.new("L", img.size, 0)
+    ImageDraw.Draw(beam).polygon([(-10, 250), (256, 40), (256, 200)], fill=110)
+    beam = beam.filter(ImageFilter.GaussianBlur(14))
+    img.paste(Image.new("RGB", img.size, (236, 226, 180)), (0, 0), beam)
+    glow_text(img, (128, 128), "V", font(SERIF_BOLD, 190), (176, 14, 12), (70, 0, 0), 9)
+    save(img, out, "packaging/vestrel.png")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -384,6 +400,7 @@ def main():
     can_icon(args.out)
     file_icon(args.out)
     tv_frames(args.out)
+    app_icon(args.out)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
+#include "app/Gameoverstate.h"
 #include "app/Loadstate.h"
 #include "app/Platform.h"
 #include "replay/Timedemo.h"
@@ -64,6 +65,10 @@ void onFramebufferSize(GLFWwindow* /*window*/, int width, int height) {
 
 void onWindowClose(GLFWwindow* /*window*/) {
     if (Game::registered != nullptr) Game::registered->deliverClose();
+}
+
+void onWindowFocus(GLFWwindow* /*window*/, int focused) {
+    if (Game::registered != nullptr) Game::registered->windowFocusChanged(focused == GLFW_TRUE);
 }
 
 }  // namespace
@@ -148,11 +153,14 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
     renderer.init();
     createLevel();
     running = true;
+    windowed_ = {0, 0, width, height};
+    if (playerSettings.fullscreen) setFullscreen(true);
 }
 
 void Game::createLevel() {
     level = std::make_unique<Level>();
     level->loadLoadingScreen();
+    applyPlayerSettings();
 }
 
 void Game::applyFramebufferSize(int width, int height) {
@@ -175,6 +183,7 @@ void Game::installCallbacks() {
     glfwSetKeyCallback(window, onKey);
     glfwSetMouseButtonCallback(window, onMouseButton);
     glfwSetWindowCloseCallback(window, onWindowClose);
+    glfwSetWindowFocusCallback(window, onWindowFocus);
 }
 
 bool Game::acceptsInput(InputOrigin origin) const {
@@ -184,6 +193,11 @@ bool Game::acceptsInput(InputOrigin origin) const {
 void Game::deliverKey(int key, int scancode, int action, int mods, InputOrigin origin) {
     if (!acceptsInput(origin) || currentState() == nullptr) return;
     if (demo != nullptr) demo->eventAccepted(DemoEvent::keyEvent(key, scancode, action, mods));
+    // F11 works on every screen; no state has a use for it.
+    if (key == GLFW_KEY_F11) {
+        if (action == GLFW_PRESS) toggleFullscreen();
+        return;
+    }
     currentState()->onKey(key, scancode, action, mods, this);
 }
 
@@ -233,6 +247,7 @@ void Game::restartClock() {
 }
 
 void Game::frame() {
+    pauseIfFocusStaysAway();
     // The state may change during handleEvents (a restart): fetch it each time.
     currentState()->handleEvents(this);
     update();
@@ -279,7 +294,7 @@ void Game::update() {
             // A replay hovers what the recording hovered, whatever size the
             // buttons have in this window.
             if (demo != nullptr) over = demo->hoverForStep(over);
-            applyButtonHover(level->buttons, over);
+            Gameoverstate::instance().pointerAt(cursorX, cursorY, over);
         }
         if (demo != nullptr) demo->afterStep(*this);
         if (timedemo != nullptr) timedemo->endStep();
@@ -323,6 +338,18 @@ void Game::pushState(GameState* state) {
     if (!state->initialized) {
         state->init(this);
     }
+    if (level != nullptr) {
+        level->stateId = state->stateId;
+    }
+    applyCursorMode(state->stateId);
+}
+
+void Game::popState() {
+    if (states.size() < 2) return;
+    states.back()->cleanup();
+    states.pop_back();
+    GameState* state = states.back();
+    state->resume();
     if (level != nullptr) {
         level->stateId = state->stateId;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SettingsFile.h"
 #include "render/Renderer.h"
 
 #include <memory>
@@ -29,6 +30,18 @@ bool isSoftwareRasterizer(const char* rendererName);
 // (anisotropic trilinear) except on a software rasteriser, where it starts at
 // bilinear and says so. A mode already changed from the default is kept.
 void chooseStartSampling(const char* rendererName, GameSettings& settings);
+
+// A rectangle of the screen in its own pixels (a monitor, a window).
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The monitor a window is on: the one holding the window's centre, else the
+// one it overlaps most, else the first. -1 without monitors.
+int monitorForWindow(const ScreenRect& window, const std::vector<ScreenRect>& monitors);
 
 // Where an input event comes from: the window system, or a script (a demo
 // being replayed, an autopilot) standing in for the player.
@@ -67,6 +80,9 @@ public:
 
     void changeState(GameState* state);
     void pushState(GameState* state);
+    // Takes the top state off the stack; the state under it resumes and
+    // becomes current (the pause screen going back to the play).
+    void popState();
 
     // Rebuilds renderer, level and sounds for a new game; clears the win and
     // lose flags. The caller runs the start sequence afterwards.
@@ -96,6 +112,39 @@ public:
     void deliverClose(InputOrigin origin = InputOrigin::Live);
     // Polls the window system, then delivers a script's events for this frame.
     void pollEvents();
+
+    // --- The player's settings (GamePlayerSettings.cpp) ----------------------
+    // Pushes playerSettings to GameSettings, the level (look, field of view,
+    // ambient light) and the sound (volumes).
+    void applyPlayerSettings();
+    // A setting of playerSettings changed (the pause menu): applied at once
+    // and remembered for the settings file.
+    void settingChanged(SettingsFile::Key key);
+    // Writes remembered changes to the settings file; failures go to the console.
+    void saveSettings();
+    // Full screen on the monitor the window is on, at that monitor's desktop
+    // resolution, or back to the window's last place and size. Refused, with
+    // a console line, while a demo is recorded or replayed (its cursor would
+    // no longer match the window). True when the window is as asked.
+    bool setFullscreen(bool fullscreen);
+    bool isFullscreen() const;
+    // F11: full screen on or off, remembered in the settings file.
+    void toggleFullscreen();
+    // The window gained or lost the keyboard focus. A loss that lasts
+    // kFocusLossGrace pauses the play (pauseIfFocusStaysAway, once a frame),
+    // except while a demo is recorded or replayed.
+    void windowFocusChanged(bool focused);
+    void pauseIfFocusStaysAway();
+    static constexpr double kFocusLossGrace = 0.25;  // seconds
+    // True while a demo is being recorded or replayed (not yet handed over
+    // to live play): what the player does to the window then stays out.
+    bool demoHoldsTheRun() const;
+
+    // The player's settings for this run: the file's, with the command
+    // line's overrides, and every change made since. The file they are kept
+    // in, when there is one (not owned).
+    SettingsFile::Values playerSettings;
+    SettingsFile* settingsFile = nullptr;
 
     // Recording, replay, autopilot and screenshots; null for plain play.
     // Set before init (a scripted run does not wait for the screen).
@@ -127,6 +176,11 @@ private:
     void createLevel();
     void applyCursorMode(int stateId);
     bool acceptsInput(InputOrigin origin) const;
+
+    // Where the window was before it went full screen.
+    ScreenRect windowed_;
+    bool volumesApplied_ = false;
+    double focusLostAt_ = -1.0;  // window-system time of an unanswered focus loss
 };
 
 }  // namespace vestrel

@@ -8,9 +8,9 @@ class Game;
 
 // Ids the renderer and the game loop switch on (Level::stateId mirrors the
 // current state's id).
-enum StateId : int { kStatePlay = 0, kStateGameOver = 1, kStateLoading = 2 };
+enum StateId : int { kStatePlay = 0, kStateGameOver = 1, kStateLoading = 2, kStatePause = 3 };
 
-// One screen of the game: loading, play or game over. The three states are
+// One screen of the game: loading, play, pause or game over. The four states are
 // process-wide single objects reached through their instance() accessors and
 // referred to by plain pointers; the Game's stack never owns them.
 //

@@ -1,5 +1,7 @@
 #include "app/Platform.h"
 
+#include "app/DataDirectory.h"
+
 #include <termios.h>
 #include <unistd.h>
 #include <cstdio>
@@ -12,7 +14,7 @@ namespace vestrel {
 
 std::string nativePath(const std::string& path) {
 #ifdef _WIN32
-    return path;
+    std::string native = path;
 #else
     std::string native = path;
     for (char& c : native) {
@@ -20,8 +22,8 @@ std::string nativePath(const std::string& path) {
             c = '/';
         }
     }
-    return native;
 #endif
+    return underDataDirectory(native, dataDirectory());
 }
 
 bool readWholeFile(const std::string& path, std::string& text) {

@@ -6,7 +6,9 @@ namespace vestrel {
 
 // The game writes its file paths with backslashes ("Shader\texLights.vert").
 // Those strings stay as they are wherever they are keys or printed; this turns
-// one into a path the operating system opens, at the moment it is opened.
+// one into a path the operating system opens, at the moment it is opened:
+// slashes, and the data directory in front of Assets/ and Shader/ paths
+// (app/DataDirectory.h).
 std::string nativePath(const std::string& path);
 
 // Reads the whole file at `path` (written as the game writes paths; see

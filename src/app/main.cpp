@@ -3,6 +3,7 @@
 #include "replay/DemoSession.h"
 #include "replay/GameRun.h"
 #include "app/GameSettings.h"
+#include "app/SettingsFile.h"
 #include "replay/Timedemo.h"
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     using namespace vestrel;
@@ -21,6 +23,24 @@ int main(int argc, char** argv) {
     GameOptions options;
     parseArguments(options.width, options.height, options.fullscreen, options.refreshRate, options.ambient,
                    argc, argv);
+
+    // The player's settings file ($XDG_CONFIG_HOME/vestrel/settings.ini);
+    // what the command line gives overrides it for this run. Without a file
+    // every value is the game's own default and nothing is printed.
+    const auto environment = [](const char* name) { return static_cast<const char*>(std::getenv(name)); };
+    SettingsFile settingsFile(SettingsFile::defaultPath(environment));
+    std::vector<std::string> settingsReport;
+    settingsFile.load(settingsReport);
+    for (const std::string& line : settingsReport) std::cout << line << std::endl;
+    SettingsFile::Values player = settingsFile.values();
+    const int given = argc >= 3 ? argc - 1 : 0;  // fewer than two arguments count as none
+    const bool fullscreenGiven = given >= 3;
+    if (given >= 5) {
+        player.brightness = options.ambient;
+    } else {
+        options.ambient = player.brightness;
+    }
+    if (fullscreenGiven) player.fullscreen = options.fullscreen;
 
     // Recording, replay and screenshots are switched on from the environment
     // (README, "Recording and replaying"). A replay plays with the window
@@ -37,6 +57,26 @@ int main(int argc, char** argv) {
     options.height = demoSettings.height;
     options.refreshRate = demoSettings.refreshRate;
     options.ambient = demoSettings.ambient;
+    player.brightness = options.ambient;
+    if (demo != nullptr && (demo->recording() || demo->scripted())) {
+        // A demo holds the cursor's offsets, not the turns they made: it is
+        // recorded and replayed with the game's own look rate, upright look
+        // and window, whatever the file says. Changes made in the pause menu
+        // during the run are part of the demo and replay with it.
+        const SettingsFile::Values defaults;
+        if (player.lookSensitivity != defaults.lookSensitivity || player.invertY != defaults.invertY ||
+            (player.fullscreen && !fullscreenGiven)) {
+            std::cout << "Settings: look sensitivity, invert Y and full screen from " << settingsFile.path()
+                      << " are set aside while a demo is recorded or replayed" << std::endl;
+        }
+        player.lookSensitivity = defaults.lookSensitivity;
+        player.invertY = defaults.invertY;
+        if (!fullscreenGiven) player.fullscreen = false;
+        if (demo->scripted()) settingsFile.holdWrites("a demo is being replayed");
+    }
+    options.playerSettings = player;
+    options.settingsFile = &settingsFile;
+    GameSettings::instance().captions = player.captions;
 
     // VESTREL_TIMEDEMO=FILE times a replay and writes its frames to FILE
     // (README, "Timedemo"); VESTREL_TIMEDEMO_SIZE=WIDTHxHEIGHT plays it in a
@@ -79,11 +119,15 @@ int main(int argc, char** argv) {
 
     GameSettings::instance().ambientLight = {options.ambient, options.ambient, options.ambient};
     std::cout << "Starting with options: width " << options.width << ", height " << options.height
-              << " fullscreen: " << options.fullscreen << ", " << options.refreshRate
+              << " fullscreen: " << player.fullscreen << ", " << options.refreshRate
               << "Hz, Ambient: " << options.ambient << std::endl;
 
     const int status = runGame(options, demo.get());
     demo.reset();
+    // Changes not written yet (the window closed on the settings page).
+    settingsReport.clear();
+    settingsFile.save(settingsReport);
+    for (const std::string& line : settingsReport) std::cout << line << std::endl;
     if (timedemo != nullptr) {
         if (timedemo->writeCsv(timedemoCsv)) {
             std::cout << "Timedemo: per-frame times in " << timedemoCsv << std::endl;

@@ -29,6 +29,9 @@ AudioResult AudioChannel::setMute(bool mute) { return VESTREL_CHANNEL_CALL(chann
 AudioResult AudioChannel::getMute(bool& mute) const {
     return VESTREL_CHANNEL_CALL(channelGetMute(*this, mute));
 }
+AudioResult AudioChannel::setGroup(AudioGroup group) {
+    return VESTREL_CHANNEL_CALL(channelSetGroup(*this, group));
+}
 AudioResult AudioChannel::isPlaying(bool& playing) const {
     playing = false;
     return VESTREL_CHANNEL_CALL(channelIsPlaying(*this, playing));

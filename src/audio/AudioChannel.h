@@ -9,6 +9,10 @@ namespace vestrel {
 
 class OpenAlBackend;
 
+// Which of the system's group volumes a channel follows (besides the master
+// volume): the background ambience, or everything else.
+enum class AudioGroup : int { Effects = 0, Ambience = 1 };
+
 // One playing instance of a sound: a non-owning handle to a voice of the AudioSystem.
 // The handle stays valid from playSound until the sound ends, is stopped or released,
 // or its voice is taken for a newer play when all voices are busy; after that every
@@ -30,6 +34,8 @@ public:
     // Silences the channel without changing its volume.
     AudioResult setMute(bool mute);
     AudioResult getMute(bool& mute) const;
+    // The group whose volume scales this channel; a new channel is Effects.
+    AudioResult setGroup(AudioGroup group);
     // True while the channel exists, paused included; false with InvalidHandle after it ended.
     AudioResult isPlaying(bool& playing) const;
     AudioResult stop();

@@ -49,6 +49,10 @@ AudioResult AudioSystem::set3DListenerAttributes(int listener, const glm::vec3* 
 AudioResult AudioSystem::update() { return backend_->update(); }
 AudioResult AudioSystem::close() { return backend_->close(); }
 AudioResult AudioSystem::release() { return backend_->release(); }
+AudioResult AudioSystem::setMasterVolume(float volume) { return backend_->setMasterVolume(volume); }
+AudioResult AudioSystem::setGroupVolume(AudioGroup group, float volume) {
+    return backend_->setGroupVolume(group, volume);
+}
 bool AudioSystem::isSilentOutput() const { return backend_->isSilent(); }
 AudioResult AudioSystem::renderSamples(float* out, int frames) {
     return backend_->renderSamples(out, frames);

@@ -72,6 +72,14 @@ public:
     // Closes; the system accepts no further calls but Uninitialized results.
     AudioResult release();
 
+    // Volumes from 0 (silent) to 1 (as loaded), heard at once on every
+    // channel and on channels started later: the master volume scales every
+    // channel, a group's volume the channels of that group. A channel's gain
+    // is its own volume x the master x its group's. Values outside 0..1 are
+    // clamped; a non-finite one is refused.
+    AudioResult setMasterVolume(float volume);
+    AudioResult setGroupVolume(AudioGroup group, float volume);
+
     // True when the silent (loopback) output is in use.
     bool isSilentOutput() const;
     // Silent output only: mixes `frames` stereo float frames into `out` (2 x frames floats).

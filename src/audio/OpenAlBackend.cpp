@@ -280,7 +280,35 @@ void OpenAlBackend::freeVoice(VoiceRecord& voice) {
 }
 
 void OpenAlBackend::applyGain(const VoiceRecord& voice) {
-    alSourcef(voice.source, AL_GAIN, voice.muted ? 0.0f : voice.volume);
+    const float group = groupVolumes_[static_cast<int>(voice.group)];
+    alSourcef(voice.source, AL_GAIN, voice.muted ? 0.0f : voice.volume * masterVolume_ * group);
+}
+
+AudioResult OpenAlBackend::setMasterVolume(float volume) {
+    if (!finite(volume)) {
+        return AudioResult::InvalidParam;
+    }
+    masterVolume_ = std::clamp(volume, 0.0f, 1.0f);
+    if (initialised_ && bind()) {
+        for (VoiceRecord& voice : voices_) {
+            if (voice.active) applyGain(voice);
+        }
+    }
+    return AudioResult::Ok;
+}
+
+AudioResult OpenAlBackend::setGroupVolume(AudioGroup group, float volume) {
+    const int index = static_cast<int>(group);
+    if (!finite(volume) || index < 0 || index > 1) {
+        return AudioResult::InvalidParam;
+    }
+    groupVolumes_[index] = std::clamp(volume, 0.0f, 1.0f);
+    if (initialised_ && bind()) {
+        for (VoiceRecord& voice : voices_) {
+            if (voice.active && voice.group == group) applyGain(voice);
+        }
+    }
+    return AudioResult::Ok;
 }
 
 AudioResult OpenAlBackend::playSound(const AudioSound& sound, bool paused, AudioChannel& channel) {
@@ -338,6 +366,7 @@ AudioResult OpenAlBackend::playSound(const AudioSound& sound, bool paused, Audio
     }
     voice.volume = 1.0f;
     voice.muted = false;
+    voice.group = AudioGroup::Effects;
     applyGain(voice);
     voice.paused = paused;
     if (!paused) {
@@ -675,6 +704,16 @@ AudioResult OpenAlBackend::channelGetMute(const AudioChannel& channel, bool& mut
         return AudioResult::InvalidHandle;
     }
     mute = voice->muted;
+    return AudioResult::Ok;
+}
+
+AudioResult OpenAlBackend::channelSetGroup(const AudioChannel& channel, AudioGroup group) {
+    VoiceRecord* voice = findVoice(channel);
+    if (!voice) {
+        return AudioResult::InvalidHandle;
+    }
+    voice->group = group;
+    applyGain(*voice);
     return AudioResult::Ok;
 }
 

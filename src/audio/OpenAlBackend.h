@@ -44,6 +44,8 @@ public:
     AudioResult release();
     bool isSilent() const { return initialised_ && silent_; }
     AudioResult renderSamples(float* out, int frames);
+    AudioResult setMasterVolume(float volume);
+    AudioResult setGroupVolume(AudioGroup group, float volume);
     int activeVoices();
 
     // Sound
@@ -67,6 +69,7 @@ public:
     AudioResult channelGetPaused(const AudioChannel& channel, bool& paused);
     AudioResult channelSetMute(const AudioChannel& channel, bool mute);
     AudioResult channelGetMute(const AudioChannel& channel, bool& mute);
+    AudioResult channelSetGroup(const AudioChannel& channel, AudioGroup group);
     AudioResult channelIsPlaying(const AudioChannel& channel, bool& playing);
     AudioResult channelStop(const AudioChannel& channel);
 
@@ -89,6 +92,7 @@ private:
         bool muted = false;
         bool is3D = false;
         float volume = 1.0f;
+        AudioGroup group = AudioGroup::Effects;
         std::uint32_t soundSlot = 0;
         std::uint64_t startOrder = 0;
         glm::vec3 position{0.0f};
@@ -119,6 +123,8 @@ private:
     std::chrono::steady_clock::time_point lastPump_{};
     std::vector<float> pumpScratch_;
     float rolloff_ = 1.0f;
+    float masterVolume_ = 1.0f;
+    float groupVolumes_[2] = {1.0f, 1.0f};  // by AudioGroup
     std::uint64_t playCounter_ = 0;
     std::string lastLoadError_;
     std::vector<SoundRecord> sounds_;

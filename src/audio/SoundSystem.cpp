@@ -149,6 +149,7 @@ void SoundSystem::playSound(SoundClass* soundClass, bool loop, const std::string
     currentChannel_.set3DAttributes(&soundClass->position, nullptr);
     if (channelName == kAmbientName) {
         currentChannel_.setVolume(kAmbientVolume);
+        currentChannel_.setGroup(AudioGroup::Ambience);
     }
     // Muted means silent until unmuted, for sounds started meanwhile too.
     currentChannel_.setMute(GameSettings::instance().muted);
@@ -204,6 +205,18 @@ void SoundSystem::applyMute() {
     for (int slot = 0; slot < nextChannel_; ++slot) {
         channels_[static_cast<std::size_t>(slot)].setMute(muted);
     }
+}
+
+void SoundSystem::pauseAll(bool paused) {
+    for (int slot = 0; slot < nextChannel_; ++slot) {
+        channels_[static_cast<std::size_t>(slot)].setPaused(paused);
+    }
+}
+
+void SoundSystem::setVolumes(float master, float effects) {
+    if (!system_) return;
+    system_->setMasterVolume(master);
+    system_->setGroupVolume(AudioGroup::Effects, effects);
 }
 
 void SoundSystem::releaseAll() {

@@ -77,6 +77,12 @@ public:
     // Sets every channel started so far to GameSettings::muted; channels started later
     // take the setting as they start.
     void applyMute();
+    // Pauses or resumes every channel started so far (the pause screen): a
+    // paused channel keeps its place and goes on from there.
+    void pauseAll(bool paused);
+    // The player's volumes, 0 to 1: `master` scales every channel, `effects`
+    // every channel but the ambience. Heard at once, and by later channels.
+    void setVolumes(float master, float effects);
     // Releases every sound (stopping its channels) and forgets all sound and channel names.
     void releaseAll();
     // The back end's per-frame update.

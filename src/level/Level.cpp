@@ -414,8 +414,16 @@ void Level::placeObject(const std::shared_ptr<GameObject>& child, GameObject* pa
 void Level::resizeView(int width, int height) {
     if (camera) camera->setViewport(width, height);
     const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-    frustum.setParameters(kFrustumFieldOfView, kFrustumNear, kFrustumFar, aspect);
+    frustum.setParameters(camera ? camera->fieldOfView : kFrustumFieldOfView, kFrustumNear, kFrustumFar,
+                          aspect);
     if (camera) frustum.update(camera->position, camera->direction());
+}
+
+void Level::setFieldOfView(float degrees) {
+    if (!camera) return;
+    camera->fieldOfView = degrees;
+    const GameSettings& settings = GameSettings::instance();
+    resizeView(settings.windowWidth, settings.windowHeight);
 }
 
 void Level::addLight(Light* light) { lights.push_back(std::shared_ptr<Light>(light)); }
@@ -430,7 +438,7 @@ void Level::setUp() {
     if (!camera) camera = std::make_unique<Camera>(width, height);
 
     const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-    frustum.setParameters(kFrustumFieldOfView, kFrustumNear, kFrustumFar, aspect);
+    frustum.setParameters(camera->fieldOfView, kFrustumNear, kFrustumFar, aspect);
     frustum.update(camera->position, camera->direction());
 
     auto* flashlight = new Light(makeFlashlight());

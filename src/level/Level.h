@@ -124,6 +124,10 @@ public:
     // centre and the culling frustum take the new aspect ratio.
     void resizeView(int width, int height);
 
+    // The player's vertical field of view in degrees: the camera's
+    // projection and the culling frustum take it.
+    void setFieldOfView(float degrees);
+
     // Reads the level file at `path` (once per Level; backslashes allowed),
     // loads its material textures, converts its lights and builds the object
     // tree, the item, zone, box, glass and hidden-text tables, the sound

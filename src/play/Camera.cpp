@@ -25,8 +25,19 @@ void Camera::setViewport(int width, int height) {
     centerX = width / 2;
     centerY = height / 2;
     // A zero height (minimised window) would make the aspect ratio infinite.
-    const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-    projection = glm::perspective(kFieldOfViewRadians, aspect, kNearPlane, kFarPlane);
+    aspect_ = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    updateProjection();
+}
+
+void Camera::setFieldOfView(float degrees) {
+    fieldOfView = degrees;
+    updateProjection();
+}
+
+void Camera::updateProjection() {
+    // The default keeps the very constant the picture has always been made with.
+    const float radians = fieldOfView == kDefaultFieldOfView ? kFieldOfViewRadians : fieldOfView * kDegrees;
+    projection = glm::perspective(radians, aspect_, kNearPlane, kFarPlane);
     update();
 }
 

@@ -5,8 +5,8 @@
 
 namespace vestrel {
 
-// The first-person camera: 60 degree vertical field of view, near 0.1,
-// far 60. The view direction for pitch and yaw (degrees) is
+// The first-person camera: 60 degree vertical field of view (the player may
+// choose another), near 0.1, far 60. The view direction for pitch and yaw (degrees) is
 // (cos yaw cos pitch, sin pitch, sin yaw cos pitch).
 class Camera {
 public:
@@ -19,6 +19,7 @@ public:
     glm::mat4 viewProjection{1.0f};
     int centerX = 0;  // the cursor's rest position
     int centerY = 0;
+    float fieldOfView = kDefaultFieldOfView;  // degrees, vertical
 
     Camera(int width, int height);
     virtual ~Camera();
@@ -26,6 +27,10 @@ public:
     // Takes the picture's size: the cursor's rest position and the
     // projection's aspect ratio follow it; view and viewProjection are redone.
     void setViewport(int width, int height);
+
+    // Takes a vertical field of view in degrees: the projection is redone
+    // for the last viewport.
+    void setFieldOfView(float degrees);
 
     // Recomputes `view` and `viewProjection` from position, pitch and yaw.
     void update();
@@ -38,6 +43,11 @@ public:
     void turn(float pitchDelta, float yawDelta);
 
     static constexpr float kPitchLimit = 80.0f;
+    static constexpr float kDefaultFieldOfView = 60.0f;
+
+private:
+    void updateProjection();
+    float aspect_ = 1.0f;
 };
 
 // The view direction for pitch and yaw in degrees.

@@ -71,6 +71,10 @@ GamepadState convertGamepadState(const unsigned char* glfwButtons, const float* 
         {GLFW_GAMEPAD_BUTTON_START, kPadStart},
         {GLFW_GAMEPAD_BUTTON_LEFT_THUMB, kPadLeftThumb},
         {GLFW_GAMEPAD_BUTTON_RIGHT_THUMB, kPadRightThumb},
+        {GLFW_GAMEPAD_BUTTON_DPAD_UP, kPadDpadUp},
+        {GLFW_GAMEPAD_BUTTON_DPAD_DOWN, kPadDpadDown},
+        {GLFW_GAMEPAD_BUTTON_DPAD_LEFT, kPadDpadLeft},
+        {GLFW_GAMEPAD_BUTTON_DPAD_RIGHT, kPadDpadRight},
     };
     GamepadState state;
     for (const Mapping& m : kButtons) {
@@ -152,7 +156,8 @@ int Gamepad::apply(Player& player, Camera& camera) {
     player.strafeInput = stickValue(state.thumbLX);
 
     const float lookStep = player.lookSensitivity * kLookRate;
-    camera.turn(stickValue(state.thumbRY) * lookStep, stickValue(state.thumbRX) * lookStep);
+    const float pitchSign = player.invertLook ? -1.0f : 1.0f;
+    camera.turn(stickValue(state.thumbRY) * lookStep * pitchSign, stickValue(state.thumbRX) * lookStep);
     return id;
 }
 

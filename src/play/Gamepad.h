@@ -23,6 +23,10 @@ struct GamepadState {
 };
 
 enum GamepadButtonMask : std::uint16_t {
+    kPadDpadUp = 0x0001,  // the direction pad works the menus; play does not read it
+    kPadDpadDown = 0x0002,
+    kPadDpadLeft = 0x0004,
+    kPadDpadRight = 0x0008,
     kPadStart = 0x0010,
     kPadBack = 0x0020,
     kPadLeftThumb = 0x0040,

@@ -148,7 +148,8 @@ void Player::update(int cursorX, int cursorY, float dt, Camera& camera) {
     }
 
     // Integer offsets from the rest position the game puts the cursor back to.
-    camera.turn(static_cast<float>(camera.centerY - cursorY) * lookSensitivity,
+    const float pitchSign = invertLook ? -1.0f : 1.0f;
+    camera.turn(static_cast<float>(camera.centerY - cursorY) * lookSensitivity * pitchSign,
                 static_cast<float>(cursorX - camera.centerX) * lookSensitivity);
 
     if (capsule) {

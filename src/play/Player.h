@@ -34,6 +34,7 @@ public:
     float walkSpeed = 8.0f;
     float runSpeed = 16.0f;
     float lookSensitivity = 0.1f;  // degrees per pixel
+    bool invertLook = false;       // the player's choice: up and down swapped
     float forwardInput = 0.0f;     // +1 forward, -1 back
     float strafeInput = 0.0f;      // +1 right, -1 left
     bool jumping = false;

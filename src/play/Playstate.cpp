@@ -3,6 +3,7 @@
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
+#include "app/Pausestate.h"
 #include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
@@ -87,6 +88,10 @@ void Playstate::update(Game* currentGame, float dt) {
                 level->interact();
             } else if (button == kButtonBack) {
                 currentGame->running = false;
+            } else if (button == kButtonStart) {
+                // Nothing more of this step runs: the game stands from here.
+                Pausestate::open(currentGame);
+                return;
             }
         }
     }
@@ -115,6 +120,7 @@ void Playstate::update(Game* currentGame, float dt) {
                 sounds.createSound("Assets\\Audio\\death_scream.wav", "death_scream", kSoundDefault, false),
                 false, "death_scream");
         }
+        Gameoverstate::instance().show();
         currentGame->pushState(&Gameoverstate::instance());
     }
 }
@@ -122,6 +128,10 @@ void Playstate::update(Game* currentGame, float dt) {
 void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* currentGame) {
     if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) {
         if (currentGame) currentGame->running = false;
+        return;
+    }
+    if (key == GLFW_KEY_P && action == GLFW_PRESS) {
+        Pausestate::open(currentGame);
         return;
     }
     Level* level = currentGame ? currentGame->level.get() : nullptr;

@@ -272,7 +272,7 @@ void SkinnedModel::draw() {
     if (scene == nullptr || shader == nullptr) return;
     if (animator) {
         const std::int64_t elapsed = clock() - loadStartMs;
-        animationTimeMs += elapsed - lastElapsedMs;
+        if (!animationHeld) animationTimeMs += elapsed - lastElapsedMs;
         lastElapsedMs = elapsed;
         animator->update(animationTimeMs);
     }

@@ -78,6 +78,9 @@ public:
     Camera* camera = nullptr;
     std::unique_ptr<Animator> animator;  // null when the file has no animation
     Clock clock = &steadyClockMs;
+    // While set, the animation stands where it is (the pause screen); the
+    // time that passes meanwhile is skipped, not caught up.
+    bool animationHeld = false;
 
     SkinnedModel();
     ~SkinnedModel();

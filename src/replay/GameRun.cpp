@@ -25,6 +25,8 @@ int runGame(const GameOptions& options, DemoSession* demo) {
     auto game = std::make_unique<Game>();
     Game::registered = game.get();
     game->demo = demo;
+    game->playerSettings = options.playerSettings;
+    game->settingsFile = options.settingsFile;
     game->init(options.width, options.height, options.refreshRate, options.fullscreen);
     game->installCallbacks();
     if (demo != nullptr) demo->attach(*game);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SettingsFile.h"
+
 namespace vestrel {
 
 class DemoSession;
@@ -11,6 +13,10 @@ struct GameOptions {
     bool fullscreen = false;
     int refreshRate = 60;
     float ambient = 0.1f;
+    // The player's settings for the run and the file they are kept in
+    // (null: the defaults, nothing kept).
+    SettingsFile::Values playerSettings;
+    SettingsFile* settingsFile = nullptr;
 };
 
 // Runs one whole game: creates the Game with `demo` hooked in (may be null),

@@ -107,19 +107,22 @@ TEST(CursorPlacement, PlayAndLoadingRecentreOnTheIntegerCentre) {
     }
 }
 
-TEST(CursorPlacement, GameOverKeepsTheCursorInsideTheWindow) {
-    CursorPosition moved;
-    EXPECT_FALSE(placeCursor(kStateGameOver, {400.0, 300.0}, 800, 600, moved));
-    ASSERT_TRUE(placeCursor(kStateGameOver, {950.0, 300.0}, 800, 600, moved));
-    EXPECT_EQ(moved.x, 800.0);
-    EXPECT_EQ(moved.y, 300.0);
-    ASSERT_TRUE(placeCursor(kStateGameOver, {-3.0, -7.0}, 800, 600, moved));
-    EXPECT_EQ(moved.x, 0.0);
-    EXPECT_EQ(moved.y, 0.0);
-    // Beyond a corner it comes back to the corner in one move.
-    ASSERT_TRUE(placeCursor(kStateGameOver, {900.0, 700.0}, 800, 600, moved));
-    EXPECT_EQ(moved.x, 800.0);
-    EXPECT_EQ(moved.y, 600.0);
+TEST(CursorPlacement, GameOverAndPauseKeepTheCursorInsideTheWindow) {
+    // The pause screen's menu is worked with a free cursor, as the end screens are.
+    for (int state : {kStateGameOver, kStatePause}) {
+        CursorPosition moved;
+        EXPECT_FALSE(placeCursor(state, {400.0, 300.0}, 800, 600, moved)) << state;
+        ASSERT_TRUE(placeCursor(state, {950.0, 300.0}, 800, 600, moved));
+        EXPECT_EQ(moved.x, 800.0);
+        EXPECT_EQ(moved.y, 300.0);
+        ASSERT_TRUE(placeCursor(state, {-3.0, -7.0}, 800, 600, moved));
+        EXPECT_EQ(moved.x, 0.0);
+        EXPECT_EQ(moved.y, 0.0);
+        // Beyond a corner it comes back to the corner in one move.
+        ASSERT_TRUE(placeCursor(state, {900.0, 700.0}, 800, 600, moved));
+        EXPECT_EQ(moved.x, 800.0);
+        EXPECT_EQ(moved.y, 600.0);
+    }
 }
 
 std::shared_ptr<Button> makeButton(float x, float y, float w, float h, int state) {

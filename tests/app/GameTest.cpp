@@ -11,6 +11,7 @@
 #include "audio/SoundSystem.h"
 #include "level/Level.h"
 #include "play/Camera.h"
+#include "play/Gamepad.h"
 #include "play/Playstate.h"
 #include "render/Button.h"
 #include "render/GlContext.h"
@@ -327,6 +328,123 @@ TEST_F(GameOverTest, RestartBuildsAFreshGameOnTopOfTheStack) {
         EXPECT_EQ(b->state, 0);  // the new level's buttons
     }
     EXPECT_TRUE(game->running);
+}
+
+// Keys and the pad on the end screen: which button they light, and what a
+// press does. The buttons are Exit (left) and Restart (right).
+TEST_F(GameOverTest, ArrowKeysMoveTheHighlightAndAStillPointerLeavesItAlone) {
+    struct Case {
+        std::vector<int> keys;  // pressed in turn
+        int exitState;
+        int restartState;
+    };
+    const Case cases[] = {
+        {{}, 0, 0},
+        {{GLFW_KEY_ESCAPE, GLFW_KEY_W, GLFW_KEY_E}, 0, 0},  // nothing here for these
+        {{GLFW_KEY_RIGHT}, 0, 1},
+        {{GLFW_KEY_LEFT}, 1, 0},
+        {{GLFW_KEY_RIGHT, GLFW_KEY_LEFT, GLFW_KEY_LEFT}, 1, 0},
+        {{GLFW_KEY_LEFT, GLFW_KEY_DOWN, GLFW_KEY_DOWN}, 0, 1},
+        {{GLFW_KEY_DOWN, GLFW_KEY_UP}, 1, 0},
+        {{GLFW_KEY_ENTER}, 0, 1},  // nothing lit: Enter lights Restart, presses nothing
+    };
+    for (const Case& c : cases) {
+        button("EXIT").state = 0;
+        button("RESTART").state = 0;
+        Gameoverstate::instance().show();
+        Gameoverstate::instance().pointerAt(5, 5, 240);  // over neither button
+        for (int key : c.keys) Gameoverstate::instance().onKey(key, 0, GLFW_PRESS, 0, game.get());
+        EXPECT_EQ(button("EXIT").state, c.exitState) << c.keys.size();
+        EXPECT_EQ(button("RESTART").state, c.restartState) << c.keys.size();
+        EXPECT_TRUE(game->running);
+        EXPECT_EQ(game->currentState(), &Gameoverstate::instance());
+    }
+    // The steps go on with the cursor where it was: the highlight stays;
+    // the first move of the mouse takes it back.
+    game->cursorX = 5;
+    game->cursorY = 5;
+    Gameoverstate::instance().onKey(GLFW_KEY_LEFT, 0, GLFW_PRESS, 0, game.get());
+    Gameoverstate::instance().pointerAt(5, 5, 240);
+    EXPECT_EQ(button("EXIT").state, 1);
+    Gameoverstate::instance().pointerAt(6, 5, 240);
+    EXPECT_EQ(button("EXIT").state, 0);
+}
+
+TEST_F(GameOverTest, SpaceOnExitEndsTheGame) {
+    Gameoverstate::instance().show();
+    Gameoverstate::instance().onKey(GLFW_KEY_LEFT, 0, GLFW_PRESS, 0, game.get());
+    Gameoverstate::instance().onKey(GLFW_KEY_SPACE, 0, GLFW_RELEASE, 0, game.get());
+    EXPECT_TRUE(game->running);
+    Gameoverstate::instance().onKey(GLFW_KEY_SPACE, 0, GLFW_PRESS, 0, game.get());
+    EXPECT_FALSE(game->running);
+    EXPECT_EQ(button("EXIT").state, 2);
+}
+
+// Pad readings, one per step, as a replay hands them in.
+class ScriptedPad : public GamepadSource {
+public:
+    std::vector<GamepadState> readings;
+    std::size_t next = 0;
+    bool readGamepad(std::uint32_t /*index*/, GamepadState& reading) override {
+        if (next >= readings.size()) return false;
+        reading = readings[next++];
+        return true;
+    }
+};
+
+GamepadState padReading(std::uint16_t buttons, std::int16_t stickX = 0) {
+    GamepadState state;
+    state.buttons = buttons;
+    state.thumbLX = stickX;
+    return state;
+}
+
+TEST_F(GameOverTest, ThePadLightsWithTheStickAndRestartsWithAButNotWithTheAHeldFromPlay) {
+    ScriptedPad pad;
+    // A held from a jump when the screen came up, let go, the stick pushed
+    // right then left, then A.
+    pad.readings = {padReading(kPadA),         padReading(kPadA),          padReading(0),
+                    padReading(0, 30000),      padReading(0, 30000),       padReading(0, -30000),
+                    padReading(0, 0),          padReading(0, 30000),       padReading(kPadA, 30000)};
+    Gamepad& gamepad = *Playstate::instance().gamepad;
+    gamepad.source = &pad;
+    Gameoverstate& screen = Gameoverstate::instance();
+    screen.show();
+    screen.pointerAt(5, 5, 240);
+    const std::vector<std::pair<int, int>> lit = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {0, 1}};
+    for (std::size_t i = 0; i < lit.size(); ++i) {
+        screen.update(game.get(), kFixedStep);
+        screen.handleEvents(game.get());
+        EXPECT_EQ(button("EXIT").state, lit[i].first) << "reading " << i;
+        EXPECT_EQ(button("RESTART").state, lit[i].second) << "reading " << i;
+    }
+    GameSettings::instance().playerCaught = true;
+    screen.update(game.get(), kFixedStep);  // A: the restart waits for the frame's events
+    EXPECT_EQ(game->currentState(), &Gameoverstate::instance());
+    screen.handleEvents(game.get());
+    gamepad.source = nullptr;
+    EXPECT_EQ(game->currentState(), &Playstate::instance());
+    EXPECT_FALSE(GameSettings::instance().playerCaught);
+    EXPECT_TRUE(game->running);
+}
+
+TEST(FullScreen, GoesToTheMonitorHoldingTheWindowsCentre) {
+    const std::vector<ScreenRect> monitors = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}, {-1024, 0, 1024, 768}};
+    struct Case {
+        ScreenRect window;
+        int expected;
+    };
+    const Case cases[] = {
+        {{100, 100, 800, 600}, 0},
+        {{1500, 100, 800, 600}, 0},   // centre at 1900: still the first
+        {{1540, 100, 800, 600}, 1},   // centre at 1940: the second
+        {{-700, 500, 800, 600}, 2},   // centre at (-300, 800): below the third, which it overlaps most
+        {{5000, 5000, 100, 100}, 0},  // on none: the first
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(monitorForWindow(c.window, monitors), c.expected) << c.window.x << "," << c.window.y;
+    }
+    EXPECT_EQ(monitorForWindow({0, 0, 10, 10}, {}), -1);
 }
 
 TEST(StartSampling, SoftwareRasterizersStartAtBilinear) {

@@ -166,6 +166,64 @@ TEST_F(SoundSystemTest, MuteReachesChannelsStartedBeforeAndAfterIt) {
     EXPECT_FALSE(muted) << "unmuted, new sounds start audible";
 }
 
+TEST_F(SoundSystemTest, PauseHoldsEveryChannelWhereItIsAndResumeGoesOnFromThere) {
+    // A tone that ends: if the pause let it run on, it would be over by the resume.
+    const std::string shortTone = folder.file("short.wav");
+    ASSERT_TRUE(test::writeSound(shortTone, tone(0.5), 1));
+    sounds.createSound(shortTone, "once", kSoundDefault, false);
+    sounds.createSound(longTone, "loop", kSound3D, true);
+    sounds.playSound(sounds.findSound("once"), false, "once");
+    sounds.playSound(sounds.findSound("loop"), true, "loop");
+    ASSERT_GT(loudness(), kAudible);
+
+    sounds.pauseAll(true);
+    EXPECT_LT(loudness(1.0), 1e-6);
+    sounds.update();
+    EXPECT_TRUE(playing(sounds.channel("once"))) << "a paused channel is not over";
+
+    sounds.pauseAll(false);
+    sounds.channel("loop").stop();
+    // 0.13 s were played before the pause; the rest of the half second follows.
+    EXPECT_GT(render(*sounds.audioSystem(), framesFor(0.3)).both(), kAudible);
+    render(*sounds.audioSystem(), framesFor(0.2));
+    sounds.update();
+    EXPECT_FALSE(playing(sounds.channel("once")));
+}
+
+TEST_F(SoundSystemTest, MasterVolumeScalesEverySoundAndEffectsVolumeAllButTheAmbience) {
+    sounds.createSound(longTone, "ambient", kSoundDefault, true);
+    sounds.createSound(longTone, "growl", kSound3D, true);
+    sounds.playSound(sounds.findSound("ambient"), true, "ambient");
+    const double ambientFull = loudness();
+    sounds.channel("ambient").stop();
+    sounds.playSound(sounds.findSound("growl"), true, "growl");
+    const double growlFull = loudness();
+    ASSERT_GT(ambientFull, kAudible);
+    ASSERT_GT(growlFull, kAudible);
+
+    struct Case {
+        float master;
+        float effects;
+        double ambient;  // share of its loudness at full volumes
+        double growl;
+    };
+    const Case cases[] = {
+        {1.0f, 1.0f, 1.0, 1.0}, {0.5f, 1.0f, 0.5, 0.5}, {1.0f, 0.3f, 1.0, 0.3},
+        {0.5f, 0.4f, 0.5, 0.2}, {0.0f, 1.0f, 0.0, 0.0}, {1.0f, 0.0f, 1.0, 0.0},
+    };
+    for (const Case& c : cases) {
+        // The growl plays on from before; the ambience starts after the change.
+        sounds.setVolumes(c.master, c.effects);
+        sounds.playSound(sounds.findSound("ambient"), true, "ambient");
+        sounds.channel("growl").setPaused(true);
+        EXPECT_NEAR(loudness() / ambientFull, c.ambient, 0.02) << c.master << " " << c.effects;
+        sounds.channel("ambient").stop();
+        sounds.channel("growl").setPaused(false);
+        EXPECT_NEAR(loudness() / growlFull, c.growl, 0.02) << c.master << " " << c.effects;
+    }
+    sounds.setVolumes(1.0f, 1.0f);
+}
+
 TEST_F(SoundSystemTest, BrokenSoundFilesAreReportedAndTheGameGoesOn) {
     std::ofstream(folder.file("broken.wav")) << "RIFF but not really a wave file";
     test::ConsoleCapture console;

@@ -6,7 +6,9 @@ person at the keyboard would do: look at the window title, press keys, move
 and click the mouse, take a screenshot, close the window.
 """
 
+import atexit
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -18,7 +20,20 @@ BUILD_DIR = os.environ.get("VESTREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build"
 SCREEN_DIR = os.path.join(BUILD_DIR, "e2e-screens")
 
 
+_CONFIG_HOME = []
+
+
+def private_config_home():
+    """An empty settings folder of this test process's own, removed at exit:
+    no test reads or writes the player's real ~/.config/vestrel."""
+    if not _CONFIG_HOME:
+        _CONFIG_HOME.append(tempfile.mkdtemp(prefix="vestrel_config_"))
+        atexit.register(shutil.rmtree, _CONFIG_HOME[0], True)
+    return _CONFIG_HOME[0]
+
+
 def sanitizer_env(env, binary=None):
+    env.setdefault("XDG_CONFIG_HOME", private_config_home())
     supp = os.path.join(SOURCE_DIR, "tests", "support", "lsan.supp")
     env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
     env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % supp)

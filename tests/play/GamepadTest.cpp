@@ -31,7 +31,8 @@ TEST(GamepadConversion, UpIsPositiveTriggersSpanAByteButtonsMapToMasks) {
     raw.buttons[GLFW_GAMEPAD_BUTTON_A] = GLFW_PRESS;
     raw.buttons[GLFW_GAMEPAD_BUTTON_BACK] = GLFW_PRESS;
     raw.buttons[GLFW_GAMEPAD_BUTTON_RIGHT_BUMPER] = GLFW_PRESS;
-    raw.buttons[GLFW_GAMEPAD_BUTTON_DPAD_UP] = GLFW_PRESS;  // the direction pad is not read
+    raw.buttons[GLFW_GAMEPAD_BUTTON_DPAD_UP] = GLFW_PRESS;  // for the menus; play does not read it
+    raw.buttons[GLFW_GAMEPAD_BUTTON_DPAD_RIGHT] = GLFW_PRESS;
 
     const GamepadState state = convertGamepadState(raw.buttons, raw.axes);
     EXPECT_EQ(state.thumbLY, 32767);
@@ -40,7 +41,9 @@ TEST(GamepadConversion, UpIsPositiveTriggersSpanAByteButtonsMapToMasks) {
     EXPECT_EQ(state.thumbRX, -32767);
     EXPECT_EQ(state.rightTrigger, 255);
     EXPECT_EQ(state.leftTrigger, 0);
-    EXPECT_EQ(state.buttons, kPadA | kPadBack | kPadRightShoulder);
+    EXPECT_EQ(state.buttons, kPadA | kPadBack | kPadRightShoulder | kPadDpadUp | kPadDpadRight);
+    // The direction pad takes no part in play's button order.
+    EXPECT_EQ(firstPressedButton(kPadDpadUp | kPadDpadDown | kPadDpadLeft | kPadDpadRight), kButtonNone);
 
     const RawPad rest;
     const GamepadState idle = convertGamepadState(rest.buttons, rest.axes);
@@ -115,6 +118,18 @@ TEST_F(GamepadApply, RightStickLooksTwoAndAHalfDegreesPerStepAtFullTilt) {
     const float yaw = camera.yaw;
     step(0);
     EXPECT_EQ(camera.yaw, yaw);
+
+    // Inverted, up on the stick looks down; left and right stay as they are.
+    // Twice the look rate turns twice as far.
+    camera.pitch = 0.0f;
+    camera.yaw = 10.0f;
+    player.invertLook = true;
+    player.lookSensitivity = 0.2f;
+    pad.state.thumbRY = 32767;
+    pad.state.thumbRX = 32767;
+    step(0);
+    EXPECT_NEAR(camera.pitch, -5.0f, 1e-3f);
+    EXPECT_NEAR(camera.yaw, 15.0f, 1e-3f);
 }
 
 TEST_F(GamepadApply, AHeldJumpsOnceAndBlocksBUntilReleased) {

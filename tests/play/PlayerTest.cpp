@@ -4,6 +4,9 @@
 
 #include <GLFW/glfw3.h>
 #include <glm/geometric.hpp>
+#include <glm/trigonometric.hpp>
+
+#include <cmath>
 
 #include "play/Camera.h"
 #include "render/Light.h"
@@ -175,6 +178,49 @@ TEST(PlayerStep, MouseLookTurnsByTheCursorOffsetAndTheFlashlightFollows) {
     EXPECT_EQ(camera.position, player.eyePosition);
     EXPECT_EQ(flashlight.position, player.eyePosition);
     EXPECT_NEAR(glm::distance(flashlight.coneDirection, viewDirection(1.0f, 359.0f)), 0.0f, 1e-6f);
+
+    // The player's own look rate and an inverted look: the same cursor
+    // offsets turn by rate x pixels, up and down swapped.
+    struct Case {
+        float sensitivity;
+        bool invert;
+        int cursorX;
+        int cursorY;
+        float pitch;
+        float yaw;
+    };
+    const Case cases[] = {
+        {0.05f, false, 400, 260, 2.0f, 0.0f}, {0.05f, true, 400, 260, -2.0f, 0.0f},
+        {0.2f, true, 410, 340, 8.0f, 2.0f},   {0.2f, false, 390, 340, -8.0f, 358.0f},
+    };
+    for (const Case& c : cases) {
+        camera.pitch = 0.0f;
+        camera.yaw = 0.0f;
+        player.lookSensitivity = c.sensitivity;
+        player.invertLook = c.invert;
+        player.update(c.cursorX, c.cursorY, 1.0f / 60.0f, camera);
+        EXPECT_NEAR(camera.pitch, c.pitch, 1e-4f) << c.sensitivity << " " << c.invert;
+        EXPECT_NEAR(camera.yaw, c.yaw, 1e-4f) << c.sensitivity << " " << c.invert;
+    }
+}
+
+TEST(CameraLook, TheFieldOfViewSetsTheProjectionAndSixtyKeepsTheGamesOwn) {
+    Camera camera(800, 600);
+    const glm::mat4 original = camera.projection;
+    // 60 degrees as the game has always made it: the very same matrix.
+    camera.setFieldOfView(60.0f);
+    EXPECT_EQ(camera.projection, original);
+    EXPECT_NEAR(original[1][1], 1.0f / std::tan(glm::radians(30.0f)), 1e-5f);
+    for (float degrees : {45.0f, 75.0f, 90.0f}) {
+        camera.setFieldOfView(degrees);
+        EXPECT_NEAR(camera.projection[1][1], 1.0f / std::tan(glm::radians(degrees / 2.0f)), 1e-4f) << degrees;
+        EXPECT_NEAR(camera.projection[0][0], camera.projection[1][1] * 600.0f / 800.0f, 1e-4f) << degrees;
+        EXPECT_EQ(camera.viewProjection, camera.projection * camera.view);
+    }
+    // A new viewport keeps the chosen field of view.
+    camera.setViewport(1000, 500);
+    EXPECT_NEAR(camera.projection[1][1], 1.0f, 1e-4f);
+    EXPECT_NEAR(camera.projection[0][0], 0.5f, 1e-4f);
 }
 
 }  // namespace
