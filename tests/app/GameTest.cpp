@@ -352,7 +352,7 @@ TEST_F(GameOverTest, ArrowKeysMoveTheHighlightAndAStillPointerLeavesItAlone) {
         button("EXIT").state = 0;
         button("RESTART").state = 0;
         Gameoverstate::instance().show();
-        Gameoverstate::instance().pointerAt(5, 5, 240);  // over neither button
+        Gameoverstate::instance().pointerAt(5, 5, -1);  // over neither button
         for (int key : c.keys) Gameoverstate::instance().onKey(key, 0, GLFW_PRESS, 0, game.get());
         EXPECT_EQ(button("EXIT").state, c.exitState) << c.keys.size();
         EXPECT_EQ(button("RESTART").state, c.restartState) << c.keys.size();
@@ -364,9 +364,9 @@ TEST_F(GameOverTest, ArrowKeysMoveTheHighlightAndAStillPointerLeavesItAlone) {
     game->cursorX = 5;
     game->cursorY = 5;
     Gameoverstate::instance().onKey(GLFW_KEY_LEFT, 0, GLFW_PRESS, 0, game.get());
-    Gameoverstate::instance().pointerAt(5, 5, 240);
+    Gameoverstate::instance().pointerAt(5, 5, -1);
     EXPECT_EQ(button("EXIT").state, 1);
-    Gameoverstate::instance().pointerAt(6, 5, 240);
+    Gameoverstate::instance().pointerAt(6, 5, -1);
     EXPECT_EQ(button("EXIT").state, 0);
 }
 
@@ -410,7 +410,7 @@ TEST_F(GameOverTest, ThePadLightsWithTheStickAndRestartsWithAButNotWithTheAHeldF
     gamepad.source = &pad;
     Gameoverstate& screen = Gameoverstate::instance();
     screen.show();
-    screen.pointerAt(5, 5, 240);
+    screen.pointerAt(5, 5, -1);
     const std::vector<std::pair<int, int>> lit = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {0, 1}};
     for (std::size_t i = 0; i < lit.size(); ++i) {
         screen.update(game.get(), kFixedStep);
