@@ -301,7 +301,7 @@ private:
         return true;
     }
 
-    // The game-over buttons the cursor of the frame's last step was over.
+    // The game-over buttons the cursor of the step just read was over.
     bool parseHover(const std::vector<std::string_view>& f, std::string& error) {
         long long mask = 0;
         if (f.size() != 3 || !parseInt(f[2], 0, kMaxHoverMask, mask)) {

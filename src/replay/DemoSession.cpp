@@ -331,13 +331,13 @@ void DemoSession::hashPositions(const Game& game) {
 }
 
 void DemoSession::afterStep(Game& game) {
+    ++totals_.steps;
+    hashPositions(game);
     if (handOver_ && !handedOver_ && script_ && !game.running && !interrupted_) {
         // The pad's Back, recorded: the quit is not played.
         game.running = true;
         handOver(game);
     }
-    ++totals_.steps;
-    hashPositions(game);
     const GameSettings& settings = GameSettings::instance();
     if (settings.playerWon) {
         totals_.outcome = DemoOutcome::Won;

@@ -152,8 +152,10 @@ TEST(TimedemoOptions, WindowSizeAndTitleUpdates) {
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 720);
     EXPECT_TRUE(parseWindowSize("1x1", width, height));
-    for (const char* bad :
-         {"", "1280", "1280x", "x720", "0x720", "1280x0", "-5x7", "12 80x720", "1280x720x3", "999999x10"}) {
+    EXPECT_TRUE(parseWindowSize("16384x16384", width, height));
+    EXPECT_EQ(width, 16384);
+    for (const char* bad : {"", "1280", "1280x", "x720", "0x720", "1280x0", "-5x7", "12 80x720", "1280x720x3",
+                            "999999x10", "16385x10", "10x16385", "99999x10"}) {
         width = height = 42;
         EXPECT_FALSE(parseWindowSize(bad, width, height)) << bad;
         EXPECT_EQ(width, 42) << bad;
