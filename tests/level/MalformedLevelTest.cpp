@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 
+#include "ScratchFolder.h"
 #include "level/GameObject.h"
 #include "level/Level.h"
 #include "physics/PhysicsActor.h"
@@ -399,7 +400,7 @@ TEST(DamagedMonsterModel, ImporterRefusesOrReadsEveryDamagedCopy) {
         {"empty", ""}, {"truncated", model.substr(0, model.size() / 2)}, {"random", random}};
     const unsigned kSkinnedModelFlags = 0x379ECB;  // aiProcessPreset_TargetRealtime_MaxQuality
     for (const auto& [name, text] : cases) {
-        const std::string path = ::testing::TempDir() + "vestrel_monster_" + name + ".dae";
+        const std::string path = test::scratchFolder() + "vestrel_monster_" + name + ".dae";
         std::ofstream(path, std::ios::binary) << text;
         Assimp::Importer importer;
         const aiScene* scene = importer.ReadFile(path, kSkinnedModelFlags);

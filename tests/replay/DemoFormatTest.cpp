@@ -4,6 +4,7 @@
 #include "replay/DemoFormat.h"
 
 #include "GlTestContext.h"
+#include "ScratchFolder.h"
 #include "replay/DemoRecorder.h"
 #include "replay/DemoSession.h"
 #include "replay/Screenshot.h"
@@ -25,7 +26,7 @@ namespace vestrel {
 namespace {
 
 std::string temporaryPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("vestrel_demo_test_" + name)).string();
+    return test::scratchFolder() + "vestrel_demo_test_" + name;
 }
 
 std::string readFile(const std::string& path) {
