@@ -187,6 +187,8 @@ TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
         {std::string(300, 'x') + "\n", "", "line 3: line too long"},
         {"cursor 0 400 300\nframe 1\n", "neither steps 2 frames 1 items 0 switches 0",
          "line 5: the end line counts 2 steps and 1 frames; the file holds 1 and 1"},
+        {"cursor 0 400 300\nframe 1\n", "neither steps 1 frames 2 items 0 switches 0",
+         "line 5: the end line counts 1 steps and 2 frames; the file holds 1 and 1"},
         {"cursor 0 400 300\n", "neither steps 1 frames 0 items 0 switches 0",
          "line 4: steps without their frame line (truncated)"},
         {"frame 0\n", "lost steps 0 frames 1 items 0 switches 0",
@@ -205,6 +207,69 @@ TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
     }
     EXPECT_EQ(refusal("vestrel-demo 1\nwindow 800 600 60 inf\n"),
               "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
+}
+
+// Every checked field is read up to its limit and refused one past it.
+TEST(DemoFormat, FieldsAreReadUpToTheirLimitsAndRefusedOnePast) {
+    const std::string oneStep = "neither steps 1 frames 1 items 0 switches 0";
+    // A cursor line of exactly 256 characters: the longest line read.
+    std::string longest = "cursor 0 400.";
+    longest += std::string(256 - longest.size() - 4, '0') + " 300";
+    ASSERT_EQ(longest.size(), 256u);
+    struct Case {
+        std::string window;  // the header's second line
+        std::string lines;   // the one step's lines
+    };
+    const Case limits[] = {
+        {"window 16384 16384 1000 100", "cursor 0 1 1\n"},
+        {"window 1 1 1 0", "cursor 0 1 1\n"},
+        {"window 800 600 60 0.1", "key 0 -1 65535 2 255\nkey 0 348 0 0 0\ncursor 0 1 1\n"},
+        {"window 800 600 60 0.1", "mouse 0 7 1 255\ncursor 0 1 1\n"},
+        {"window 800 600 60 0.1",
+         "cursor 0 -1000000 1000000\npad 0 65535 255 255 -32768 -32768 32767 32767\n"},
+        {"window 800 600 60 0.1", longest + "\n"},
+    };
+    for (const Case& c : limits) {
+        Demo demo;
+        std::string error;
+        EXPECT_TRUE(parse(withEnd("vestrel-demo 1\n" + c.window + "\n" + c.lines + "frame 1\n", oneStep),
+                          demo, error))
+            << c.window << " " << c.lines << ": " << error;
+    }
+    Demo demo;
+    std::string error;
+    ASSERT_TRUE(parse(withEnd("vestrel-demo 1\nwindow 16384 16384 1000 100\nkey 0 -1 65535 2 255\ncursor 0 "
+                              "-1000000 1000000\npad 0 65535 255 255 -32768 -32768 32767 32767\nframe 1\n",
+                              oneStep),
+                      demo, error))
+        << error;
+    EXPECT_EQ(demo.settings.width, 16384);
+    EXPECT_EQ(demo.settings.height, 16384);
+    EXPECT_EQ(demo.settings.refreshRate, 1000);
+    EXPECT_EQ(demo.settings.ambient, 100.0f);
+    ASSERT_EQ(demo.frames.size(), 1u);
+    EXPECT_EQ(demo.frames[0].events, std::vector<DemoEvent>{DemoEvent::keyEvent(-1, 65535, 2, 255)});
+    EXPECT_EQ(demo.frames[0].steps[0].cursorX, -1000000.0);
+    EXPECT_EQ(demo.frames[0].steps[0].pad.thumbLY, -32768);
+    EXPECT_EQ(demo.frames[0].steps[0].pad.thumbRY, 32767);
+
+    const std::string header = "line 2: expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"";
+    for (const char* window :
+         {"window 16385 600 60 0.1", "window 800 16385 60 0.1", "window 800 600 1001 0.1",
+          "window 800 600 60 100.5", "window 800 600 60 -0.5"}) {
+        EXPECT_EQ(refusal(std::string("vestrel-demo 1\n") + window + "\n"), header) << window;
+    }
+    const std::string key = "line 3: expected \"key STEP KEY SCANCODE ACTION MODS\"";
+    for (const char* line : {"key 0 -2 0 1 0", "key 0 349 0 1 0", "key 0 87 65536 1 0", "key 0 87 0 1 256"}) {
+        EXPECT_EQ(refusal(kHead + line + "\n"), key) << line;
+    }
+    EXPECT_EQ(refusal(kHead + "mouse 0 8 1 0\n"), "line 3: expected \"mouse STEP BUTTON ACTION MODS\"");
+    EXPECT_EQ(refusal(kHead + "cursor 0 1000000.5 1\n"), "line 3: expected \"cursor STEP X Y\"");
+    EXPECT_EQ(refusal(kHead + "cursor 0 1 1\npad 0 0 256 0 0 0 0 0\n"),
+              "line 4: expected \"pad STEP BUTTONS LT RT LX LY RX RY\"");
+    EXPECT_EQ(refusal(kHead + "cursor 0 1 1\npad 0 0 0 0 0 -32769 0 0\n"),
+              "line 4: expected \"pad STEP BUTTONS LT RT LX LY RX RY\"");
+    EXPECT_EQ(refusal(kHead + "cursor 0 400.0" + longest.substr(13) + "\n"), "line 3: line too long");
 }
 
 TEST(DemoFormat, MissingAndOversizedFilesAreRefusedBeforeReading) {
@@ -238,6 +303,19 @@ TEST(ScreenshotSchedule, EveryNAndListsOfStepsAndNothingElse) {
     EXPECT_TRUE(listed.due(600));
     EXPECT_FALSE(listed.due(240));
     EXPECT_TRUE(listed.due(1800));
+
+    // A list is read up to 100000 steps; one more is refused.
+    std::string many;
+    for (int step = 1; step <= 100000; ++step) many += std::to_string(step) + ",";
+    many.pop_back();
+    ScreenshotSchedule longest;
+    ASSERT_TRUE(longest.parse(many));
+    EXPECT_TRUE(longest.due(1));
+    EXPECT_TRUE(longest.due(100000));
+    EXPECT_FALSE(longest.due(100001));
+    ScreenshotSchedule tooLong;
+    EXPECT_FALSE(tooLong.parse(many + ",100001"));
+    EXPECT_TRUE(tooLong.empty());
 
     for (const char* bad :
          {"", "every:", "every:0", "every:-5", "1,,2", "12a", "-3", "0", "120,", "every:3x"}) {
@@ -327,6 +405,21 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
 
     ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
     EXPECT_EQ(session, nullptr);  // plain play: no session at all
+
+    // The steps alone ask for pictures too, into "screenshots" in the working folder.
+    {
+        const std::filesystem::path previous = std::filesystem::current_path();
+        std::filesystem::current_path(test::scratchFolder());
+        variables["VESTREL_SCREENSHOT_STEPS"] = "5";
+        const bool made = DemoSession::fromEnvironment(environment, settings, session, error);
+        const bool folderMade = std::filesystem::is_directory("screenshots");
+        std::filesystem::current_path(previous);
+        variables.erase("VESTREL_SCREENSHOT_STEPS");
+        ASSERT_TRUE(made) << error;
+        ASSERT_NE(session, nullptr);
+        EXPECT_FALSE(session->scripted());
+        EXPECT_TRUE(folderMade);
+    }
 
     // A replay plays with the recorded window, whatever the command line said.
     const std::string demoPath = temporaryPath("env.dem");
