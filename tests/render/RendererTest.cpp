@@ -271,6 +271,48 @@ TEST_P(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
     EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 0));
 }
 
+// A strip in the plane z = `z` from x = `x0` to `x1`, `half` above and below
+// y = 0, drawn from either side: beside the eye it reaches into the view.
+std::shared_ptr<GameObject> sideStrip(Shader* shader, const char* name, float x0, float x1, float z, float half,
+                                      const std::string& texture) {
+    aiMesh mesh;
+    mesh.mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    mesh.mNumVertices = 4;
+    mesh.mVertices = new aiVector3D[4]{{x0, -half, z}, {x1, -half, z}, {x1, half, z}, {x0, half, z}};
+    mesh.mNormals = new aiVector3D[4]{{0, 0, -1}, {0, 0, -1}, {0, 0, -1}, {0, 0, -1}};
+    mesh.mTextureCoords[0] = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.mNumUVComponents[0] = 2;
+    const unsigned corners[4][3] = {{0, 1, 2}, {0, 2, 3}, {0, 2, 1}, {0, 3, 2}};
+    mesh.mNumFaces = 4;
+    mesh.mFaces = new aiFace[4];
+    for (unsigned f = 0; f < 4; ++f) {
+        mesh.mFaces[f].mNumIndices = 3;
+        mesh.mFaces[f].mIndices = new unsigned[3]{corners[f][0], corners[f][1], corners[f][2]};
+    }
+    aiNode node(name);
+    auto object = std::make_shared<GameObject>();
+    object->mesh = std::make_unique<Mesh>(shader, glm::mat4(1.0f), name);
+    object->mesh->loadFromNode(&node, &mesh, texture);
+    object->computeBounds();
+    return object;
+}
+
+// An item from behind the eye to 6 ahead, 1 to the right: its box reaches
+// behind the eye, where no screen rectangle can be made from its corners, so
+// the glow may go anywhere; along the near part (2.5 ahead, 217 pixels
+// across) the halo shows over the strip's top edge at y = 154.6.
+TEST_P(GlowTest, AnItemReachingPastTheEyeGlowsAlongItsWholeLength) {
+    auto strip = sideStrip(renderer.texLightsShader.get(), "Rail_item", -1.0f, 6.0f, 1.0f, 0.3f,
+                           "frametest_grey");
+    auto rail = std::make_shared<Item>(strip.get(), "Rail_item");
+    level->itemsInWorld["Rail_item"] = rail;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 216, 140, 128, 128, 128));
+    const auto p = ctx.pixel(216, 157);
+    EXPECT_GT(p[0], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+    EXPECT_GT(p[0], p[2]);
+}
+
 TEST_P(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     level->setUp();
     Light& flashlight = *level->player.flashlight;
