@@ -47,7 +47,8 @@ def parse(path):
 
 
 def failing_tests(output):
-    names = re.findall(r"^\[  FAILED  \] ([A-Za-z_]\w*\.[\w/]+)", output, re.M)
+    # Parameterised tests carry their instantiation's prefix: Prefix/Suite.Name/Param.
+    names = re.findall(r"^\[  FAILED  \] ([A-Za-z_][\w/]*\.[\w/]+)", output, re.M)
     names += ["e2e: " + n for n in re.findall(r"^\[ FAIL \] (.*?): ", output, re.M)]
     return sorted(set(names))
 

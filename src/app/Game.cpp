@@ -159,6 +159,7 @@ void Game::init(int width, int height, int refreshRate, bool fullscreen) {
 
 void Game::createLevel() {
     level = std::make_unique<Level>();
+    ++levelsMade;
     level->loadLoadingScreen();
     applyPlayerSettings();
 }

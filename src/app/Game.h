@@ -152,6 +152,9 @@ public:
 
     Renderer renderer;
     std::unique_ptr<Level> level;
+    // Levels made so far (one at init, one more at each restart): which game
+    // is current, where a freed level's address may come back for the next.
+    int levelsMade = 0;
     bool running = false;
     GLFWwindow* window = nullptr;
     double currentTime = 0.0;

@@ -250,6 +250,18 @@ TEST_F(GameTest, ResizingTheWindowResizesEverythingThePictureDependsOn) {
         EXPECT_EQ(game->renderer.frameHeight(), 200) << size.first << " x " << size.second;
     }
     EXPECT_EQ(game->renderer.frameWidth(), 480);
+
+    // A change of one side only is a new size all the same.
+    for (const auto& size : {std::pair{480, 300}, std::pair{600, 300}}) {
+        game->applyFramebufferSize(size.first, size.second);
+        EXPECT_EQ(settings.windowWidth, size.first);
+        EXPECT_EQ(settings.windowHeight, size.second);
+        EXPECT_EQ(game->renderer.frameWidth(), size.first);
+        EXPECT_EQ(game->renderer.frameHeight(), size.second);
+        EXPECT_FLOAT_EQ(HUD::instance().orthoTransformation.x, 2.0f / static_cast<float>(size.first));
+        EXPECT_FLOAT_EQ(HUD::instance().orthoTransformation.y, 2.0f / static_cast<float>(size.second));
+        EXPECT_NEAR(game->level->frustum.aspect, static_cast<float>(size.first) / size.second, 1e-4f);
+    }
 }
 
 TEST(GameDeathTest, WindowSystemErrorsDuringStartUpAreFatal) {

@@ -14,7 +14,7 @@ from PIL import Image
 
 import time
 
-from vestrel_driver import BUILD_DIR, SCREEN_DIR, SOURCE_DIR, GameSession, Runner, Xvfb, lit_fraction, sanitizer_env
+from vestrel_driver import BUILD_DIR, SOURCE_DIR, GameSession, Runner, Xvfb, keep_for_looking, lit_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 AUTOPILOT = os.path.join(BUILD_DIR, "demo_autopilot")
@@ -79,8 +79,7 @@ def walk_recorded_by_the_autopilot():
 
 def replay_repeats_the_walk_step_for_step():
     again = os.path.join(WORK, "again.dem")
-    screens = os.path.join(SCREEN_DIR, "demo_replay")
-    shutil.rmtree(screens, ignore_errors=True)
+    screens = os.path.join(WORK, "demo_replay")
     code, out = run(BINARY, {"VESTREL_REPLAY": WALK, "VESTREL_RECORD": again, "VESTREL_TRACE": "50",
                              "VESTREL_SCREENSHOT_DIR": screens, "VESTREL_SCREENSHOT_STEPS": "60,300"}, ["1024", "768"])
     assert code == 0, (code, out)
@@ -108,6 +107,7 @@ def replay_repeats_the_walk_step_for_step():
         path = os.path.join(screens, "step_%06d.png" % step)
         assert os.path.exists(path), os.listdir(screens) if os.path.isdir(screens) else screens
         pictures[step] = Image.open(path).convert("RGB")
+        keep_for_looking(path, "demo_replay_step_%06d.png" % step)
         assert pictures[step].size == (800, 600), pictures[step].size
         assert lit_fraction(pictures[step]) > 0.3, (step, lit_fraction(pictures[step]))
     assert sorted(os.listdir(screens)) == ["step_000060.png", "step_000300.png"], os.listdir(screens)

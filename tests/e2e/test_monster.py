@@ -20,7 +20,7 @@ import time
 
 from PIL import Image
 
-from vestrel_driver import SCREEN_DIR, SOURCE_DIR, GameSession, Runner, lit_fraction
+from vestrel_driver import SOURCE_DIR, GameSession, Runner, lit_fraction, save_for_looking
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_monster_e2e_")
@@ -176,7 +176,7 @@ def caught_in_the_corridor_then_restart_and_escape():
             return shot if is_lose_screen(shot) else None
         lose = wait_for(lost, 60)
         assert lose is not None, "never caught:\n" + game.output()[-3000:]
-        lose.save(os.path.join(SCREEN_DIR, "monster_lose.png"))
+        save_for_looking(lose, "monster_lose.png")
         x, _, z = player_position(game)
         assert 6.0 < x < 12.0, ("caught outside the corridor?", x, z)
 
@@ -225,7 +225,7 @@ def won_at_the_sink_then_exit():
         assert wait_for(lambda: "Interacting with: sink_interactive" in game.output(), 30), game.output()[-2000:]
         win = wait_for(lambda: (lambda s: s if is_win_screen(s) else None)(game.screenshot("monster_win")), 30)
         assert win is not None, game.output()[-2000:]
-        win.save(os.path.join(SCREEN_DIR, "monster_win.png"))
+        save_for_looking(win, "monster_win.png")
 
         game.click(*button_centre(win, 1))  # EXIT
         ends_cleanly(game, game.wait_exit(timeout=120))

@@ -18,6 +18,27 @@ from PIL import Image
 SOURCE_DIR = os.environ.get("VESTREL_SOURCE_DIR", os.getcwd())
 BUILD_DIR = os.environ.get("VESTREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
 SCREEN_DIR = os.path.join(BUILD_DIR, "e2e-screens")
+# Screenshots are taken and read here, a folder of this run's own; what is
+# kept for looking at is then copied to SCREEN_DIR (keep_for_looking), so
+# runs side by side never read each other's pictures.
+SHOT_DIR = tempfile.mkdtemp(prefix="vestrel_e2e_shots_")
+atexit.register(shutil.rmtree, SHOT_DIR, True)
+
+
+def keep_for_looking(path, name):
+    """Copies the picture at `path` to SCREEN_DIR/name, renamed into place whole."""
+    os.makedirs(SCREEN_DIR, exist_ok=True)
+    target = os.path.join(SCREEN_DIR, name)
+    partial = "%s.%d.part" % (target, os.getpid())
+    shutil.copyfile(path, partial)
+    os.replace(partial, target)
+
+
+def save_for_looking(image, name):
+    """Saves a PIL image to SCREEN_DIR/name, by way of this run's own folder."""
+    path = os.path.join(SHOT_DIR, name)
+    image.save(path)
+    keep_for_looking(path, name)
 
 
 _CONFIG_HOME = []
@@ -136,11 +157,12 @@ class GameSession:
         self.xdotool("click", button)
 
     def screenshot(self, name):
-        os.makedirs(SCREEN_DIR, exist_ok=True)
-        path = os.path.join(SCREEN_DIR, name + ".png")
+        path = os.path.join(SHOT_DIR, name + ".png")
         subprocess.run(["import", "-display", self.xvfb.display, "-window", self.window, path],
                        check=True, timeout=60, capture_output=True)
-        return Image.open(path).convert("RGB")
+        image = Image.open(path).convert("RGB")
+        keep_for_looking(path, name + ".png")
+        return image
 
     def close_window(self):
         tool = os.path.join(BUILD_DIR, "x_close_window")

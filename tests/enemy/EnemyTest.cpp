@@ -13,6 +13,7 @@
 #include <glm/gtc/type_ptr.hpp>
 
 #include "GlTestContext.h"
+#include "ScratchFolder.h"
 #include "app/GameSettings.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
@@ -339,7 +340,7 @@ TEST_F(EnemyCatchTest, DrawnUprightTexturedOnTheFloorAndMovingAsItWalks) {
     std::sort(colours.begin(), colours.end());
     colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
     EXPECT_GT(colours.size(), 20u) << "textured, not one flat colour";
-    gl.savePng("/tmp/vestrel_monster_side.png");
+    gl.savePng((test::scratchFolder() + "vestrel_monster_side.png").c_str());
 
     // Half a second later it has walked 3.5 units along z (across the view)
     // and moved its legs: the pictures differ where it was and where it is.

@@ -164,6 +164,12 @@ TEST_F(InteractionTest, ASwitchWantsItsItemOnceAndTheSinkWins) {
     ASSERT_EQ(player.targetKind, kTargetInteractive);
     EXPECT_EQ(pressE(), "Can't interact with that target.\n");
     EXPECT_FALSE(GameSettings::instance().playerWon);
+    // Another item in the inventory is not the one the sink wants.
+    Item& banana = addItem("Banana_item", 30.0f);
+    player.inventory["Banana_item"] = &banana;
+    EXPECT_EQ(pressE(), "Can't interact with that target.\n");
+    EXPECT_FALSE(GameSettings::instance().playerWon);
+    EXPECT_FALSE(banana.used);
 
     player.inventory["Duck_item"] = &duck;
     EXPECT_EQ(pressE(), "Interacting with: sink_interactive\n");

@@ -20,6 +20,7 @@
 
 #include <glm/glm.hpp>
 
+#include "ScratchFolder.h"
 #include "app/GameSettings.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
@@ -358,7 +359,7 @@ void writeNode(std::ostream& out, const NodeSpec& node) {
 // A Z-up Collada file (like the house) with one triangle mesh, one material
 // and one spot light, and the given node tree under the scene.
 std::string writeLevel(const std::string& fileName, const std::vector<NodeSpec>& nodes) {
-    const std::string path = ::testing::TempDir() + fileName;
+    const std::string path = test::scratchFolder() + fileName;
     std::ofstream out(path);
     out << R"(<?xml version="1.0" encoding="utf-8"?>
 <COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
@@ -738,7 +739,7 @@ TEST_F(SmallLevelTest, UnreadableFileIsReportedAndBuildsNothing) {
     EXPECT_EQ(level->rootObject, nullptr);
     EXPECT_TRUE(level->lights.empty());
 
-    const std::string broken = ::testing::TempDir() + "broken.dae";
+    const std::string broken = test::scratchFolder() + "broken.dae";
     std::ofstream(broken) << "<COLLADA><library_visual_scenes>";
     {
         test::ConsoleCapture console;

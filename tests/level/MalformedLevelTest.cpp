@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 
+#include "ScratchFolder.h"
 #include "level/GameObject.h"
 #include "level/Level.h"
 #include "physics/PhysicsActor.h"
@@ -215,6 +216,8 @@ TEST(XmlNestingDepth, CountsElementsOnlyAndStopsPastTheLimit) {
     EXPECT_EQ(
         xmlNestingDepth("\xEF\xBB\xBF <?xml v?><!DOCTYPE x><a><!-- <b><c> --><![CDATA[<d><e>]]></a>", 10), 1);
     EXPECT_EQ(xmlNestingDepth("<a><a><a><a>", 2), 3);
+    // Stray closing tags close nothing, so they cannot make room for more depth.
+    EXPECT_EQ(xmlNestingDepth("<r></r></r></r><a><a><a>", 2), 3);
     EXPECT_EQ(xmlNestingDepth("binary <a><a>", 0), 0);  // not XML: left to the importer
 }
 

@@ -10,6 +10,7 @@
 
 #include "ConsoleCapture.h"
 #include "GlTestContext.h"
+#include "ScratchFolder.h"
 #include "level/DirectoryListing.h"
 #include "level/GameObject.h"
 #include "level/Level.h"
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 // A fresh folder under the test's temp folder, removed afterwards.
 class Folder {
 public:
-    explicit Folder(const std::string& name) : path_(fs::path(::testing::TempDir()) / name) {
+    explicit Folder(const std::string& name) : path_(fs::path(test::scratchFolder()) / name) {
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -65,7 +66,7 @@ TEST(DirectoryListingTest, DirectoriesFirstThenNamesInByteOrder) {
                                         "\xc3\xa9"
                                         "cran.png"}));
 
-    EXPECT_TRUE(listDirectory(::testing::TempDir() + "no_such_folder/").empty());
+    EXPECT_TRUE(listDirectory(test::scratchFolder() + "no_such_folder/").empty());
     Folder empty("tv_empty");
     EXPECT_TRUE(listDirectory(empty.path()).empty());
     // A file is no folder.

@@ -480,6 +480,16 @@ TEST_F(MeshDrawing, UniformLocationsFollowTheProgramAndMissingNamesAreReportedEv
         EXPECT_NE(text.find(line, first + 1), std::string::npos) << text;
         glGetError();  // the missing name's -1 location is ignored by GL
     }
+    // The same Shader record holding another program (as after a relink):
+    // the locations are asked for again, so the square lands on the right.
+    std::swap(offset.program, texLights->program);
+    clear();
+    glUseProgram(offset.program);
+    mesh.shader = &offset;
+    mesh.draw(right, DrawMode::Normal);
+    EXPECT_EQ(rgb(176, 128), kRed);
+    EXPECT_EQ(rgb(48, 128), kBlue);
+    std::swap(offset.program, texLights->program);
     glUseProgram(0);
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FrameTestScene.h"
@@ -300,6 +301,48 @@ TEST_P(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
     EXPECT_TRUE(pixelIs(ctx, 128, 128, 0, 0, 0));
 }
 
+// A strip in the plane z = `z` from x = `x0` to `x1`, `half` above and below
+// y = 0, drawn from either side: beside the eye it reaches into the view.
+std::shared_ptr<GameObject> sideStrip(Shader* shader, const char* name, float x0, float x1, float z, float half,
+                                      const std::string& texture) {
+    aiMesh mesh;
+    mesh.mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    mesh.mNumVertices = 4;
+    mesh.mVertices = new aiVector3D[4]{{x0, -half, z}, {x1, -half, z}, {x1, half, z}, {x0, half, z}};
+    mesh.mNormals = new aiVector3D[4]{{0, 0, -1}, {0, 0, -1}, {0, 0, -1}, {0, 0, -1}};
+    mesh.mTextureCoords[0] = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.mNumUVComponents[0] = 2;
+    const unsigned corners[4][3] = {{0, 1, 2}, {0, 2, 3}, {0, 2, 1}, {0, 3, 2}};
+    mesh.mNumFaces = 4;
+    mesh.mFaces = new aiFace[4];
+    for (unsigned f = 0; f < 4; ++f) {
+        mesh.mFaces[f].mNumIndices = 3;
+        mesh.mFaces[f].mIndices = new unsigned[3]{corners[f][0], corners[f][1], corners[f][2]};
+    }
+    aiNode node(name);
+    auto object = std::make_shared<GameObject>();
+    object->mesh = std::make_unique<Mesh>(shader, glm::mat4(1.0f), name);
+    object->mesh->loadFromNode(&node, &mesh, texture);
+    object->computeBounds();
+    return object;
+}
+
+// An item from behind the eye to 6 ahead, 1 to the right: its box reaches
+// behind the eye, where no screen rectangle can be made from its corners, so
+// the glow may go anywhere; along the near part (2.5 ahead, 217 pixels
+// across) the halo shows over the strip's top edge at y = 154.6.
+TEST_P(GlowTest, AnItemReachingPastTheEyeGlowsAlongItsWholeLength) {
+    auto strip = sideStrip(renderer.texLightsShader.get(), "Rail_item", -1.0f, 6.0f, 1.0f, 0.3f,
+                           "frametest_grey");
+    auto rail = std::make_shared<Item>(strip.get(), "Rail_item");
+    level->itemsInWorld["Rail_item"] = rail;
+    renderFrame();
+    EXPECT_TRUE(pixelIs(ctx, 216, 140, 128, 128, 128));
+    const auto p = ctx.pixel(216, 157);
+    EXPECT_GT(p[0], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+    EXPECT_GT(p[0], p[2]);
+}
+
 TEST_P(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
     level->setUp();
     Light& flashlight = *level->player.flashlight;
@@ -450,8 +493,65 @@ TEST_P(FrameTest, StatsLinesAppearAtTheTopLeftOnlyWhenSwitchedOn) {
 std::string targetName(const ::testing::TestParamInfo<bool>& info) {
     return info.param ? "IntoTheWindow" : "ThroughTheSceneBuffer";
 }
+// The beam's rectangle in a tall window, 384 x 512 (the focal length is 256 /
+// tan 30 pixels both ways): writing fills the view 5 ahead, and sharp-edged
+// beams from the eye are aimed up, wide and far aside.
+class BeamTest : public FrameTest {
+protected:
+    BeamTest() : FrameTest(384, 512) {}
+    void SetUp() override {
+        FrameTest::SetUp();
+        level->setUp();
+        level->hiddenTextObjects = {quadAhead("Wall_hiddenText", "frametest_white", 5.0f, 5.0f)};
+        level->player.hasFlashlight = true;
+        level->player.flashlight->enabled = true;
+        level->player.toggleFlashlightColour();  // blue
+    }
+    // A beam from the eye along (cos pitch cos yaw, sin pitch, cos pitch sin
+    // yaw), its edge sharp at `degrees` off the axis.
+    void aim(float pitch, float yaw, float degrees) {
+        Light& flashlight = *level->player.flashlight;
+        flashlight.position = level->camera->position;
+        const float p = glm::radians(pitch), y = glm::radians(yaw);
+        flashlight.coneDirection =
+            glm::vec3(std::cos(p) * std::cos(y), std::sin(p), std::cos(p) * std::sin(y));
+        flashlight.coneInnerAngle = flashlight.coneOuterAngle = std::cos(glm::radians(degrees));
+    }
+    bool lit(int x, int y) const { return ctx.pixel(x, y)[2] > 100; }
+    static constexpr float kFocal = 443.405f;  // 256 / tan 30
+};
+
+TEST_P(BeamTest, TheWritingShowsWhereverTheBeamReaches) {
+    // Aimed 25 degrees up: the beam's middle is 207 pixels above the centre,
+    // higher than the window is wide.
+    aim(25.0f, 0.0f, 10.0f);
+    renderFrame();
+    const int up = cy() + static_cast<int>(kFocal * std::tan(glm::radians(25.0f)));
+    EXPECT_TRUE(lit(cx(), up));
+    EXPECT_TRUE(lit(cx(), up + 40));
+    EXPECT_FALSE(lit(cx(), up - 110));
+
+    // A 23-degree beam straight ahead reaches 188.2 pixels either side: the
+    // pixel whose middle is 187.5 right of the centre is lit, one further is not.
+    aim(0.0f, 0.0f, 23.0f);
+    renderFrame();
+    EXPECT_TRUE(lit(cx() + 187, cy()));
+    EXPECT_TRUE(lit(cx() - 188, cy()));
+    EXPECT_TRUE(lit(cx(), cy() + 187));
+    EXPECT_FALSE(lit(cx() + 189, cy()));
+
+    // A 70-degree beam turned 80 degrees right reaches behind the eye; its
+    // near edge, 10 degrees right of the view, shows on screen.
+    aim(0.0f, 80.0f, 70.0f);
+    renderFrame();
+    EXPECT_TRUE(lit(cx() + static_cast<int>(kFocal * std::tan(glm::radians(14.0f))), cy()));
+    EXPECT_FALSE(lit(cx() + static_cast<int>(kFocal * std::tan(glm::radians(6.0f))), cy()));
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, FrameTest, ::testing::Bool(), targetName);
 INSTANTIATE_TEST_SUITE_P(Targets, GlowTest, ::testing::Bool(), targetName);
+INSTANTIATE_TEST_SUITE_P(Targets, BeamTest, ::testing::Bool(), targetName);
 
 // A window without a depth buffer cannot lend its depth to the glow pass:
 // the scene goes through the scene buffer, and a wall still hides the glow
@@ -586,7 +686,42 @@ TEST(RendererLifecycle, GlowBufferIsHalfTheWindowRoundedDown) {
     renderer.init();
     EXPECT_EQ(renderer.glowBuffer.width, 400);
     EXPECT_EQ(renderer.glowBuffer.height, 300);
+    // A resize of one side only is a new size all the same.
+    const int sizes[][2] = {{801, 401}, {501, 401}, {501, 401}, {640, 480}};
+    for (const auto& size : sizes) {
+        renderer.resize(size[0], size[1]);
+        EXPECT_EQ(renderer.frameWidth(), size[0]);
+        EXPECT_EQ(renderer.frameHeight(), size[1]);
+        EXPECT_EQ(renderer.glowBuffer.width, size[0] / 2) << size[0] << " x " << size[1];
+        EXPECT_EQ(renderer.glowBuffer.height, size[1] / 2) << size[0] << " x " << size[1];
+    }
     renderer.cleanup();
+}
+
+// A depth format with stencil bits is attached as depth and stencil, so a
+// copy from a window whose depth shares its words with stencil matches it.
+TEST(FramebufferTarget, DepthFormatsWithStencilAttachBoth) {
+    GlTestContext ctx(16, 16);
+    ASSERT_TRUE(ctx.ok());
+    const std::pair<GLenum, bool> formats[] = {{GL_DEPTH_COMPONENT16, false},
+                                               {GL_DEPTH_COMPONENT24, false},
+                                               {GL_DEPTH_COMPONENT32F, false},
+                                               {GL_DEPTH24_STENCIL8, true},
+                                               {GL_DEPTH32F_STENCIL8, true}};
+    for (const auto& [format, stencil] : formats) {
+        Framebuffer target;
+        target.create(8, 8, format);
+        GLint depthKind = GL_NONE, stencilKind = GL_NONE;
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &depthKind);
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &stencilKind);
+        EXPECT_EQ(depthKind, GL_RENDERBUFFER) << std::hex << format;
+        EXPECT_EQ(stencilKind, stencil ? GL_RENDERBUFFER : GL_NONE) << std::hex << format;
+        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE))
+            << std::hex << format;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
 }
 
 }  // namespace

@@ -777,18 +777,37 @@ TEST_F(ShaderPixelTest, HiddenTextShowsOnlyInTheFlashlightCone) {
     setFloat(hidden.program, "flashlight.quadraticAttenuation", 0.002f);
     setFloat(hidden.program, "flashlight.coneInnerAngle", std::cos(glm::radians(14.0f)));
     setFloat(hidden.program, "flashlight.coneOuterAngle", std::cos(glm::radians(24.0f)));
-    hidden.bindTexture("tex", &whiteTexture);
-    floor.draw();
-
     // Straight below the light, 20 away: the beam is 1 / (0.5 + 0.01 x 20 +
-    // 0.002 x 20^2) = 2/3 and the white ink, tinted (0.55, 0.75, 1), lies that
-    // much over the 0.2 grey.
-    const glm::ivec2 centre = pixelOf(glm::vec3(0.0f));
-    const auto lit = gl.pixel(centre.x, centre.y);
+    // 0.002 x 20^2) = 2/3, and the ink, tinted (0.55, 0.75, 1), lies over the
+    // 0.2 grey as much as the beam times its brightest channel: ink of any one
+    // colour shows, and from behind the writing as from the front (the floor
+    // mirrored upside down turns its normal away from the light).
     const double beam = 1.0 / 1.5;
-    EXPECT_NEAR(lit[0], 255 * (0.55 * beam + 0.2 * (1.0 - beam)), 3) << "in the beam the ink shows";
-    EXPECT_NEAR(lit[2], 255 * (1.0 * beam + 0.2 * (1.0 - beam)), 3);
-    EXPECT_NEAR(red({10.0f, 0.0f, 0.0f}), 51, 1) << "outside it the wall behind is untouched";
+    const glm::dvec3 tint(0.55, 0.75, 1.0);
+    const glm::dvec3 inks[] = {{1.0, 1.0, 1.0}, {1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+    const glm::ivec2 centre = pixelOf(glm::vec3(0.0f));
+    for (bool fromBehind : {false, true}) {
+        setMat4(hidden.program, "model",
+                fromBehind ? glm::scale(glm::mat4(1.0f), glm::vec3(1.0f, -1.0f, 1.0f)) : glm::mat4(1.0f));
+        for (const glm::dvec3& ink : inks) {
+            SCOPED_TRACE(::testing::Message() << "ink " << ink.r << " " << ink.g << " " << ink.b
+                                              << (fromBehind ? ", from behind" : ", from the front"));
+            const std::uint8_t texel[3] = {static_cast<std::uint8_t>(255 * ink.r),
+                                           static_cast<std::uint8_t>(255 * ink.g),
+                                           static_cast<std::uint8_t>(255 * ink.b)};
+            Texture inkTexture;
+            inkTexture.upload(texel, 1, 1);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            hidden.bindTexture("tex", &inkTexture);
+            floor.draw();
+            const auto lit = gl.pixel(centre.x, centre.y);
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_NEAR(lit[c], 255 * (ink[c] * tint[c] * beam + 0.2 * (1.0 - beam)), 3)
+                    << "channel " << c;
+            }
+            EXPECT_NEAR(red({10.0f, 0.0f, 0.0f}), 51, 1) << "outside the beam the wall behind is untouched";
+        }
+    }
 }
 
 TEST_F(ShaderPixelTest, GlassOpacityIsTheTransparencyValue) {

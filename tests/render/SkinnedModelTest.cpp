@@ -109,6 +109,44 @@ TEST_F(SkinnedModelTest, KeysInterpolateWrapFromLastToFirstAndRestartTheSearchAf
     for (std::int64_t ms : {0, 333, 999, 1500}) EXPECT_NEAR(jointX(*model, "J2", ms), 7.0f, 1e-5f) << ms;
 }
 
+// Rotation keys turn from the earlier key toward the later one, and a child
+// node is placed by its parent's pose: arm A turns about z from 0 to 90
+// degrees over 2 s, and hand B sits 1 along A's x.
+TEST(AnimatorPose, RotationKeysTurnTowardTheNextKeyAndChildrenFollowTheirParent) {
+    aiScene scene;
+    scene.mRootNode = new aiNode("root");
+    aiNode* arm = new aiNode("A");
+    aiNode* hand = new aiNode("B");
+    hand->mTransformation = aiMatrix4x4(aiVector3D(1.0f), aiQuaternion(), aiVector3D(1.0f, 0.0f, 0.0f));
+    scene.mRootNode->addChildren(1, &arm);
+    arm->addChildren(1, &hand);
+    auto* animation = new aiAnimation();
+    animation->mDuration = 4.0;
+    animation->mTicksPerSecond = 1.0;
+    animation->mNumChannels = 1;
+    animation->mChannels = new aiNodeAnim*[1];
+    auto* turn = new aiNodeAnim();
+    turn->mNodeName = aiString("A");
+    turn->mNumRotationKeys = 2;
+    turn->mRotationKeys = new aiQuatKey[2];
+    turn->mRotationKeys[0] = aiQuatKey(0.0, aiQuaternion(aiVector3D(0.0f, 0.0f, 1.0f), 0.0f));
+    turn->mRotationKeys[1] = aiQuatKey(2.0, aiQuaternion(aiVector3D(0.0f, 0.0f, 1.0f), 1.5707964f));
+    animation->mChannels[0] = turn;
+    scene.mNumAnimations = 1;
+    scene.mAnimations = new aiAnimation* [1] { animation };
+
+    Animator animator(&scene);
+    for (const auto& [ms, degrees] :
+         {std::pair<std::int64_t, float>{500, 22.5f}, {1500, 67.5f}, {3000, 45.0f}}) {
+        animator.update(ms);
+        const aiMatrix4x4& placed = animator.globalTransform(hand);
+        const float radians = glm::radians(degrees);
+        EXPECT_NEAR(placed.a4, std::cos(radians), 1e-4f) << ms << " ms";
+        EXPECT_NEAR(placed.b4, std::sin(radians), 1e-4f) << ms << " ms";
+        EXPECT_NEAR(placed.c4, 0.0f, 1e-4f) << ms << " ms";
+    }
+}
+
 TEST_F(SkinnedModelTest, WithoutAnimationTheBindPoseDrawsWithIdentityBones) {
     test::RiggedModel rig;
     rig.joints = 3;

@@ -4,6 +4,7 @@
 #include "replay/DemoFormat.h"
 
 #include "GlTestContext.h"
+#include "ScratchFolder.h"
 #include "replay/DemoRecorder.h"
 #include "replay/DemoSession.h"
 #include "replay/Screenshot.h"
@@ -26,7 +27,7 @@ namespace vestrel {
 namespace {
 
 std::string temporaryPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("vestrel_demo_test_" + name)).string();
+    return test::scratchFolder() + "vestrel_demo_test_" + name;
 }
 
 std::string readFile(const std::string& path) {
@@ -204,6 +205,8 @@ TEST(DemoFormat, LinesThatCannotBelongToARunAreRefusedEvenWithARightChecksum) {
         {std::string(300, 'x') + "\n", "", "line 3: line too long"},
         {"cursor 0 400 300\nframe 1\n", "neither steps 2 frames 1 items 0 switches 0",
          "line 5: the end line counts 2 steps and 1 frames; the file holds 1 and 1"},
+        {"cursor 0 400 300\nframe 1\n", "neither steps 1 frames 2 items 0 switches 0",
+         "line 5: the end line counts 1 steps and 2 frames; the file holds 1 and 1"},
         {"cursor 0 400 300\n", "neither steps 1 frames 0 items 0 switches 0",
          "line 4: steps without their frame line (truncated)"},
         {"frame 0\n", "lost steps 0 frames 1 items 0 switches 0",
@@ -340,6 +343,19 @@ TEST(ScreenshotSchedule, EveryNAndListsOfStepsAndNothingElse) {
     EXPECT_FALSE(listed.due(240));
     EXPECT_TRUE(listed.due(1800));
 
+    // A list is read up to 100000 steps; one more is refused.
+    std::string many;
+    for (int step = 1; step <= 100000; ++step) many += std::to_string(step) + ",";
+    many.pop_back();
+    ScreenshotSchedule longest;
+    ASSERT_TRUE(longest.parse(many));
+    EXPECT_TRUE(longest.due(1));
+    EXPECT_TRUE(longest.due(100000));
+    EXPECT_FALSE(longest.due(100001));
+    ScreenshotSchedule tooLong;
+    EXPECT_FALSE(tooLong.parse(many + ",100001"));
+    EXPECT_TRUE(tooLong.empty());
+
     for (const char* bad :
          {"", "every:", "every:0", "every:-5", "1,,2", "12a", "-3", "0", "120,", "every:3x"}) {
         ScreenshotSchedule schedule;
@@ -428,6 +444,21 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
 
     ASSERT_TRUE(DemoSession::fromEnvironment(environment, settings, session, error));
     EXPECT_EQ(session, nullptr);  // plain play: no session at all
+
+    // The steps alone ask for pictures too, into "screenshots" in the working folder.
+    {
+        const std::filesystem::path previous = std::filesystem::current_path();
+        std::filesystem::current_path(test::scratchFolder());
+        variables["VESTREL_SCREENSHOT_STEPS"] = "5";
+        const bool made = DemoSession::fromEnvironment(environment, settings, session, error);
+        const bool folderMade = std::filesystem::is_directory("screenshots");
+        std::filesystem::current_path(previous);
+        variables.erase("VESTREL_SCREENSHOT_STEPS");
+        ASSERT_TRUE(made) << error;
+        ASSERT_NE(session, nullptr);
+        EXPECT_FALSE(session->scripted());
+        EXPECT_TRUE(folderMade);
+    }
 
     // A replay plays with the recorded window, whatever the command line said.
     const std::string demoPath = temporaryPath("env.dem");

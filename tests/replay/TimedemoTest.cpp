@@ -3,6 +3,7 @@
 #include "replay/Timedemo.h"
 
 #include "ConsoleCapture.h"
+#include "ScratchFolder.h"
 #include "replay/DemoFormat.h"
 #include "replay/DemoSession.h"
 #include "app/Game.h"
@@ -126,7 +127,7 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
               std::string::npos)
         << counted.str();
 
-    const std::string csv = (std::filesystem::temp_directory_path() / "vestrel_timedemo_test.csv").string();
+    const std::string csv = test::scratchFolder() + "vestrel_timedemo_test.csv";
     ASSERT_TRUE(timedemo.writeCsv(csv));
     std::ifstream in(csv);
     std::string header;

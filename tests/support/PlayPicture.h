@@ -5,6 +5,7 @@
 // game's own screenshot writer under the build folder (play-screens/).
 
 #include <GL/glew.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include <glm/glm.hpp>
 
+#include "ScratchFolder.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "replay/Screenshot.h"
@@ -57,12 +59,18 @@ inline Frame drawPicture(Game& game, const std::string& name) {
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, frame.rgba.data());
-    // Saved under the build folder (play-screens/), for looking at.
+    // Saved under the build folder (play-screens/), for looking at: written
+    // under a name of this process's own and renamed into place whole, so
+    // runs side by side never leave half a picture there.
     const char* dir = std::getenv("VESTREL_BUILD_DIR");
-    const std::filesystem::path folder = std::filesystem::path(dir ? dir : "/tmp") / "play-screens";
+    const std::filesystem::path folder =
+        dir ? std::filesystem::path(dir) / "play-screens" : std::filesystem::path(scratchFolder());
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    saveWindowPicture((folder / (name + ".png")).string(), frame.width, frame.height);
+    const std::filesystem::path partial = folder / (name + "." + std::to_string(getpid()) + ".part");
+    if (saveWindowPicture(partial.string(), frame.width, frame.height)) {
+        std::filesystem::rename(partial, folder / (name + ".png"), error);
+    }
     return frame;
 }
 
