@@ -59,26 +59,41 @@ TEST(SoundDecoderTest, PlacedSoundsAreMixedToMonoAndFlatOnesKeepTheirChannels) {
     EXPECT_EQ(clipped, (std::vector<std::int16_t>{32767, -32767}));
 }
 
-TEST(SoundDecoderTest, FilesThatAreNotSoundsFailCleanly) {
+// Each failure says why in words, for the console line that names the file.
+TEST(SoundDecoderTest, FilesThatAreNotSoundsFailCleanlyAndSayWhy) {
     test::TempFolder folder;
-    DecodedSound out;
-    EXPECT_EQ(SoundDecoder::decode(folder.file("absent.wav"), false, out), AudioResult::FileNotFound);
-    EXPECT_EQ(SoundDecoder::decode("", false, out), AudioResult::FileNotFound);
-
     std::ofstream(folder.file("text.mp3")) << "ID3 nothing useful here";
-    EXPECT_EQ(SoundDecoder::decode(folder.file("text.mp3"), true, out), AudioResult::FileBad);
-
     // A real file cut off inside its header.
     const std::string whole = folder.file("whole.wav");
     ASSERT_TRUE(test::writeSound(whole, tone(0.1), 1));
     std::filesystem::resize_file(whole, 20);
-    EXPECT_EQ(SoundDecoder::decode(whole, false, out), AudioResult::FileBad);
-
-    const std::string empty = folder.file("empty.wav");
-    ASSERT_TRUE(test::writeSound(empty, {}, 1));
-    EXPECT_EQ(SoundDecoder::decode(empty, false, out), AudioResult::FileBad);
-    EXPECT_TRUE(out.samples.empty());
-    EXPECT_EQ(SoundDecoder::decode(folder.file(""), false, out), AudioResult::FileBad) << "a folder";
+    ASSERT_TRUE(test::writeSound(folder.file("silent.wav"), {}, 1));  // a header and no frames
+    std::ofstream(folder.file("zero.wav")).flush();                   // no bytes at all
+    struct Case {
+        std::string path;
+        AudioResult result;
+        std::string reason;  // empty: libsndfile's own words, whatever they are
+    };
+    const Case cases[] = {
+        {folder.file("absent.wav"), AudioResult::FileNotFound, "No such file or directory"},
+        {"", AudioResult::FileNotFound, "no file name"},
+        {folder.file("text.mp3"), AudioResult::FileBad, ""},
+        {whole, AudioResult::FileBad, ""},
+        {folder.file("silent.wav"), AudioResult::FileBad, "no sound in the file"},
+        {folder.file("zero.wav"), AudioResult::FileBad, "the file is empty"},
+        {folder.file(""), AudioResult::FileBad, "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        DecodedSound out;
+        std::string reason;
+        EXPECT_EQ(SoundDecoder::decode(c.path, false, out, &reason), c.result) << c.path;
+        EXPECT_TRUE(out.samples.empty()) << c.path;
+        if (c.reason.empty()) {
+            EXPECT_GT(reason.size(), 5u) << c.path;
+        } else {
+            EXPECT_EQ(reason, c.reason) << c.path;
+        }
+    }
 }
 
 // The game's own sounds, read with libsndfile straight from the repository.

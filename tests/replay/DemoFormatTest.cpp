@@ -517,20 +517,7 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
     }
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
     std::filesystem::remove_all(locked);
-    const std::string underAFile = demoPath + "/shots";  // its parent is a file
-    variables["VESTREL_SCREENSHOT_DIR"] = underAFile;
-    EXPECT_FALSE(DemoSession::fromEnvironment(environment, settings, session, error));
-    EXPECT_EQ(error, "Can't create the screenshot folder " + underAFile);
     variables.erase("VESTREL_SCREENSHOT_DIR");
-
-    // Options no replay would accept are not recorded.
-    variables.erase("VESTREL_REPLAY");
-    DemoSettings tooFast{800, 600, 2000, 0.1f};
-    EXPECT_FALSE(DemoSession::fromEnvironment(environment, tooFast, session, error));
-    EXPECT_EQ(error, "Can't record demo: " + recordPath +
-                         ": refresh rate 2000 is outside 1 to 1000, which no replay accepts");
-    EXPECT_FALSE(std::filesystem::exists(recordPath));
-    variables["VESTREL_REPLAY"] = demoPath;
 
     // A damaged demo names itself and the fault.
     {
