@@ -124,7 +124,7 @@ public:
     // Meshes whose bounds reach this far on some axis are cut into clusters
     // of at most kClusterExtent and kClusterTriangles (world units, triangles).
     static constexpr float kClusteredExtent = 8.0f;
-    static constexpr float kClusterExtent = 4.0f;
+    static constexpr float kClusterExtent = 2.0f;
     static constexpr std::uint32_t kClusterTriangles = 64;
 
     // Draws the triangles (or, with the wireframe switch on, every triangle

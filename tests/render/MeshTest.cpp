@@ -345,7 +345,7 @@ TEST_F(MeshDrawing, ARangeDrawsItsOwnTrianglesAndLargeMeshesAreCutIntoClusters) 
         EXPECT_EQ(rgb(90, 150), c.aboveDiagonal) << c.first;
     }
 
-    // Ten units across: cut into clusters of at most four, covering every triangle.
+    // Ten units across: cut into clusters of at most two, covering every triangle.
     const auto large = makeSquare(5.0f, 2);
     Mesh big(texLights.get(), glm::mat4(1.0f), "Big_mesh");
     big.loadFromNode(nodes.child, large.get(), kLevelKey);

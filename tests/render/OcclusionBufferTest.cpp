@@ -86,6 +86,10 @@ TEST(OcclusionBuffer, BoxesAgainstWalls) {
     const float slit = worldXAtPixel(80.5f, 10.0f);
     const Surface leftHalf = wall(10.0f, -60.0f, slit - 0.02f, -40.0f, 40.0f);
     const Surface rightHalf = wall(10.0f, slit + 0.02f, 60.0f, -40.0f, 40.0f);
+    // A wall ending exactly at the picture's top edge: the last row of tiles
+    // reaches past it, and only counts as covered because what lies beyond
+    // the picture never shows.
+    const Surface upToTheTop = wall(10.0f, -60.0f, 60.0f, -40.0f, kTanHalf * 10.0f);
     // A floor at y = -1 running from behind the camera into the distance.
     const Surface floor = quad({-60.0f, -1.0f, 5.0f}, {120.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -80.0f});
 
@@ -123,6 +127,10 @@ TEST(OcclusionBuffer, BoxesAgainstWalls) {
         {"reaching through the near plane", {&everywhere}, {-1, -1, -12, 1, 1, 0.5f}, true},
         {"wholly off to the side", {}, {50, -1, -12, 60, 1, -11}, false},
         {"partly off the picture, the rest hidden", {&everywhere}, {3, 3, -14, 40, 40, -12}, false},
+        {"in the top row behind a wall ending at the picture's edge",
+         {&upToTheTop},
+         {-1, 5, -14, 1, 40, -12},
+         false},
     };
     for (const Case& c : cases) {
         OcclusionBuffer buffer;

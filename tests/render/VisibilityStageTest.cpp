@@ -168,6 +168,22 @@ TEST_F(VisibilityScene, WhatTheWallHidesIsLeftOutAndTheWallSlidingAwayShowsIt) {
     EXPECT_EQ(centre[2], 0);
 }
 
+TEST_F(VisibilityScene, ALargeObjectThatMovedIsTestedWhereItIsNowNotWhereItWasRead) {
+    // A red wall 8 units across (so drawn in clusters, whose bounds are read
+    // once) stands behind the grey one, hidden; then it slides in front.
+    auto red = quad("RedWall", 20.0f, 0.0f, 4.0f, "vis_red", 4);
+    ASSERT_FALSE(red->mesh->clusters.empty());
+    level->rootObject->addChild(red);
+    Comparison c = compare("large-behind");
+    EXPECT_EQ(c.counts.occluded, 1);
+    red->moveBy(glm::vec3(-15.0f, 0.0f, 0.0f));
+    for (int step = 0; step < 300; ++step) red->update(1.0f / 60.0f);
+    c = compare("large-in-front");
+    EXPECT_LE(c.differing, kHandfulOfPixels);
+    EXPECT_EQ(c.counts.occluded, 1);  // the grey wall, now behind it
+    EXPECT_EQ(ctx.pixel(kSize / 2, kSize / 2)[0], 255);
+}
+
 TEST_F(VisibilityScene, ItemsBehindTheWallAreLeftOutOfTheGlowAndTheirDrawing) {
     auto hiddenObject = quad("Hidden_item", 14.0f, 0.0f, 0.5f, "vis_red");
     auto shownObject = quad("Shown_item", 8.0f, 1.0f, 0.5f, "vis_blue");
@@ -189,6 +205,17 @@ TEST_F(VisibilityScene, ItemsBehindTheWallAreLeftOutOfTheGlowAndTheirDrawing) {
     c = compare("close-item");
     EXPECT_EQ(c.counts.passOccluded, 0);
     EXPECT_EQ(ctx.pixel(kSize / 2, kSize / 2)[0], 255);
+
+    // 0.02 behind the wall the item itself is hidden, but its glow is not:
+    // the silhouette is pushed 0.03 towards the eye, past the wall.
+    level->itemsInWorld.erase("Close_item");
+    auto behind = quad("Behind_item", 10.02f, 0.0f, 0.5f, "vis_red");
+    level->itemsInWorld["Behind_item"] = std::make_shared<Item>(behind.get(), "Behind_item");
+    c = compare("glow-through");
+    EXPECT_LE(c.differing, kHandfulOfPixels);
+    EXPECT_EQ(c.counts.passOccluded, 1);
+    const auto glow = ctx.pixel(kSize / 2, kSize / 2);
+    EXPECT_GT(glow[0], glow[2] + 40) << int(glow[0]) << "," << int(glow[1]) << "," << int(glow[2]);
 }
 
 TEST_F(VisibilityScene, TheStageStandsAsideForTheWireframeAndItsSwitch) {

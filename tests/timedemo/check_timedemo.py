@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Runs scripts/timedemo.sh on a small window with the given game binary and
 checks that it ran the whole demo and printed every line with numbers that
-agree with each other and with its CSV. No threshold on any time.
+agree with each other and with its CSV. No threshold on any time. Then two
+counting runs, with occlusion culling and without it: both report fragments
+and samples per pixel, and culling rasterises fewer fragments for the same
+picture's samples.
 
     check_timedemo.py GAME_BINARY [DEMO]
 """
@@ -48,8 +51,11 @@ def main():
             asan = [line.split()[2] for line in ldd.splitlines() if "libasan" in line and "=>" in line]
             if asan:
                 env["VESTREL_TIMEDEMO_PRELOAD"] = " ".join(asan + [dri])
-        run = subprocess.run(["scripts/timedemo.sh", "320", "240", demo], env=env, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, text=True, timeout=500)
+        def timedemo(extra):
+            run = subprocess.run(["scripts/timedemo.sh", "320", "240", demo], env=dict(env, **extra),
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=500)
+            return run
+        run = timedemo({})
         text = run.stdout
         print(text)
         assert run.returncode == 0, "timedemo.sh exited with %d" % run.returncode
@@ -74,6 +80,13 @@ def main():
         all_cpu, game_cpu = find(r"^Timedemo: process CPU time per frame %s ms \(all threads\), %s ms \(game thread\)$"
                                  % (NUMBER, NUMBER), text)
         assert 0 < game_cpu <= all_cpu + 0.01, (game_cpu, all_cpu)
+        drawn, frustum, occluded, pass_occluded, most_drawn, stage_median, stage_p99 = find(
+            r"^Timedemo: occlusion culling ON; level objects per frame drawn %s, frustum culled %s, occlusion "
+            r"culled %s; other passes' objects occlusion culled %s \(means\); max drawn %s; visibility median %s ms, "
+            r"p99 %s ms$" % ((NUMBER,) * 7), text)
+        assert 0 < drawn <= most_drawn and frustum > 0 and occluded > 0, (drawn, most_drawn, frustum, occluded)
+        assert 0 < stage_median <= stage_p99, (stage_median, stage_p99)
+        assert "counting run" not in text, "a timed run must not count fragments"
         (resident,) = find(r"^Timedemo: peak resident memory %s MiB$" % NUMBER, text)
         assert resident > 10, resident
         floor_frames, floor_median, _, ratio = find(
@@ -94,9 +107,28 @@ def main():
         assert sum(int(r["steps"]) for r in rows) == steps
         times = sorted(float(r["frame_ms"]) for r in rows)
         assert abs(times[(len(times) + 1) // 2 - 1] - median) < 0.01, "CSV and report disagree on the median"
+        mean_drawn = sum(int(r["drawn"]) for r in rows) / len(rows)
+        mean_occluded = sum(int(r["occluded"]) for r in rows) / len(rows)
+        assert abs(mean_drawn - drawn) <= 0.051 and abs(mean_occluded - occluded) <= 0.051, \
+            "CSV and report disagree on the objects drawn or occluded"
         png = os.path.join(out, "frames.png")
         with open(png, "rb") as f:
             assert f.read(8) == b"\x89PNG\r\n\x1a\n", "no plot"
+        # The counting runs: fragments per pixel with the stage and without.
+        counted = {}
+        for occlusion in ("1", "0"):
+            run = timedemo({"VESTREL_TIMEDEMO_COUNT": "1", "VESTREL_OCCLUSION": occlusion})
+            print(run.stdout)
+            assert run.returncode == 0, "counting run exited with %d" % run.returncode
+            frames_counted, fragments, other, samples = find(
+                r"^Timedemo: counting run \(GL queries read every frame; its times are not the game's\): (\d+) "
+                r"frames, fragments rasterised per pixel %s \(level tree\), %s \(other passes\), samples written "
+                r"per pixel %s \(level tree\)$" % ((NUMBER,) * 3), run.stdout)
+            assert int(frames_counted) >= count, (frames_counted, count)
+            assert 0.3 < samples <= fragments < 10 and other >= 0, (samples, fragments, other)
+            counted[occlusion] = (fragments, samples)
+        assert counted["1"][0] < counted["0"][0], "occlusion culling rasterised no fewer fragments: %s" % counted
+        assert abs(counted["1"][1] - counted["0"][1]) < 0.1 * counted["0"][1], counted
     print("timedemo check: OK")
     return 0
 
