@@ -3,13 +3,13 @@
 #include "app/Game.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
-#include "replay/Timedemo.h"
 #include "audio/SoundSystem.h"
 #include "enemy/Enemy.h"
 #include "level/InteractionSimulationCallback.h"
 #include "level/Level.h"
 #include "physics/PhysicsWorld.h"
 #include "play/DebugKeys.h"
+#include "replay/Timedemo.h"
 
 #include <chrono>
 #include <iostream>
@@ -60,6 +60,7 @@ void Playstate::init(Game* newGame) {
 
         level->setUpItemsAndSwitches();
     }
+    cues.reset();
 
     SoundSystem& sounds = SoundSystem::instance();
     sounds.createSound("Assets\\Audio\\Ambient.mp3", "ambient", kSoundDefault, true);
@@ -82,9 +83,15 @@ void Playstate::update(Game* currentGame, float dt) {
     {
         const PhaseTimer timer(StepPhase::Player);
         if (level != nullptr && level->camera && gamepad->read()) {
+            const GamepadState& pad = gamepad->state;
+            if (pad.buttons != 0 || pad.leftTrigger != 0 || pad.rightTrigger != 0 ||
+                stickValue(pad.thumbLX) != 0.0f || stickValue(pad.thumbLY) != 0.0f ||
+                stickValue(pad.thumbRX) != 0.0f || stickValue(pad.thumbRY) != 0.0f) {
+                cues.setUsingPad(true);
+            }
             const int button = gamepad->apply(level->player, *level->camera);
             if (button == kButtonX) {
-                level->interact();
+                pressInteract(*level);
             } else if (button == kButtonBack) {
                 currentGame->running = false;
             }
@@ -117,6 +124,16 @@ void Playstate::update(Game* currentGame, float dt) {
         }
         currentGame->pushState(&Gameoverstate::instance());
     }
+
+    if (level != nullptr) {
+        cues.update(*level, dt);
+        currentGame->renderer.hudState = cues.state();
+    }
+}
+
+void Playstate::pressInteract(Level& level) {
+    const std::string target = level.player.targetName;
+    cues.interacted(level.interact(), target, level);
 }
 
 void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* currentGame) {
@@ -125,11 +142,12 @@ void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game*
         return;
     }
     Level* level = currentGame ? currentGame->level.get() : nullptr;
+    if (action == GLFW_PRESS) cues.setUsingPad(false);
     if (action == GLFW_PRESS) {
         if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F9) {
             DebugKeys::handle(key, *settings, SoundSystem::instance());
         } else if (key == GLFW_KEY_E) {
-            if (level != nullptr) level->interact();
+            if (level != nullptr) pressInteract(*level);
         } else if (level != nullptr) {
             level->player.pressKey(key);
         }
@@ -142,6 +160,7 @@ void Playstate::onMouseButton(int button, int action, int /*mods*/) {
     if (action != GLFW_RELEASE || game == nullptr || game->level == nullptr) {
         return;
     }
+    cues.setUsingPad(false);
     Player& player = game->level->player;
     if (button == GLFW_MOUSE_BUTTON_LEFT) {
         player.toggleFlashlightColour();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "render/Framebuffer.h"
+#include "render/PlayHud.h"
+#include "render/PlayHudState.h"
 #include "render/Shader.h"
 
 namespace vestrel {
@@ -92,6 +94,11 @@ public:
     Framebuffer sceneBuffer;
     Framebuffer glowBuffer;
 
+    // What the play state wants on screen over the play picture (prompts,
+    // captions, the warning); set by the play state every step, drawn with
+    // the icons. Captions also show over the end screens.
+    PlayHudState hudState;
+
     GLuint quadVertexArray = 0;
     GLuint quadPositionBuffer = 0;
     GLuint quadUvBuffer = 0;
@@ -110,6 +117,7 @@ private:
                               std::vector<OpaqueDraw>& out);
     std::vector<OpaqueDraw> opaqueDraws;  // reused every frame
 
+    PlayHud playHud_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     bool sceneInWindow_ = false;
