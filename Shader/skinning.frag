@@ -1,12 +1,15 @@
 #version 330 core
-// The monster, lit and fogged exactly like texLights.frag (lights[0], the
-// flashlight, per pixel; the others arrive from the vertex stage).
+// The monster, lit, rolled off and fogged exactly like texLights.frag
+// (lights[0], the flashlight, per pixel; the others arrive from the vertex
+// stage).
 
 const int MAX_LIGHTS = 16;
 const int POINT = 0;
 const int DIRECTIONAL = 1;
 const int SPOT = 2;
 const float FOG_DENSITY = 0.035;
+const float FOG_SHADE = 0.15;
+const float KNEE = 0.8;
 const float UNTEXTURED = 0.7;  // grey of a part without a texture
 
 struct Light {
@@ -46,6 +49,11 @@ float shininess32(float x) {
     return x * x;
 }
 
+vec3 rollOff(vec3 c) {
+    vec3 over = max(c - KNEE, 0.0);
+    return min(c, KNEE) + over / (1.0 + over / (1.0 - KNEE));
+}
+
 void main() {
     vec3 n = normalize(vWorldNormal);
     float eyeDistance = length(vToEye);
@@ -71,8 +79,8 @@ void main() {
                                                              shininess32(max(dot(n, h), 0.0)));
 
     vec3 base = mix(vec3(UNTEXTURED), texture(tex, vTexCoord).rgb, float(useTexture != 0));
-    vec3 colour = base * diffuse + specular;
+    vec3 colour = rollOff(base * diffuse + specular);
     float k = FOG_DENSITY * eyeDistance;
     float fog = float(fogEnabled != 0) * (1.0 - exp2(-k * k));
-    fragColor = vec4(mix(colour, fogColor, fog), 1.0);
+    fragColor = vec4(mix(colour, fogColor * FOG_SHADE, fog), 1.0);
 }

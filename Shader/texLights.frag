@@ -9,10 +9,15 @@
 //     are Blinn-Phong per vertex in texLights.vert and arrive interpolated.
 // Both use the same Blinn-Phong terms: attenuation 1 / (c + l d + q d^2),
 // cone fall-off smoothstep(outer, inner, cos), specular exponent 32.
-// Fog: exponential-squared toward "fogColor" by distance from the eye,
-// about 95% at 60 units (the far plane), worked out per vertex.
+// Fog: exponential-squared by distance from the eye, worked out per vertex,
+// toward "fogColor" dimmed to the house's darkness (FOG_SHADE): far things
+// sink into the dark instead of greying over. Light above KNEE rolls off
+// toward white without reaching it, so a wall lit close up by the flashlight
+// keeps its texture instead of burning out.
 
 const int MAX_LIGHTS = 16;
+const float FOG_SHADE = 0.15;
+const float KNEE = 0.8;
 
 struct Light {
     int enabled;
@@ -52,6 +57,11 @@ float shininess32(float x) {
     return x * x;
 }
 
+vec3 rollOff(vec3 c) {
+    vec3 over = max(c - KNEE, 0.0);
+    return min(c, KNEE) + over / (1.0 + over / (1.0 - KNEE));
+}
+
 void main() {
     vec3 n = normalize(vWorldNormal);
     vec3 v = normalize(vToEye);
@@ -74,6 +84,6 @@ void main() {
     vec3 diffuse = vVertexDiffuse + light0 * max(nDotL, 0.0);
     vec3 specular = vVertexSpecular + light0 * (0.25 * float(nDotL > 0.0) * shininess32(max(dot(n, h), 0.0)));
 
-    vec3 colour = texture(tex, vUv).rgb * diffuse + specular;
-    fragColor = vec4(mix(colour, fogColor, vFog), 1.0);
+    vec3 colour = rollOff(texture(tex, vUv).rgb * diffuse + specular);
+    fragColor = vec4(mix(colour, fogColor * FOG_SHADE, vFog), 1.0);
 }

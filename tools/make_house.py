@@ -33,6 +33,8 @@ FLOOR = -1.0
 CEILING = 8.0
 WALL = 0.3  # each room's wall lining is this thick, on the inner side of the room's outline
 DOOR_TOP = 6.0  # doorways are 7 high
+LAMP_DIM = 0.25  # the rooms' point lights, against their first, brighter colours
+SPOT_DIM = 0.55  # the spots over the places that matter
 CELL = 2.0  # large faces are split into cells this size: room lights are lit per vertex
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 
@@ -557,19 +559,26 @@ def build_house():
         h.waypoints.append(("Waypoint_%02d" % i, (9.0, FLOOR, z)))
 
     # --- Lights: dim points in the rooms, spots pointing down over the places that matter.
+    # At the game's default ambient light (0.1) the rooms stay between 0.05 and 0.10 in mean
+    # brightness without the flashlight: the lamps only lift the ambient a little, enough for
+    # the doorways and the way to read; the spots keep the statue, the generator and the
+    # shower findable.
+    def dim(colour, scale):
+        return tuple(round(c * scale, 3) for c in colour)
+
     warm = (0.55, 0.45, 0.32)
     cold = (0.32, 0.38, 0.45)
     h.lights += [
-        ("LivingLight", "point", (-4.0, 6.8, 2.0), warm),
-        ("KitchenLight", "point", (-5.0, 6.8, -13.0), warm),
-        ("BedroomLight", "point", (-5.0, 6.8, 15.0), (0.4, 0.3, 0.25)),
-        ("CorridorLight", "point", (9.0, 6.8, 0.0), (0.3, 0.3, 0.3)),
-        ("BathroomLight", "point", (21.0, 6.8, -14.0), cold),
-        ("StorageLight", "point", (20.0, 6.8, -1.0), cold),
-        ("GeneratorRoomLight", "point", (18.0, 6.8, 13.0), (0.3, 0.32, 0.3)),
-        ("StatueSpot", "spot", (3.0, 7.6, 6.5), (0.8, 0.7, 0.55)),
-        ("GeneratorSpot", "spot", (25.0, 7.6, 13.0), (0.7, 0.65, 0.5)),
-        ("ShowerSpot", "spot", (32.8, 7.6, -14.0), (0.5, 0.6, 0.7)),
+        ("LivingLight", "point", (-4.0, 6.8, 2.0), dim(warm, LAMP_DIM)),
+        ("KitchenLight", "point", (-5.0, 6.8, -13.0), dim(warm, LAMP_DIM)),
+        ("BedroomLight", "point", (-5.0, 6.8, 15.0), dim((0.4, 0.3, 0.25), LAMP_DIM)),
+        ("CorridorLight", "point", (9.0, 6.8, 0.0), dim((0.3, 0.3, 0.3), LAMP_DIM)),
+        ("BathroomLight", "point", (21.0, 6.8, -14.0), dim(cold, LAMP_DIM)),
+        ("StorageLight", "point", (20.0, 6.8, -1.0), dim(cold, LAMP_DIM)),
+        ("GeneratorRoomLight", "point", (18.0, 6.8, 13.0), dim((0.3, 0.32, 0.3), LAMP_DIM)),
+        ("StatueSpot", "spot", (3.0, 7.6, 6.5), dim((0.8, 0.7, 0.55), SPOT_DIM)),
+        ("GeneratorSpot", "spot", (25.0, 7.6, 13.0), dim((0.7, 0.65, 0.5), SPOT_DIM)),
+        ("ShowerSpot", "spot", (32.8, 7.6, -14.0), dim((0.5, 0.6, 0.7), SPOT_DIM)),
     ]
     return h
 

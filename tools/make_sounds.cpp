@@ -1,4 +1,4 @@
-// Writes the game's seven sounds into Assets/Audio (or the folder given as the first
+// Writes the game's eight sounds into Assets/Audio (or the folder given as the first
 // argument). Everything is synthesised from fixed seeds, so a rerun gives the same
 // sounds. Looping sounds are built from whole periods of their loop length (tones with
 // an integer number of cycles, noise filtered around the loop), so the last sample
@@ -239,6 +239,34 @@ Samples engine() {
     return out;
 }
 
+// One heartbeat, "lub-dub", and silence to a second: the game plays it once per
+// beat, faster as the monster nears, so the rate is the game's, not the file's.
+Samples heartbeat() {
+    const auto frames = static_cast<std::size_t>(1.0 * kRate);
+    const Samples thud = loopLowPass(loopLowPass(whiteNoise(frames, 71), 180.0f), 180.0f);
+    Samples out(frames);
+    // Each beat: a quick rise, a fall of about a tenth of a second, a low tone
+    // sliding down a little as the valves close.
+    struct Beat {
+        double start, strength, pitch;
+    };
+    const Beat beats[] = {{0.02, 1.0, 58.0}, {0.24, 0.7, 68.0}};
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = seconds(i);
+        double v = 0.0;
+        for (const Beat& beat : beats) {
+            const double u = t - beat.start;
+            if (u < 0.0) continue;
+            const double envelope = (1.0 - std::exp(-u / 0.006)) * std::exp(-u / 0.055);
+            const double phase = 2.0 * kPi * beat.pitch * (u - 0.8 * u * u);
+            v += beat.strength * envelope * (std::sin(phase) + 0.35 * std::sin(0.5 * phase) + 2.5 * thud[i]);
+        }
+        out[i] = static_cast<float>(v);
+    }
+    normalise(out);
+    return out;
+}
+
 bool write(const std::string& path, int format, const Samples& samples) {
     SF_INFO info{};
     info.samplerate = kRate;
@@ -278,5 +306,6 @@ int main(int argc, char** argv) {
     ok &= write(folder + "/waterdrip.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, waterdrip());
     ok &= write(folder + "/bang.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, bang());
     ok &= write(folder + "/engine.wav", wav, engine());
+    ok &= write(folder + "/heartbeat.wav", wav, heartbeat());
     return ok ? 0 : 1;
 }

@@ -24,6 +24,7 @@ struct GameSettings {
     bool mipMaps = true;            // F5
     bool muted = false;             // F6
     bool fog = true;                // F7
+    bool captions = true;           // what is heard, written on screen; no key (the settings menu)
     std::int32_t samplingMode = 3;  // F4: 0 nearest .. 3 anisotropic trilinear
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;

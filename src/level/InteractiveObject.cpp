@@ -10,19 +10,20 @@ namespace vestrel {
 
 InteractiveObject::~InteractiveObject() = default;
 
-void InteractiveObject::interact(const std::map<std::string, Item*>& inventory) {
+InteractOutcome InteractiveObject::interact(const std::map<std::string, Item*>& inventory) {
     if (requiredItem == nullptr || inventory.find(requiredItem->name) == inventory.end()) {
         std::cout << "Can't interact with that target." << std::endl;
-        return;
+        return InteractOutcome::MissingItem;
     }
     if (requiredItem->used) {
         std::cout << "Item has already been used." << std::endl;
-        return;
+        return InteractOutcome::AlreadyUsed;
     }
     std::cout << "Interacting with: " << (object && object->mesh ? object->mesh->name : std::string())
               << std::endl;
     activate();
     requiredItem->used = true;
+    return InteractOutcome::Used;
 }
 
 }  // namespace vestrel

@@ -8,6 +8,16 @@ namespace vestrel {
 class GameObject;
 class Item;
 
+// What one press of the interact key came to, for what the screen shows.
+enum class InteractOutcome {
+    Nothing,      // no target, or one that answers to nothing
+    OutOfReach,   // a target behind something solid: refused, nothing printed
+    PickedUp,     // an item went into the inventory
+    Used,         // a switch acted with its item
+    MissingItem,  // "Can't interact with that target."
+    AlreadyUsed,  // "Item has already been used."
+};
+
 // A place in the house that reacts to the player once the required item is
 // carried. The zone's object is drawn with a green glow by the renderer.
 class InteractiveObject {
@@ -26,7 +36,8 @@ public:
     // Without the required item in `inventory`: "Can't interact with that
     // target."; with it already used: "Item has already been used.";
     // otherwise "Interacting with: <zone>", activate, and the item is used.
-    void interact(const std::map<std::string, Item*>& inventory);
+    // Returns which of the three it was.
+    InteractOutcome interact(const std::map<std::string, Item*>& inventory);
 };
 
 }  // namespace vestrel

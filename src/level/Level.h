@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
+#include "level/InteractiveObject.h"
 #include "play/Player.h"
 #include "render/ViewFrustum.h"
 
@@ -51,6 +53,13 @@ void loadMaterialTextures(const aiScene* scene, const std::string& path);
 // instructions and quoted attribute values are skipped; a text that does not
 // start with "<" (after a byte-order mark and blanks) is not XML and gives 0.
 int xmlNestingDepth(const std::string& text, int limit);
+
+// The points of a target's bounds (min x, y, z, max x, y, z) that the
+// player's eye must see one of to reach it: the centre, the middle of the
+// top face, and the point of the bounds nearest the eye, each pulled a tenth
+// of the way in towards the centre so that a ray ending there stops inside
+// the target rather than on a wall it touches.
+std::array<glm::vec3, 3> reachPoints(const std::array<float, 6>& bounds, const glm::vec3& eye);
 
 // Collada files (the level, the monster's model) whose elements nest deeper
 // than this are refused before import. The house nests a handful of levels;
@@ -155,8 +164,20 @@ public:
     void setUpItemsAndSwitches();
 
     // The interact key: picks up the targeted item ("Picked up item: <name>")
-    // or hands the inventory to the targeted switch. Nothing without a target.
-    void interact();
+    // or hands the inventory to the targeted switch. Nothing without a target,
+    // and nothing (silently) when the target is out of reach.
+    InteractOutcome interact();
+
+    // Whether the player's eye sees the target's object past every solid
+    // shape of the physics world (its own box, trigger spheres and the
+    // capsules aside): a straight line to one of its reachPoints is clear.
+    // True without an item or zone target, for a target without bounds and
+    // without a physics world to ask; false for a target name that is no
+    // item or switch of the level.
+    bool targetInReach() const;
+
+    // The object of the item or switch called `name`; null for other names.
+    GameObject* targetObject(const std::string& name) const;
 
     // Loads every entry of `folder` (in listing order) as a TV frame, cached
     // under its name; one that does not load (a subdirectory, a file that is

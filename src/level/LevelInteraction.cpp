@@ -4,12 +4,16 @@
 #include <array>
 #include <iostream>
 
+#include <glm/common.hpp>
+
 #include "audio/SoundSystem.h"
 #include "level/GameObject.h"
 #include "level/InteractionSimulationCallback.h"
 #include "level/InteractiveSwitch.h"
 #include "level/Item.h"
 #include "level/Level.h"
+#include "physics/ControllerRecord.h"
+#include "physics/PhysicsWorld.h"
 #include "render/Light.h"
 #include "render/TextureCache.h"
 
@@ -60,7 +64,45 @@ typename Map::mapped_type lookUp(const Map& map, const std::string& name) {
     return found == map.end() ? typename Map::mapped_type() : found->second;
 }
 
+// How far each reach point sits from the bounds' surface towards the centre.
+constexpr float kReachInset = 0.1f;
+
 }  // namespace
+
+std::array<glm::vec3, 3> reachPoints(const std::array<float, 6>& bounds, const glm::vec3& eye) {
+    const glm::vec3 low(bounds[0], bounds[1], bounds[2]);
+    const glm::vec3 high(bounds[3], bounds[4], bounds[5]);
+    const glm::vec3 centre = (low + high) * 0.5f;
+    const glm::vec3 top(centre.x, high.y, centre.z);
+    const glm::vec3 nearest = glm::clamp(eye, low, high);
+    auto inset = [&](const glm::vec3& p) { return p + (centre - p) * kReachInset; };
+    return {centre, inset(top), inset(nearest)};
+}
+
+GameObject* Level::targetObject(const std::string& name) const {
+    const std::shared_ptr<Item> item = lookUp(items, name);
+    if (item) return item->object;
+    const std::shared_ptr<InteractiveSwitch> zone = lookUp(switches, name);
+    return zone ? zone->object : nullptr;
+}
+
+bool Level::targetInReach() const {
+    if (player.targetKind != kTargetItem && player.targetKind != kTargetInteractive) return true;
+    const GameObject* object = targetObject(player.targetName);
+    if (object == nullptr) return false;
+    if (!object->bounds || !PhysicsWorld::exists()) return true;
+    // The eye where the player's step will put it: above the capsule's centre.
+    glm::vec3 eye = player.eyePosition;
+    if (player.controller != nullptr && player.controller->controller) {
+        eye = glm::vec3(player.controller->controller->getPosition()) +
+              glm::vec3(0.0f, Player::kEyeHeight, 0.0f);
+    }
+    const PhysicsWorld& world = PhysicsWorld::instance();
+    for (const glm::vec3& point : reachPoints(*object->bounds, eye)) {
+        if (world.segmentClear(eye, point, player.targetName)) return true;
+    }
+    return false;
+}
 
 void Level::setUpItemsAndSwitches() {
     TextureCache& cache = TextureCache::instance();
@@ -113,10 +155,16 @@ void Level::setUpItemsAndSwitches() {
     itemsInWorld = items;
 }
 
-void Level::interact() {
+InteractOutcome Level::interact() {
+    if (player.targetKind != kTargetItem && player.targetKind != kTargetInteractive) {
+        return InteractOutcome::Nothing;
+    }
+    // The trigger spheres reach through walls; what the eye cannot see past
+    // something solid is out of reach.
+    if (!targetInReach()) return InteractOutcome::OutOfReach;
     if (player.targetKind == kTargetItem) {
         const std::shared_ptr<Item> item = lookUp(items, player.targetName);
-        if (!item || item->object == nullptr || !item->object->visible) return;
+        if (!item || item->object == nullptr || !item->object->visible) return InteractOutcome::Nothing;
         itemsInWorld.erase(item->name);
         player.inventory[item->name] = item.get();
         item->object->removeFromWorld();
@@ -127,10 +175,10 @@ void Level::interact() {
             if (player.flashlight) player.flashlight->enabled = true;
         }
         std::cout << "Picked up item: " << item->name << std::endl;
-    } else if (player.targetKind == kTargetInteractive) {
-        const std::shared_ptr<InteractiveSwitch> target = lookUp(switches, player.targetName);
-        if (target) target->interact(player.inventory);
+        return InteractOutcome::PickedUp;
     }
+    const std::shared_ptr<InteractiveSwitch> target = lookUp(switches, player.targetName);
+    return target ? target->interact(player.inventory) : InteractOutcome::Nothing;
 }
 
 }  // namespace vestrel

@@ -302,6 +302,43 @@ void PhysicsWorld::simulate(float /*dt: the world holds no bodies that integrate
     touchedTriggers_ = std::move(touching);
 }
 
+namespace {
+
+// Stops at the first solid shape that is not ignored.
+class SolidBlocker : public btCollisionWorld::RayResultCallback {
+public:
+    explicit SolidBlocker(const std::string& ignoredName) : ignoredName_(ignoredName) {}
+
+    bool needsCollision(btBroadphaseProxy* proxy) const override {
+        const PhysicsActor* actor =
+            PhysicsActor::fromObject(static_cast<const btCollisionObject*>(proxy->m_clientObject));
+        return actor != nullptr && actor->role() == PhysicsActor::Role::Solid &&
+               (ignoredName_.empty() || actor->name() != ignoredName_);
+    }
+
+    btScalar addSingleResult(btCollisionWorld::LocalRayResult& result, bool /*normalInWorldSpace*/) override {
+        m_collisionObject = result.m_collisionObject;
+        m_closestHitFraction = result.m_hitFraction;
+        // Any hit decides; a fraction of 0 ends the search.
+        return 0.0f;
+    }
+
+private:
+    const std::string& ignoredName_;
+};
+
+}  // namespace
+
+bool PhysicsWorld::segmentClear(const glm::vec3& from, const glm::vec3& to,
+                                const std::string& ignoredName) const {
+    const btVector3 start(from.x, from.y, from.z);
+    const btVector3 end(to.x, to.y, to.z);
+    if ((end - start).length2() < 1e-12f) return true;
+    SolidBlocker blocker(ignoredName);
+    collisionWorld_->rayTest(start, end, blocker);
+    return !blocker.hasHit();
+}
+
 bool PhysicsWorld::fetchResults(bool /*block: the step finishes inside simulate*/) {
     if (!simulated_) return false;
     simulated_ = false;

@@ -98,6 +98,12 @@ public:
     const glm::vec3 gravity{0.0f, -9.8f, 0.0f};
     const glm::dvec3 playerStart{0.0, 2.0, 0.0};
 
+    // True when no solid actor lies on the straight segment from `from` to
+    // `to`. Trigger spheres and character capsules never block, and neither
+    // do the actors named `ignoredName` (a target's own box, say); the floor
+    // plane and every other solid shape do.
+    bool segmentClear(const glm::vec3& from, const glm::vec3& to, const std::string& ignoredName) const;
+
     // Number of actors in the world, the floor and the capsules included.
     std::size_t actorCount() const { return actors_.size(); }
 

@@ -11,6 +11,7 @@
 #include "level/Level.h"
 #include "physics/PhysicsWorld.h"
 #include "play/DebugKeys.h"
+#include "replay/Timedemo.h"
 
 #include <chrono>
 #include <iostream>
@@ -61,6 +62,7 @@ void Playstate::init(Game* newGame) {
 
         level->setUpItemsAndSwitches();
     }
+    cues.reset();
 
     SoundSystem& sounds = SoundSystem::instance();
     sounds.createSound("Assets\\Audio\\Ambient.mp3", "ambient", kSoundDefault, true);
@@ -83,9 +85,15 @@ void Playstate::update(Game* currentGame, float dt) {
     {
         const PhaseTimer timer(StepPhase::Player);
         if (level != nullptr && level->camera && gamepad->read()) {
+            const GamepadState& pad = gamepad->state;
+            if (pad.buttons != 0 || pad.leftTrigger != 0 || pad.rightTrigger != 0 ||
+                stickValue(pad.thumbLX) != 0.0f || stickValue(pad.thumbLY) != 0.0f ||
+                stickValue(pad.thumbRX) != 0.0f || stickValue(pad.thumbRY) != 0.0f) {
+                cues.setUsingPad(true);
+            }
             const int button = gamepad->apply(level->player, *level->camera);
             if (button == kButtonX) {
-                level->interact();
+                pressInteract(*level);
             } else if (button == kButtonBack) {
                 currentGame->running = false;
             } else if (button == kButtonStart) {
@@ -123,6 +131,16 @@ void Playstate::update(Game* currentGame, float dt) {
         Gameoverstate::instance().show();
         currentGame->pushState(&Gameoverstate::instance());
     }
+
+    if (level != nullptr) {
+        cues.update(*level, dt);
+        currentGame->renderer.hudState = cues.state();
+    }
+}
+
+void Playstate::pressInteract(Level& level) {
+    const std::string target = level.player.targetName;
+    cues.interacted(level.interact(), target, level);
 }
 
 void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game* currentGame) {
@@ -135,11 +153,12 @@ void Playstate::onKey(int key, int /*scancode*/, int action, int /*mods*/, Game*
         return;
     }
     Level* level = currentGame ? currentGame->level.get() : nullptr;
+    if (action == GLFW_PRESS) cues.setUsingPad(false);
     if (action == GLFW_PRESS) {
         if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F10) {
             DebugKeys::handle(key, *settings, SoundSystem::instance());
         } else if (key == GLFW_KEY_E) {
-            if (level != nullptr) level->interact();
+            if (level != nullptr) pressInteract(*level);
         } else if (level != nullptr) {
             level->player.pressKey(key);
         }
@@ -152,6 +171,7 @@ void Playstate::onMouseButton(int button, int action, int /*mods*/) {
     if (action != GLFW_RELEASE || game == nullptr || game->level == nullptr) {
         return;
     }
+    cues.setUsingPad(false);
     Player& player = game->level->player;
     if (button == GLFW_MOUSE_BUTTON_LEFT) {
         player.toggleFlashlightColour();

@@ -5,8 +5,11 @@
 
 #include "app/GameState.h"
 #include "play/Gamepad.h"
+#include "play/PlayCues.h"
 
 namespace vestrel {
+
+class Level;
 
 // The state the game is played in. Its init builds the play on top of the level
 // the loading state prepared; its update is one fixed step of the simulation.
@@ -29,6 +32,10 @@ public:
     // as the play state, across restarts.
     std::unique_ptr<Gamepad> gamepad = std::make_unique<Gamepad>(0);
 
+    // Prompts, answers, hint, captions and the monster's warning: reset with
+    // each game, stepped with the play, handed to the renderer every step.
+    PlayCues cues;
+
     // The level every start sequence loads. Tests point it at other levels
     // (the Blender sample); the game itself always plays the house.
     std::string levelPath = kHousePath;
@@ -36,6 +43,8 @@ public:
 
 private:
     Playstate() = default;
+    // E or the pad's X: the level's interact, and its answer on screen.
+    void pressInteract(Level& level);
 };
 
 }  // namespace vestrel

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <iostream>
+#include <string_view>
 
 #include <glm/gtc/type_ptr.hpp>
 
@@ -20,6 +21,7 @@ namespace {
 constexpr char kFontPath[] = "Assets\\Textures\\font.jpg";
 constexpr char kFontKey[] = "FONT_TEXTURE";
 constexpr int kSpaceCell = 98;
+constexpr char kPunctuation[] = "!'-./?+";
 // Each glyph shows its cell's upper-left part, this much short of the right
 // and lower edges, so neighbouring cells never bleed in.
 constexpr float kGlyphInset = 0.02f;
@@ -127,6 +129,9 @@ void HUD::init() {
     glyphs[':'] = ':' - 32;
     for (char c = 'A'; c <= 'Z'; ++c) glyphs[c] = c - 32;
     glyphs[' '] = kSpaceCell;
+    // The atlas holds every printable character in the cell of its code
+    // minus 32; the prompts and captions use these few besides.
+    for (const char c : std::string_view(kPunctuation)) glyphs[c] = c - 32;
 
     const GameSettings& settings = GameSettings::instance();
     applyLayout(computeLayout(settings.windowWidth, settings.windowHeight));

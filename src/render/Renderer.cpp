@@ -329,6 +329,8 @@ void Renderer::cleanup() {
 
     sceneBuffer.release();
     glowBuffer.release();
+    playHud_.release();
+    hudState = PlayHudState{};
     frameWidth_ = 0;
     frameHeight_ = 0;
     sceneInWindow_ = false;
@@ -462,12 +464,14 @@ void Renderer::render(Level& level) {
     drawScene(level);
     if (level.stateId == kStateLoading) {
         drawLoadingOverlay("MESSAGE_LOADING_0");
-    } else if (settings.playerWon) {
-        drawGameOverOverlay("WIN", level.buttons);
-    } else if (settings.playerCaught) {
-        drawGameOverOverlay("LOST", level.buttons);
+    } else if (settings.playerWon || settings.playerCaught) {
+        drawGameOverOverlay(settings.playerWon ? "WIN" : "LOST", level.buttons);
+        playHud_.drawCaptions(hudState, *fontShader, *hudShader, settings.windowWidth, settings.windowHeight);
     } else {
+        // The warning's vignette darkens the picture under the icons.
+        playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight);
         drawInventoryOverlay(level.player.inventory);
+        playHud_.draw(hudState, *fontShader, *hudShader, settings.windowWidth, settings.windowHeight);
         if (settings.showFps) drawStatsOverlay();
     }
 }

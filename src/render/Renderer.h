@@ -11,6 +11,8 @@
 
 #include "render/FragmentCounter.h"
 #include "render/Framebuffer.h"
+#include "render/PlayHud.h"
+#include "render/PlayHudState.h"
 #include "render/Shader.h"
 #include "render/VisibilityStage.h"
 
@@ -104,6 +106,11 @@ public:
     Framebuffer sceneBuffer;
     Framebuffer glowBuffer;
 
+    // What the play state wants on screen over the play picture (prompts,
+    // captions, the warning); set by the play state every step, drawn with
+    // the icons. Captions also show over the end screens.
+    PlayHudState hudState;
+
     GLuint quadVertexArray = 0;
     GLuint quadPositionBuffer = 0;
     GLuint quadUvBuffer = 0;
@@ -135,6 +142,7 @@ private:
     std::unique_ptr<FragmentCounter> fragmentCounter_;  // while counting and initialised
     FragmentTotals fragmentTotals_;
 
+    PlayHud playHud_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     bool sceneInWindow_ = false;

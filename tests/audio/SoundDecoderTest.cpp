@@ -157,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(Assets, GameSoundTest,
                                            GameSound{"monster_growl1.mp3", SF_FORMAT_MPEG, true},
                                            GameSound{"waterdrip.flac", SF_FORMAT_FLAC, true},
                                            GameSound{"bang.ogg", SF_FORMAT_OGG, true},
-                                           GameSound{"engine.wav", SF_FORMAT_WAV, true}));
+                                           GameSound{"engine.wav", SF_FORMAT_WAV, true},
+                                           GameSound{"heartbeat.wav", SF_FORMAT_WAV, false}));
 
 }  // namespace
 }  // namespace vestrel

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <glm/geometric.hpp>
 #include <string>
 
 #include "ConsoleCapture.h"
@@ -13,6 +15,7 @@
 #include "level/InteractiveSwitch.h"
 #include "level/Item.h"
 #include "level/Level.h"
+#include "physics/ControllerRecord.h"
 #include "physics/PhysicsWorld.h"
 #include "render/Light.h"
 #include "render/Mesh.h"
@@ -60,6 +63,19 @@ protected:
         level->items[name] = item;
         level->itemsInWorld[name] = item;
         return *item;
+    }
+
+    // A solid box of the level (a wall, a counter) from `low` to `high`.
+    void addSolid(const std::string& name, const glm::vec3& low, const glm::vec3& high) {
+        auto object = std::make_shared<GameObject>();
+        object->mesh = std::make_unique<Mesh>(nullptr, glm::mat4(1.0f), name.c_str());
+        object->bounds = std::array<float, 6>{low.x, low.y, low.z, high.x, high.y, high.z};
+        object->kind = static_cast<int>(PhysicsShapeKind::Box);
+        PhysicsMeshData data;
+        data.name = name;
+        PhysicsWorld::instance().createActor(data, object->bounds->data(), PhysicsShapeKind::Box,
+                                             &object->collisionActor, nullptr);
+        level->detachedObjects.push_back(object);
     }
 
     // The capsule's centre at (x, 0, 0), then one physics step.
@@ -177,6 +193,95 @@ TEST_F(InteractionTest, ASwitchWantsItsItemOnceAndTheSinkWins) {
     EXPECT_TRUE(duck.used);
     // A zone keeps the target: the next press meets the used item.
     EXPECT_EQ(pressE(), "Item has already been used.\n");
+}
+
+// The triggers reach through walls; E only takes what the eye (1.5 above the
+// capsule's centre) sees past every solid shape.
+TEST_F(InteractionTest, OnlyWhatTheEyeSeesPastSolidShapesCanBeTakenOrUsed) {
+    enum class Between { Nothing, Wall, Counter, WallAboveTheTop, OtherTrigger, Monster };
+    struct Case {
+        const char* what;
+        const char* target;  // an item or the sink's zone at x = 0
+        Between between;     // at x = -1.5, between it and the player at x = -3
+        InteractOutcome expected;
+    };
+    const Case cases[] = {
+        {"nothing", "Duck_item", Between::Nothing, InteractOutcome::PickedUp},
+        {"a wall", "Duck_item", Between::Wall, InteractOutcome::OutOfReach},
+        {"a wall, at a zone", "sink_interactive", Between::Wall, InteractOutcome::OutOfReach},
+        // The zone's own solid box never hides it.
+        {"nothing, at a zone", "sink_interactive", Between::Nothing, InteractOutcome::Used},
+        // The line to the centre clears a counter 0.3 high; the wall 2.0
+        // high hides even the top.
+        {"a counter", "Duck_item", Between::Counter, InteractOutcome::PickedUp},
+        {"a wall up to the eye", "Duck_item", Between::WallAboveTheTop, InteractOutcome::OutOfReach},
+        {"another item's trigger", "Duck_item", Between::OtherTrigger, InteractOutcome::PickedUp},
+        {"the monster", "Duck_item", Between::Monster, InteractOutcome::PickedUp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.target) + " behind " + c.what);
+        TearDown();
+        SetUp();
+        Item& duck = addItem("Duck_item", c.target == std::string("Duck_item") ? 0.0f : 40.0f);
+        std::unique_ptr<ControllerRecord> monster;
+        if (c.target == std::string("sink_interactive")) {
+            GameObject* sink = addObject("sink_interactive", 0.0f, PhysicsShapeKind::BoxWithTrigger);
+            auto sinkSwitch = std::make_shared<InteractiveSwitch>(sink, nullptr);
+            sinkSwitch->requiredItem = &duck;
+            level->switches["sink_interactive"] = sinkSwitch;
+            level->player.inventory["Duck_item"] = &duck;
+        }
+        switch (c.between) {
+            case Between::Nothing:
+                break;
+            case Between::Wall:
+                addSolid("Wall_mesh", {-1.6f, -5.0f, -5.0f}, {-1.4f, 5.0f, 5.0f});
+                break;
+            case Between::Counter:
+                addSolid("Counter_box", {-1.6f, -5.0f, -5.0f}, {-1.4f, 0.3f, 5.0f});
+                break;
+            case Between::WallAboveTheTop:
+                addSolid("Counter_box", {-1.6f, -5.0f, -5.0f}, {-1.4f, 2.0f, 5.0f});
+                break;
+            case Between::OtherTrigger:  // added once the player stands, so the duck stays the target
+                break;
+            case Between::Monster:
+                monster = PhysicsWorld::instance().createEnemyController({-1.5f, -3.0f, 0.0f});
+                break;
+        }
+        standAt(-3.0f);
+        ASSERT_EQ(level->player.targetName, c.target);
+        if (c.between == Between::OtherTrigger) addItem("Banana_item", -1.5f);
+        EXPECT_EQ(level->targetInReach(), c.expected != InteractOutcome::OutOfReach);
+        test::ConsoleCapture console;
+        EXPECT_EQ(level->interact(), c.expected);
+        // Refused silently: nothing printed, nothing taken, nothing won.
+        const bool refused = c.expected == InteractOutcome::OutOfReach;
+        EXPECT_EQ(console.text().empty(), refused) << console.text();
+        EXPECT_EQ(duck.object->visible, refused || c.target != std::string("Duck_item"));
+        EXPECT_EQ(GameSettings::instance().playerWon, c.expected == InteractOutcome::Used);
+        EXPECT_EQ(duck.used, c.expected == InteractOutcome::Used);
+    }
+}
+
+TEST(ReachPoints, CentreTopAndNearestPointEachATenthIn) {
+    const std::array<float, 6> box{0.0f, 0.0f, 0.0f, 2.0f, 4.0f, 6.0f};
+    struct Case {
+        glm::vec3 eye;
+        glm::vec3 nearest;  // before the tenth towards the centre (1, 2, 3)
+    };
+    const Case cases[] = {
+        {{-5.0f, 2.0f, 3.0f}, {0.0f, 2.0f, 3.0f}},
+        {{5.0f, 9.0f, -1.0f}, {2.0f, 4.0f, 0.0f}},
+        {{1.5f, 1.0f, 2.0f}, {1.5f, 1.0f, 2.0f}},  // an eye inside sees from where it is
+    };
+    for (const Case& c : cases) {
+        const std::array<glm::vec3, 3> points = reachPoints(box, c.eye);
+        EXPECT_EQ(points[0], glm::vec3(1.0f, 2.0f, 3.0f));
+        EXPECT_NEAR(glm::distance(points[1], glm::vec3(1.0f, 3.8f, 3.0f)), 0.0f, 1e-5f);
+        const glm::vec3 expected = c.nearest + (glm::vec3(1.0f, 2.0f, 3.0f) - c.nearest) * 0.1f;
+        EXPECT_NEAR(glm::distance(points[2], expected), 0.0f, 1e-5f) << c.eye.x;
+    }
 }
 
 }  // namespace

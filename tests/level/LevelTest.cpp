@@ -656,25 +656,25 @@ TEST_F(SmallLevelTest, PuzzlePiecesTheLevelLacksAreReportedOnceAndPlayGoesOn) {
     EXPECT_TRUE(level->interactives.empty());
     EXPECT_TRUE(level->boxNames.empty());
 
-    // Everything present still works; what is missing does nothing.
+    // Everything present still works; what is missing does nothing. The eye
+    // stands at each target in turn (the zones' boxes in the row would hide
+    // the ones further along).
     Player& player = level->player;
+    auto pressEAt = [&](const char* name, int kind) {
+        player.targetName = name;
+        player.targetKind = kind;
+        const GameObject* object = level->targetObject(name);
+        if (object != nullptr) player.eyePosition = object->boundsCentre();
+        return level->interact();
+    };
     test::ConsoleCapture console;
-    player.targetName = "Banana_item";
-    player.targetKind = 1;
-    level->interact();
-    player.targetName = "Suzanne_interactive";
-    player.targetKind = 2;
-    level->interact();  // no door to open
-    player.targetName = "cabinet_interactive";
-    level->interact();  // left out: nothing
-    player.targetName = "Generator_interactive";
-    level->interact();  // its can is missing
-    player.targetName = "Duck_item";
-    player.targetKind = 1;
-    level->interact();
-    player.targetName = "sink_interactive";
-    player.targetKind = 2;
-    level->interact();
+    EXPECT_EQ(pressEAt("Banana_item", 1), InteractOutcome::PickedUp);
+    EXPECT_EQ(pressEAt("Suzanne_interactive", 2), InteractOutcome::Used);  // no door to open
+    // Left out: nothing, and it is no target one can reach.
+    EXPECT_EQ(pressEAt("cabinet_interactive", 2), InteractOutcome::OutOfReach);
+    EXPECT_EQ(pressEAt("Generator_interactive", 2), InteractOutcome::MissingItem);  // its can is missing
+    EXPECT_EQ(pressEAt("Duck_item", 1), InteractOutcome::PickedUp);
+    EXPECT_EQ(pressEAt("sink_interactive", 2), InteractOutcome::Used);
     EXPECT_EQ(console.text(),
               "Picked up item: Banana_item\nInteracting with: Suzanne_interactive\n"
               "Can't interact with that target.\nPicked up item: Duck_item\n"

@@ -155,6 +155,9 @@ TEST_F(PlayScreenshotTest, TheTvFlickersInPlay) {
     Level& level = *game->level;
     ASSERT_NE(level.tvObject, nullptr);
     ASSERT_GE(level.tvFrames.size(), 2u);
+    // The game's default ambient light: the dark living room's only other
+    // light is a dim lamp.
+    level.ambient = glm::vec3(0.1f);
     test::PuzzleDriver driver(*game);
     driver.standFor(1.0f);  // landed and still
     driver.lookAt(level.tvObject->boundsCentre());

@@ -71,6 +71,11 @@ class PuzzleRouteTest : public ::testing::Test {
 protected:
     std::unique_ptr<Game> game;
 
+    bool hasCaption(const std::string& line) const {
+        const std::vector<std::string>& captions = game->renderer.hudState.captions;
+        return std::find(captions.begin(), captions.end(), line) != captions.end();
+    }
+
     void SetUp() override {
         game = test::startPlaying();
         ASSERT_EQ(game->currentState(), &Playstate::instance());
@@ -174,11 +179,17 @@ TEST_F(PuzzleRouteTest, APlayerSolvesThePuzzleOnFootAndWins) {
             EXPECT_TRUE(playing);
             EXPECT_GT(loudnessOf("engine"), test::kAudible);
             EXPECT_EQ(showerDoor.moveStepsLeft, 300);
+            // Written too, with where it is heard from: the generator ahead.
+            driver.step();
+            EXPECT_TRUE(hasCaption("AN ENGINE COUGHS INTO LIFE - AHEAD"));
         }
         if (target == "cabinet_interactive") {
             const AudioChannel bang = SoundSystem::instance().channel("bang");
             EXPECT_NE(bang, bangBefore);
             EXPECT_GT(loudnessOf("bang"), test::kAudible);
+            driver.step();
+            // The rack stands to the right of the cabinet the player faces.
+            EXPECT_TRUE(hasCaption("A CRASH - RIGHT")) << game->renderer.hudState.captions.back();
             EXPECT_FALSE(cabinet.box->visible);
             EXPECT_EQ(cabinet.box->collisionActor, nullptr);
         }

@@ -244,19 +244,30 @@ TEST(HudDraw, TextIsUpperCasedAndUnknownCharactersLeaveABlank) {
     EXPECT_EQ(hud.glyphCell(':'), 26);
     EXPECT_EQ(hud.glyphCell('A'), 33);
     EXPECT_EQ(hud.glyphCell('z'), 58);
+    // The punctuation of the prompts and captions, from the same rule.
+    EXPECT_EQ(hud.glyphCell('!'), 1);
+    EXPECT_EQ(hud.glyphCell('\''), 7);
+    EXPECT_EQ(hud.glyphCell('+'), 11);
+    EXPECT_EQ(hud.glyphCell(','), -1);  // its tail would be cut off
+    EXPECT_EQ(hud.glyphCell('-'), 13);
+    EXPECT_EQ(hud.glyphCell('.'), 14);
+    EXPECT_EQ(hud.glyphCell('/'), 15);
+    EXPECT_EQ(hud.glyphCell('?'), 31);
+    EXPECT_EQ(hud.glyphCell('~'), -1);
+    EXPECT_EQ(hud.glyphCell('\0'), -1);
     Shader font(kFontSources);
     glUseProgram(font.program);
 
-    hud.drawText({"fps: 60", "a-b"}, font);
+    hud.drawText({"fps: 60", "a~b"}, font);
     // 7 cells on the first line (the space included), 2 on the second.
     ASSERT_EQ(hud.textQuads.size(), 9u);
-    // The unknown "-" still takes its cell: "b" sits three advances in.
+    // The unknown "~" still takes its cell: "b" sits three advances in.
     const auto first = hud.textQuads.front();
     EXPECT_NE(first->vertexArray, 0u);
 
     // The same lines again reuse the quads; new lines rebuild them.
     const GLuint vertexArray = first->vertexArray;
-    hud.drawText({"fps: 60", "a-b"}, font);
+    hud.drawText({"fps: 60", "a~b"}, font);
     EXPECT_EQ(hud.textQuads.front()->vertexArray, vertexArray);
     hud.drawText({"FPS:61"}, font);
     EXPECT_EQ(hud.textQuads.size(), 6u);

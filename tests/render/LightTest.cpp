@@ -116,8 +116,10 @@ std::unique_ptr<aiMesh> makeWall(int cells) {
 // seen from `eye`, worked out here from the lighting model the game uses:
 // ambient + per light colour x (n.l) x attenuation, attenuation 1 / (c + l d
 // + q d^2) times smoothstep(outer, inner, cos) inside a spot's cone, Blinn-Phong
-// specular 0.25 x attenuation x (n.h)^32, then exponential-squared fog toward
-// 0.3 grey, 1 - 2^-(0.035 d)^2 at distance d. In 0..255 per channel.
+// specular 0.25 x attenuation x (n.h)^32; above 0.8 a channel x rolls off to
+// 0.8 + t / (1 + 5 t) with t = x - 0.8, never reaching 1; then
+// exponential-squared fog, 1 - 2^-(0.035 d)^2 at distance d, toward the fog
+// colour 0.3 dimmed to 0.15 of itself. In 0..255 per channel.
 glm::vec3 expectedColour(const glm::vec3& p, const glm::vec3& n,
                          const std::vector<std::shared_ptr<Light>>& lights, float ambient, bool fog,
                          const glm::vec3& eye = glm::vec3(0.0f)) {
@@ -149,9 +151,13 @@ glm::vec3 expectedColour(const glm::vec3& p, const glm::vec3& n,
                     std::pow(std::max(glm::dot(n, glm::normalize(l + v)), 0.0f), 32.0f);
     }
     glm::vec3 colour = diffuse + specular;
+    for (int channel = 0; channel < 3; ++channel) {
+        const float over = std::max(colour[channel] - 0.8f, 0.0f);
+        colour[channel] = std::min(colour[channel], 0.8f) + over / (1.0f + over / 0.2f);
+    }
     if (fog) {
         const float k = 0.035f * glm::length(eye - p);
-        colour = glm::mix(colour, glm::vec3(0.3f), 1.0f - std::exp2(-k * k));
+        colour = glm::mix(colour, glm::vec3(0.3f * 0.15f), 1.0f - std::exp2(-k * k));
     }
     return glm::clamp(colour, 0.0f, 1.0f) * 255.0f;
 }
@@ -288,16 +294,44 @@ TEST_F(LightDrawing, FlashlightConeFallsOffBetweenItsAnglesInItsColour) {
 }
 
 // Fog at three distances against its curve; with a fully lit white wall the
-// picture spans 255 (clear) down to the 0.3 grey.
+// picture spans the rolled-off white (0.8 + 0.2 / 2 = 0.9, 230) down toward
+// the darkened fog colour, 0.045 (11).
 TEST_F(LightDrawing, FogFollowsItsCurveWithDistance) {
     expectClosedForm({}, 1.0f, 40.0f, {{64, 64}});
-    EXPECT_EQ(rgb(64, 64)[0], 255) << "fog off: untouched";
+    EXPECT_NEAR(rgb(64, 64)[0], 230, 1) << "fog off: untouched";
 
     GameSettings::instance().fog = true;
     for (float depth : {2.0f, 10.0f, 20.0f, 40.0f}) {
         SCOPED_TRACE(depth);
         expectClosedForm({}, 1.0f, depth, {{64, 64}, {3, 3}}, 2);
         EXPECT_EQ(rgb(64, 64)[0], rgb(64, 64)[2]) << "fog is grey";
+    }
+    // At 40 units the fog has taken 74 % and the wall sinks from 0.9 to 0.27
+    // (68): far things darken, they never lighten toward a grey.
+    EXPECT_NEAR(rgb(64, 64)[0], 68, 2);
+}
+
+// Light far above white rolls off short of it: the flashlight close to a
+// wall keeps the texture's shading instead of burning to 255.
+TEST_F(LightDrawing, BrightLightRollsOffShortOfWhite) {
+    // Ambient alone, straight through below the knee and rolled off above.
+    const struct {
+        float ambient;
+        int expected;
+    } cases[] = {{0.78f, 199}, {0.82f, 209}, {1.5f, 244}, {4.0f, 252}, {10.0f, 254}};
+    for (const auto& c : cases) {
+        render({}, c.ambient);
+        EXPECT_NEAR(rgb(64, 64)[1], c.expected, 1) << c.ambient;
+    }
+    // Under a lamp in either slot the roll-off follows the closed form too.
+    auto lamp = std::make_shared<Light>(pointLight(glm::vec3(0.0f, 0.0f, -1.0f)));
+    lamp->constAttenuation = 0.2f;  // 5 at the wall: far past the knee
+    lamp->quadraticAttenuation = 0.0f;
+    auto off = std::make_shared<Light>(makeFlashlight());
+    for (const auto& lights :
+         {std::vector<std::shared_ptr<Light>>{lamp}, std::vector<std::shared_ptr<Light>>{off, lamp}}) {
+        expectClosedForm(lights, 0.1f, 2.0f, {{64, 64}, {100, 64}, {124, 124}}, 2);
+        EXPECT_LT(rgb(64, 64)[0], 255);
     }
 }
 
