@@ -28,7 +28,6 @@ struct GameSettings {
     std::int32_t samplingMode = 3;  // F4: 0 nearest .. 3 anisotropic trilinear
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
-    bool captions = true;  // captions of what is heard (the player's settings)
 
     // The one record, created on the first call.
     static GameSettings& instance();
