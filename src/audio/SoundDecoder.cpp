@@ -53,7 +53,15 @@ AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSoun
     // libsndfile reports a missing file and a foreign format alike; tell them apart
     // so the console says which it is.
     if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+        // libsndfile calls an empty file "not a regular file (possibly a
+        // pipe?)"; say what it is (or why it cannot be read, for a folder).
+        const bool nothing = std::fgetc(probe) == EOF;
+        const int readError = std::ferror(probe) ? errno : 0;
         std::fclose(probe);
+        if (nothing) {
+            why = readError != 0 ? std::strerror(readError) : "the file is empty";
+            return AudioResult::FileBad;
+        }
     } else {
         why = std::strerror(errno);
         return AudioResult::FileNotFound;
