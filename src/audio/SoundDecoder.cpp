@@ -53,7 +53,15 @@ AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSoun
     // libsndfile reports a missing file and a foreign format alike; tell them apart
     // so the console says which it is.
     if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+        // libsndfile calls an empty file "not a regular file (possibly a
+        // pipe?)"; say what it is (or why it cannot be read, for a folder).
+        const bool nothing = std::fgetc(probe) == EOF;
+        const int readError = std::ferror(probe) ? errno : 0;
         std::fclose(probe);
+        if (nothing) {
+            why = readError != 0 ? std::strerror(readError) : "the file is empty";
+            return AudioResult::FileBad;
+        }
     } else {
         why = std::strerror(errno);
         return AudioResult::FileNotFound;
@@ -62,7 +70,13 @@ AudioResult SoundDecoder::decode(const std::string& path, bool mono, DecodedSoun
     SF_INFO info{};
     SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {
-        why = sf_strerror(nullptr);
+        // Its public codes have words that fit; the others (7 for random
+        // bytes in an .mp3: "does not exist or is not a regular file") would
+        // mislead about a file just opened.
+        const int code = sf_error(nullptr);
+        why = code >= SF_ERR_UNRECOGNISED_FORMAT && code <= SF_ERR_UNSUPPORTED_ENCODING
+                  ? sf_strerror(nullptr)
+                  : "libsndfile cannot read it as sound (error " + std::to_string(code) + ")";
         return AudioResult::FileBad;
     }
     if (info.channels <= 0 || info.samplerate <= 0) {

@@ -63,6 +63,7 @@ TEST(SoundDecoderTest, PlacedSoundsAreMixedToMonoAndFlatOnesKeepTheirChannels) {
 TEST(SoundDecoderTest, FilesThatAreNotSoundsFailCleanlyAndSayWhy) {
     test::TempFolder folder;
     std::ofstream(folder.file("text.mp3")) << "ID3 nothing useful here";
+    std::ofstream(folder.file("text.wav")) << "RIFF but not really a wave file";
     // A real file cut off inside its header.
     const std::string whole = folder.file("whole.wav");
     ASSERT_TRUE(test::writeSound(whole, tone(0.1), 1));
@@ -78,6 +79,7 @@ TEST(SoundDecoderTest, FilesThatAreNotSoundsFailCleanlyAndSayWhy) {
         {folder.file("absent.wav"), AudioResult::FileNotFound, "No such file or directory"},
         {"", AudioResult::FileNotFound, "no file name"},
         {folder.file("text.mp3"), AudioResult::FileBad, ""},
+        {folder.file("text.wav"), AudioResult::FileBad, "Format not recognised."},
         {whole, AudioResult::FileBad, ""},
         {folder.file("silent.wav"), AudioResult::FileBad, "no sound in the file"},
         {folder.file("zero.wav"), AudioResult::FileBad, "the file is empty"},
@@ -90,6 +92,7 @@ TEST(SoundDecoderTest, FilesThatAreNotSoundsFailCleanlyAndSayWhy) {
         EXPECT_TRUE(out.samples.empty()) << c.path;
         if (c.reason.empty()) {
             EXPECT_GT(reason.size(), 5u) << c.path;
+            EXPECT_EQ(reason.find("not a regular file"), std::string::npos) << reason;
         } else {
             EXPECT_EQ(reason, c.reason) << c.path;
         }
