@@ -4,6 +4,9 @@
 // flashlight, glass, the stats overlay.
 //
 //   render_frame [frames] [width] [height]
+//
+// VESTREL_BENCH_STRIP leaves effects out; VESTREL_BENCH_HUD=1 adds the play
+// HUD with the monster's warning (see below).
 
 #include <GL/glew.h>
 
@@ -123,6 +126,18 @@ int main(int argc, char** argv) {
     if (strip.find("stats") != std::string::npos) settings.showFps = false;
     if (strip.find("tree") != std::string::npos) level.rootObject->children.clear();
 
+    // VESTREL_BENCH_HUD=1 adds the play HUD at its busiest: crosshair, a
+    // prompt, three captions and the monster's full warning, its vignette
+    // swelling with every frame (a new vignette picture each frame).
+    const char* hudEnv = std::getenv("VESTREL_BENCH_HUD");
+    const bool hud = hudEnv != nullptr && std::string(hudEnv) == "1";
+    if (hud) {
+        renderer.hudState.crosshair = true;
+        renderer.hudState.prompt = "E  USE THE STATUE";
+        renderer.hudState.captions = {"A CRASH - LEFT", "GROWLING NEARBY - BEHIND", "YOUR HEART RACES"};
+        renderer.hudState.warning = 1.0f;
+    }
+
     level.frustum.update(level.camera->position, level.camera->direction());
     for (int i = 0; i < 10; ++i) renderer.render(level);  // warm-up: shader variants, allocations
     glFinish();
@@ -130,6 +145,7 @@ int main(int argc, char** argv) {
     const std::clock_t cpuStart = std::clock();
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < frames; ++i) {
+        if (hud) renderer.hudState.pulse = static_cast<float>(i % 20) / 20.0f;
         renderer.render(level);
         glFinish();
     }

@@ -78,7 +78,11 @@ glm::vec2 flat(const glm::vec3& v) { return {v.x, v.z}; }
 void PlayCues::reset() {
     state_ = PlayHudState{};
     captions_.clear();
+    // What already sounds belongs to the game before: only what starts from
+    // now on is captioned.
     heard_.clear();
+    const SoundSystem& sounds = SoundSystem::instance();
+    for (const Named& entry : kSoundCaptions) heard_[entry.node] = sounds.channel(entry.node);
     answer_.clear();
     answerLeft_ = 0.0f;
     hint_.clear();

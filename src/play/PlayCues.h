@@ -31,7 +31,8 @@ public:
     static constexpr const char* kHeartbeatPath = "Assets\\Audio\\heartbeat.wav";
     static constexpr const char* kHeartbeatName = "heartbeat";
 
-    // A new game: nothing said, no hint given yet, no sound heard yet.
+    // A new game: nothing said, no hint given yet; of the sounds, only those
+    // that start after this are captioned.
     void reset();
 
     // The player pressed E (or the pad's X) at `target` (the name before the

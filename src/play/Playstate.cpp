@@ -62,9 +62,9 @@ void Playstate::init(Game* newGame) {
 
         level->setUpItemsAndSwitches();
     }
-    cues.reset();
 
     SoundSystem& sounds = SoundSystem::instance();
+    cues.reset();
     sounds.createSound("Assets\\Audio\\Ambient.mp3", "ambient", kSoundDefault, true);
     sounds.startLoopingSounds();
 
