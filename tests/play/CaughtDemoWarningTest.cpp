@@ -51,7 +51,6 @@ TEST(CaughtDemoWarning, TheWarningStartsTwoSecondsBeforeTheCatch) {
         // A small window draws faster; the replayed cursor keeps its offsets
         // from the window's centre, which is all mouse look reads.
         game->init(kWidth, kHeight, demo.settings.refreshRate, false);
-        session.setCursorShift(kWidth / 2 - demo.settings.width / 2, kHeight / 2 - demo.settings.height / 2);
         game->installCallbacks();
         session.attach(*game);
         game->startSequence();

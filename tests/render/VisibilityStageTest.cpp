@@ -281,7 +281,6 @@ TEST(VisibilityPictures, TheWinDemoLooksTheSameWithAndWithoutTheStageEveryTenSte
     const std::uint64_t recordedHash = demo.totals.hash;
     const std::uint64_t recordedSteps = demo.totals.steps;
     DemoSession session;
-    session.setCursorShift(kWidth / 2 - demo.settings.width / 2, kHeight / 2 - demo.settings.height / 2);
     session.setScript(std::make_unique<DemoPlayer>(std::move(demo)), "win");
 
     GameSettings::instance() = GameSettings{};
