@@ -295,7 +295,12 @@ void Game::update() {
             // A replay hovers what the recording hovered, whatever size the
             // buttons have in this window.
             if (demo != nullptr) over = demo->hoverForStep(over);
-            Gameoverstate::instance().pointerAt(cursorX, cursorY, over);
+            // The end screens share the highlight with the keys and the pad.
+            if (state == &Gameoverstate::instance()) {
+                Gameoverstate::instance().pointerAt(cursorX, cursorY, over);
+            } else {
+                applyButtonHover(level->buttons, over);
+            }
         }
         if (demo != nullptr) demo->afterStep(*this);
         if (timedemo != nullptr) timedemo->endStep();
