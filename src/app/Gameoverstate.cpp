@@ -45,7 +45,11 @@ void Gameoverstate::pointerAt(double x, double y, int over) {
     if (navigator_.count() != count) navigator_.reset(count, navigator_.focus());
     if (!navigator_.pointerLeads(x, y)) return;
     applyButtonHover(buttons, over);
-    navigator_.pointerOver(over, x, y);
+    int hovered = -1;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] && buttons[i]->state == 1) hovered = static_cast<int>(i);
+    }
+    navigator_.pointerOver(hovered, x, y);
 }
 
 void Gameoverstate::handleEvents(Game* current) {

@@ -27,8 +27,8 @@ public:
     // The screen appears for a new end of a game: nothing highlighted, the
     // pad's held buttons to be let go first.
     void show();
-    // The cursor at (x, y) after a step (y from the top) over button `over`
-    // (-1: none): that button is highlighted, unless a key moved the
+    // The cursor at (x, y) after a step (y from the top) over the buttons
+    // whose bits are set in `over` (bit k: button k): those are highlighted, unless a key moved the
     // highlight and the cursor has not moved since.
     void pointerAt(double x, double y, int over);
 

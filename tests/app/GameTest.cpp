@@ -364,7 +364,7 @@ TEST_F(GameOverTest, ArrowKeysMoveTheHighlightAndAStillPointerLeavesItAlone) {
         button("EXIT").state = 0;
         button("RESTART").state = 0;
         Gameoverstate::instance().show();
-        Gameoverstate::instance().pointerAt(5, 5, -1);  // over neither button
+        Gameoverstate::instance().pointerAt(5, 5, 0);  // over neither button
         for (int key : c.keys) Gameoverstate::instance().onKey(key, 0, GLFW_PRESS, 0, game.get());
         EXPECT_EQ(button("EXIT").state, c.exitState) << c.keys.size();
         EXPECT_EQ(button("RESTART").state, c.restartState) << c.keys.size();
@@ -376,9 +376,9 @@ TEST_F(GameOverTest, ArrowKeysMoveTheHighlightAndAStillPointerLeavesItAlone) {
     game->cursorX = 5;
     game->cursorY = 5;
     Gameoverstate::instance().onKey(GLFW_KEY_LEFT, 0, GLFW_PRESS, 0, game.get());
-    Gameoverstate::instance().pointerAt(5, 5, -1);
+    Gameoverstate::instance().pointerAt(5, 5, 0);
     EXPECT_EQ(button("EXIT").state, 1);
-    Gameoverstate::instance().pointerAt(6, 5, -1);
+    Gameoverstate::instance().pointerAt(6, 5, 0);
     EXPECT_EQ(button("EXIT").state, 0);
 }
 
@@ -422,7 +422,7 @@ TEST_F(GameOverTest, ThePadLightsWithTheStickAndRestartsWithAButNotWithTheAHeldF
     gamepad.source = &pad;
     Gameoverstate& screen = Gameoverstate::instance();
     screen.show();
-    screen.pointerAt(5, 5, -1);
+    screen.pointerAt(5, 5, 0);
     const std::vector<std::pair<int, int>> lit = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {0, 1}};
     for (std::size_t i = 0; i < lit.size(); ++i) {
         screen.update(game.get(), kFixedStep);
