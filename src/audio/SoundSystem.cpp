@@ -97,8 +97,9 @@ SoundSystem::SoundClass* SoundSystem::createSound(const std::string& path, const
                           : AudioResult::Uninitialized;
     if (lastResult_ != AudioResult::Ok) {
         report("Unable to create sound!");
-        const std::string reason = system_ && !system_->lastLoadError().empty() ? system_->lastLoadError()
-                                                                                : audioErrorString(lastResult_);
+        const std::string reason = system_ && !system_->lastLoadError().empty()
+                                       ? system_->lastLoadError()
+                                       : audioErrorString(lastResult_);
         std::cout << "Sound \"" << name << "\" from " << path << ": " << reason << std::endl;
     }
     SoundClass* raw = soundClass.get();

@@ -115,7 +115,8 @@ public:
             if (ended) return fail(error, "text after the end line");
             if (read == LineRead::Unfinished) {
                 // Nothing the recorder writes ends without its line break.
-                if (lineNumber_ == 1 && line.rfind(kDemoMagic, 0) != 0) return fail(error, "not a Vestrel demo");
+                if (lineNumber_ == 1 && line.rfind(kDemoMagic, 0) != 0)
+                    return fail(error, "not a Vestrel demo");
                 return fail(error, "the file ends in the middle of a line (truncated)");
             }
             if (!parseLine(line, ended, error)) return false;
@@ -185,8 +186,8 @@ private:
         if (version < kOldestDemoVersion || version > kDemoVersion) {
             return fail(error, "demo version " + std::to_string(version) +
                                    " is not supported (this build reads versions " +
-                                   std::to_string(kOldestDemoVersion) + " to " + std::to_string(kDemoVersion) +
-                                   ")");
+                                   std::to_string(kOldestDemoVersion) + " to " +
+                                   std::to_string(kDemoVersion) + ")");
         }
         demo_.version = static_cast<int>(version);
         return true;
@@ -199,8 +200,8 @@ private:
         if (f.size() != 5 || f[0] != "window" || !parseInt(f[1], 1, kMaxDemoWindowSide, width) ||
             !parseInt(f[2], 1, kMaxDemoWindowSide, height) || !parseInt(f[3], 1, kMaxDemoRefreshRate, rate) ||
             !parseDouble(f[4], ambient) ||
-            !demoSettingsAcceptable({static_cast<int>(width), static_cast<int>(height), static_cast<int>(rate),
-                                     static_cast<float>(ambient)},
+            !demoSettingsAcceptable({static_cast<int>(width), static_cast<int>(height),
+                                     static_cast<int>(rate), static_cast<float>(ambient)},
                                     why)) {
             return fail(error, "expected \"window WIDTH HEIGHT REFRESH_RATE AMBIENT\"");
         }

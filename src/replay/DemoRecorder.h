@@ -19,7 +19,9 @@ public:
     bool open(const std::string& path, const DemoSettings& settings, std::string& error);
 
     void event(const DemoEvent& event, std::uint64_t step) { line(demoEventLine(event, step)); }
-    void cursor(std::uint64_t step, int offsetX, int offsetY) { line(demoCursorLine(step, offsetX, offsetY)); }
+    void cursor(std::uint64_t step, int offsetX, int offsetY) {
+        line(demoCursorLine(step, offsetX, offsetY));
+    }
     void pad(std::uint64_t step, const GamepadState& reading) { line(demoPadLine(step, reading)); }
     void hover(std::uint64_t step, int buttons) { line(demoHoverLine(step, buttons)); }
     void frame(int steps) { line(demoFrameLine(steps)); }

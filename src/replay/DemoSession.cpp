@@ -290,7 +290,8 @@ void DemoSession::cursorForStep(double& x, double& y) {
             y = currentStep_->cursorY + (centreY - frame_.centreY);
         }
     }
-    if (recorder_) recorder_->cursor(totals_.steps, offsetFromCentre(x, centreX), offsetFromCentre(y, centreY));
+    if (recorder_)
+        recorder_->cursor(totals_.steps, offsetFromCentre(x, centreX), offsetFromCentre(y, centreY));
 }
 
 int DemoSession::hoverForStep(int over) {

@@ -60,14 +60,16 @@ TEST(FixedSteps, TheBacklogStopsAtFifteenSteps) {
         float expected;
     };
     const Case cases[] = {
-        {kMaxStepBacklog - kFixedStep, kFixedStep, (kMaxStepBacklog - kFixedStep) + kFixedStep},  // at the bound
-        {kMaxStepBacklog, kFixedStep, kMaxStepBacklog},              // one step past it
-        {kMaxStepBacklog, 1e-6f, kMaxStepBacklog},                   // the least bit past it
-        {0.0f, 10.0f, kMaxStepBacklog},                              // a ten-second hitch
-        {0.0f, 0.25f - 1e-6f, 0.25f - 1e-6f},                        // just under it
+        {kMaxStepBacklog - kFixedStep, kFixedStep,
+         (kMaxStepBacklog - kFixedStep) + kFixedStep},   // at the bound
+        {kMaxStepBacklog, kFixedStep, kMaxStepBacklog},  // one step past it
+        {kMaxStepBacklog, 1e-6f, kMaxStepBacklog},       // the least bit past it
+        {0.0f, 10.0f, kMaxStepBacklog},                  // a ten-second hitch
+        {0.0f, 0.25f - 1e-6f, 0.25f - 1e-6f},            // just under it
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(addFrameTime(c.accumulator, c.frameTime), c.expected) << c.accumulator << " + " << c.frameTime;
+        EXPECT_EQ(addFrameTime(c.accumulator, c.frameTime), c.expected)
+            << c.accumulator << " + " << c.frameTime;
     }
     EXPECT_LE((kMaxStepBacklog - kFixedStep) + kFixedStep, kMaxStepBacklog);
 

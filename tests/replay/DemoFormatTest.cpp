@@ -507,7 +507,8 @@ TEST(DemoEnvironment, VariablesMakeTheSessionAndBadValuesStopBeforeAnyWindow) {
     std::vector<std::string> unwritable = {"/sys"};
     const std::string locked = temporaryPath("locked_shots");
     std::filesystem::create_directories(locked);
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(locked,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (geteuid() != 0) unwritable.push_back(locked);
     for (const std::string& folder : unwritable) {
         variables["VESTREL_SCREENSHOT_DIR"] = folder;

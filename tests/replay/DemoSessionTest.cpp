@@ -215,8 +215,9 @@ TEST_F(DemoSessionTest, AReplayThatEndsOtherwiseThanRecordedOrIsClosedEarlyFails
         test::ConsoleCapture console;
         EXPECT_EQ(session.finish(*game), 1);
         session.printSummary();
-        EXPECT_NE(console.text().find("outcome neither (recorded: neither), hash " + hexOf(hashOfEmptySteps(1))),
-                  std::string::npos)
+        EXPECT_NE(
+            console.text().find("outcome neither (recorded: neither), hash " + hexOf(hashOfEmptySteps(1))),
+            std::string::npos)
             << console.text();
         session.detach();
         game.reset();
@@ -354,9 +355,7 @@ TEST_F(DemoSessionTest, GameOverHoverIsReplayedAsRecorded) {
     };
     game->level->buttons = {button(0, 0, 10), button(300, 0, 20)};  // bottom-left, bottom-right
     std::vector<std::vector<int>> states;
-    over.onStep = [&] {
-        states.push_back({game->level->buttons[0]->state, game->level->buttons[1]->state});
-    };
+    over.onStep = [&] { states.push_back({game->level->buttons[0]->state, game->level->buttons[1]->state}); };
     game->frame();
     over.onStep();
     // Seen at the start of each step and at the end: what each step set.
@@ -380,7 +379,7 @@ TEST_F(DemoSessionTest, RecordingLivePlayNotesTheStepEachEventArrivesBefore) {
     EXPECT_TRUE(session.waitsForScreen());
 
     liveKey(GLFW_KEY_D, GLFW_PRESS);
-    glfwSetCursorPos(game->window, 170.0, 100.0);  // the mouse moved right and up
+    glfwSetCursorPos(game->window, 170.0, 100.0);   // the mouse moved right and up
     game->stepAccumulator = 2.5f * (1.0f / 60.0f);  // the clock owes two steps
     game->previousTime = glfwGetTime();
     game->update();
