@@ -17,6 +17,8 @@
 #include "ConsoleCapture.h"
 #include "app/GameSettings.h"
 #include "app/Gameoverstate.h"
+#include "audio/SoundSystem.h"
+#include "play/PlayCues.h"
 #include "render/PlayHud.h"
 #include "render/TextureCache.h"
 #include "replay/DemoFormat.h"
@@ -64,6 +66,11 @@ TEST(CaughtDemoWarning, TheWarningStartsTwoSecondsBeforeTheCatch) {
     std::uint64_t caughtAt = 0;
     std::vector<std::string> captionsWhenWarned;
     float strengthWhenWarned = 0.0f;
+    // Each heartbeat is a new channel of "heartbeat": when it came and how loud.
+    AudioChannel lastBeat;
+    std::vector<std::uint64_t> beatSteps;
+    float firstBeatVolume = -1.0f;
+    float firstBeatWarning = 0.0f;
     {
         test::ConsoleCapture quiet;
         while (game->running && caughtAt == 0) {
@@ -80,6 +87,15 @@ TEST(CaughtDemoWarning, TheWarningStartsTwoSecondsBeforeTheCatch) {
             } else if (shown.warning <= 0.0f) {
                 warned = false;
             }
+            const AudioChannel beat = SoundSystem::instance().channel(PlayCues::kHeartbeatName);
+            if (beat != lastBeat) {
+                lastBeat = beat;
+                beatSteps.push_back(step);
+                if (firstBeatVolume < 0.0f) {
+                    beat.getVolume(firstBeatVolume);
+                    firstBeatWarning = shown.warning;
+                }
+            }
         }
     }
     ASSERT_GT(caughtAt, 0u) << "the demo no longer ends caught";
@@ -94,6 +110,14 @@ TEST(CaughtDemoWarning, TheWarningStartsTwoSecondsBeforeTheCatch) {
     EXPECT_TRUE(has(captionsWhenWarned, "YOUR HEART POUNDS") || has(captionsWhenWarned, "YOUR HEART RACES"));
     EXPECT_TRUE(std::any_of(captionsWhenWarned.begin(), captionsWhenWarned.end(),
                             [](const std::string& line) { return line.rfind("GROWLING", 0) == 0; }));
+    // In sound: a heartbeat from the start of the warning, as loud as the
+    // warning says, and racing (under half a second apart) in the last second.
+    ASSERT_FALSE(beatSteps.empty());
+    EXPECT_LE(beatSteps.front(), warnedSince + 1);
+    EXPECT_NEAR(firstBeatVolume, 0.35f + 0.65f * firstBeatWarning, 1e-3f);
+    const auto lastSecond = std::count_if(beatSteps.begin(), beatSteps.end(),
+                                          [&](std::uint64_t step) { return step + 60 > caughtAt; });
+    EXPECT_GE(lastSecond, 2);
     // Caught: the scream is captioned over the lose screen; the warning is over.
     EXPECT_TRUE(has(game->renderer.hudState.captions, "YOU SCREAM"));
     EXPECT_EQ(game->renderer.hudState.warning, 0.0f);
