@@ -80,17 +80,17 @@ void Gameoverstate::carryOut(MenuCommand command) {
     switch (command) {
         case MenuCommand::Left:
         case MenuCommand::Up:
-            navigator_.step(-1, 0, game->cursorX, game->cursorY);
+            navigator_.step(-1, 0);
             highlight(navigator_.focus());
             break;
         case MenuCommand::Right:
         case MenuCommand::Down:
-            navigator_.step(1, count - 1, game->cursorX, game->cursorY);
+            navigator_.step(1, count - 1);
             highlight(navigator_.focus());
             break;
         case MenuCommand::Press:
             if (navigator_.focus() < 0) {
-                navigator_.focusByKey(restartIndex(*game->level), game->cursorX, game->cursorY);
+                navigator_.focusByKey(restartIndex(*game->level));
                 highlight(navigator_.focus());
             } else {
                 press(navigator_.focus());

@@ -50,19 +50,17 @@ void MenuNavigator::reset(int count, int focus) {
     padSeeded_ = false;
 }
 
-void MenuNavigator::focusByKey(int item, double pointerX, double pointerY) {
+void MenuNavigator::focusByKey(int item) {
     if (item < 0 || item >= count_) return;
     focus_ = item;
     keyLed_ = true;
-    anchorPending_ = false;
-    keyPointerX_ = pointerX;
-    keyPointerY_ = pointerY;
+    anchorPending_ = true;
 }
 
-void MenuNavigator::step(int delta, int start, double pointerX, double pointerY) {
+void MenuNavigator::step(int delta, int start) {
     if (count_ <= 0) return;
     const int target = focus_ < 0 ? start : std::clamp(focus_ + delta, 0, count_ - 1);
-    focusByKey(target, pointerX, pointerY);
+    focusByKey(target);
 }
 
 bool MenuNavigator::pointerLeads(double x, double y) {

@@ -31,11 +31,12 @@ public:
     int focus() const { return focus_; }
 
     // Moves the focus by `delta` items, stopping at the first and the last;
-    // with nothing focused, focuses `start` instead. The pointer stands at
-    // (pointerX, pointerY) now.
-    void step(int delta, int start, double pointerX, double pointerY);
-    // Focuses `item` by key or pad (the pointer stands at pointerX, pointerY).
-    void focusByKey(int item, double pointerX, double pointerY);
+    // with nothing focused, focuses `start` instead.
+    void step(int delta, int start);
+    // Focuses `item` by key or pad. The pointer does not take the focus back
+    // until it moves from where the next look finds it (keys may come in a
+    // batch, before the pointer is looked at again).
+    void focusByKey(int item);
 
     // Whether the pointer at (x, y) decides the focus now (see above).
     bool pointerLeads(double x, double y);

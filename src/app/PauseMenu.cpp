@@ -109,15 +109,14 @@ PauseMenu::Action PauseMenu::press(int row, int direction, SettingsFile::Values&
     }
 }
 
-PauseMenu::Action PauseMenu::command(MenuCommand command, SettingsFile::Values& values, Key& changed,
-                                     double pointerX, double pointerY) {
+PauseMenu::Action PauseMenu::command(MenuCommand command, SettingsFile::Values& values, Key& changed) {
     const int last = navigator_.count() - 1;
     switch (command) {
         case MenuCommand::Up:
-            navigator_.step(-1, last, pointerX, pointerY);
+            navigator_.step(-1, last);
             return Action::None;
         case MenuCommand::Down:
-            navigator_.step(1, 0, pointerX, pointerY);
+            navigator_.step(1, 0);
             return Action::None;
         case MenuCommand::Left:
         case MenuCommand::Right: {
@@ -132,7 +131,7 @@ PauseMenu::Action PauseMenu::command(MenuCommand command, SettingsFile::Values& 
         }
         case MenuCommand::Press:
             if (navigator_.focus() < 0) {
-                navigator_.focusByKey(0, pointerX, pointerY);
+                navigator_.focusByKey(0);
                 return Action::None;
             }
             return press(navigator_.focus(), 1, values, changed);

@@ -42,11 +42,9 @@ public:
     MenuNavigator& navigator() { return navigator_; }
     const MenuNavigator& navigator() const { return navigator_; }
 
-    // Carries out a command on the focused row (the pointer stands at
-    // pointerX, pointerY). A changed setting is written to `values` and
-    // named in `changed`.
-    Action command(MenuCommand command, SettingsFile::Values& values, SettingsFile::Key& changed,
-                   double pointerX = 0.0, double pointerY = 0.0);
+    // Carries out a command on the focused row. A changed setting is
+    // written to `values` and named in `changed`.
+    Action command(MenuCommand command, SettingsFile::Values& values, SettingsFile::Key& changed);
 
     // A click on `row`: on a setting, `side` below 0 steps it down and
     // otherwise up; any other row is pressed.

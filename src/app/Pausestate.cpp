@@ -140,8 +140,7 @@ void Pausestate::carryOut(MenuCommand command) {
     if (command == MenuCommand::None || game == nullptr) return;
     SettingsFile::Key changed{};
     const PauseMenu::Page page = menu_.page();
-    const PauseMenu::Action action =
-        menu_.command(command, game->playerSettings, changed, game->cursorX, game->cursorY);
+    const PauseMenu::Action action = menu_.command(command, game->playerSettings, changed);
     act(page, action, changed);
 }
 

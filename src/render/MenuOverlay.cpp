@@ -5,11 +5,11 @@
 #include <cctype>
 #include <cmath>
 
+#include <GLFW/glfw3.h>
 #include <glm/vec2.hpp>
 
 #include "render/GlContext.h"
 #include "render/Shader.h"
-#include "render/Texture.h"
 #include "render/TextureCache.h"
 
 namespace vestrel {
@@ -52,10 +52,15 @@ void pushText(std::vector<glm::vec2>& positions, std::vector<glm::vec2>& uvs, co
     }
 }
 
-std::unique_ptr<Texture> solid(unsigned char level) {
-    auto texture = std::make_unique<Texture>();
-    const unsigned char pixel[3] = {level, level, level};
-    texture->upload(pixel, 1, 1);
+GLuint solid(unsigned char level) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const unsigned char pixel[4] = {level, level, level, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
 }
 
@@ -104,7 +109,7 @@ std::string MenuOverlay::rowText(const std::string& label, const std::string& va
     return label + std::string(gap, ' ') + shown;
 }
 
-MenuOverlay::MenuOverlay() {
+MenuOverlay::MenuOverlay() : context_(glfwGetCurrentContext()) {
     glGenVertexArrays(1, &vertexArray_);
     glGenBuffers(1, &positionBuffer_);
     glGenBuffers(1, &uvBuffer_);
@@ -113,10 +118,17 @@ MenuOverlay::MenuOverlay() {
 }
 
 MenuOverlay::~MenuOverlay() {
-    if (!hasCurrentGlContext()) return;
-    if (positionBuffer_ != 0) glDeleteBuffers(1, &positionBuffer_);
-    if (uvBuffer_ != 0) glDeleteBuffers(1, &uvBuffer_);
-    if (vertexArray_ != 0) glDeleteVertexArrays(1, &vertexArray_);
+    if (!hasCurrentGlContext() || glfwGetCurrentContext() != context_) return;
+    glDeleteTextures(1, &black_);
+    glDeleteTextures(1, &grey_);
+    glDeleteBuffers(1, &positionBuffer_);
+    glDeleteBuffers(1, &uvBuffer_);
+    glDeleteVertexArrays(1, &vertexArray_);
+}
+
+void MenuOverlay::bindImage(const Shader& program, const char* sampler, GLuint texture) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glUniform1i(program.getUniformLocation(sampler), 0);
 }
 
 void MenuOverlay::rebuild(const std::string& title, const std::vector<std::string>& rows, int focus,
@@ -189,11 +201,11 @@ void MenuOverlay::draw(const Shader& shadeProgram, const Shader& textProgram, co
     glUniform2fv(shadeProgram.getUniformLocation("orthoTransformation"), 1, ortho);
     glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
     glBlendColor(0.0f, 0.0f, 0.0f, 1.0f - kShadeKeeps);
-    shadeProgram.bindTexture("message", black_.get());
+    bindImage(shadeProgram, "message", black_);
     glDrawArrays(GL_TRIANGLES, 0, barFirst_);
     if (barCount_ > 0) {
         glBlendColor(0.0f, 0.0f, 0.0f, kBarShare);
-        shadeProgram.bindTexture("message", grey_.get());
+        bindImage(shadeProgram, "message", grey_);
         glDrawArrays(GL_TRIANGLES, barFirst_, barCount_);
     }
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -11,7 +11,6 @@
 namespace vestrel {
 
 class Shader;
-class Texture;
 
 // A menu drawn over the frozen picture (the pause screen): the picture
 // darkened, a title, one text row per item and a lighter bar behind the
@@ -19,9 +18,11 @@ class Texture;
 // with the font program; the shading and the bar with the message program,
 // blended by a constant share. Window pixels, origin bottom-left.
 //
-// Owns its vertex array, buffers and two 1 x 1 textures; they are released
-// with it (a no-op once the GL context is gone). The geometry is rebuilt only
-// when the text, the focus or the window size changes.
+// Owns its vertex array, buffers and two 1 x 1 textures, made in the GL
+// context current at construction; they are released with it while that
+// context is current, and left alone otherwise (the window is gone, or a
+// later game has a context of its own). The geometry is rebuilt only when
+// the text, the focus or the window size changes.
 class MenuOverlay {
 public:
     // Characters per row: the rows are left-aligned in a block this wide,
@@ -65,12 +66,14 @@ private:
     void rebuild(const std::string& title, const std::vector<std::string>& rows, int focus, int width,
                  int height);
     void bindProgram(const Shader& program);
+    static void bindImage(const Shader& program, const char* sampler, GLuint texture);
 
     GLuint vertexArray_ = 0;
     GLuint positionBuffer_ = 0;
     GLuint uvBuffer_ = 0;
-    std::unique_ptr<Texture> black_;
-    std::unique_ptr<Texture> grey_;
+    GLuint black_ = 0;
+    GLuint grey_ = 0;
+    const void* context_ = nullptr;  // the GL context the names belong to
     std::string builtFor_;  // the text, focus and size the buffers hold
     GLsizei barFirst_ = 0;
     GLsizei barCount_ = 0;

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/GameSettings.h"
 #include "render/Shader.h"
 #include "render/TextureCache.h"
+#include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
 
 namespace vestrel {
@@ -134,6 +136,28 @@ TEST(MenuOverlayDraw, ShadesThePictureLightsTheFocusedRowAndWritesTheText) {
     EXPECT_GT(bright(l.rows[0], l.rows[0].x, l.rows[0].x + advance * 8), 20);
     EXPECT_EQ(bright(quit, quit.x + advance * 6, quit.x + quit.width), 0);
     TextureCache::instance().textures.clear();
+}
+
+TEST(MenuOverlayDraw, ReleasesItsNamesOnlyInTheContextThatMadeThem) {
+    std::unique_ptr<MenuOverlay> overlay;
+    {
+        GlTestContext first(64, 64);
+        ASSERT_TRUE(first.ok());
+        overlay = std::make_unique<MenuOverlay>();
+        test::GlReleaseWatch watch;
+        MenuOverlay own;
+        {
+            MenuOverlay released;
+        }
+        // Two textures, two buffers, one vertex array.
+        EXPECT_EQ(watch.calls(), 5) << watch.journal();
+    }
+    // A later window's context has names of its own, maybe the same numbers.
+    GlTestContext second(64, 64);
+    ASSERT_TRUE(second.ok());
+    test::GlReleaseWatch watch;
+    overlay.reset();
+    EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
 }  // namespace
