@@ -300,7 +300,6 @@ void OcclusionBuffer::rasterise(const ScreenVertex& v0, const ScreenVertex& v1, 
     const float farthestInverse = std::min({v0.inverseW, v1.inverseW, v2.inverseW});
     const InversePlane plane(v0.x, v0.y, v0.inverseW, v1.x, v1.y, v1.inverseW, v2.x, v2.y, v2.inverseW,
                              farthestInverse);
-    const float planeStep = plane.gx * static_cast<float>(kTile);
     const float planeLowOffset = (std::min(plane.gx, 0.0f) + std::min(plane.gy, 0.0f)) * kTileSpan;
 
     for (int ty = ty0; ty <= ty1; ++ty) {
@@ -328,42 +327,86 @@ void OcclusionBuffer::rasterise(const ScreenVertex& v0, const ScreenVertex& v1, 
         if (!pixelSpan(reachLow - 0.01f, reachHigh + 0.01f, width_, rowPx0, rowPx1)) continue;
         const int rowTx0 = std::max(tx0, rowPx0 / kTile), rowTx1 = std::min(tx1, rowPx1 / kTile);
 
-        // Values at the first centre of the row's first tile, then stepped.
-        const float xFirst = static_cast<float>(rowTx0 * kTile) + 0.5f;
-        float edgeLow[3];
-        for (int i = 0; i < 3; ++i) {
-            edgeLow[i] = edges[i].a * xFirst + edges[i].b * yLow + edges[i].c + lowOffset[i];
-        }
-        float planeLow = plane.gx * xFirst + plane.gy * yLow + plane.g0 + planeLowOffset;
-
         Tile* row = &tiles_[static_cast<std::size_t>(ty) * tilesX_];
         const std::uint64_t* outsideRow = &outsideMask_[static_cast<std::size_t>(ty) * tilesX_];
         const float* blockRow = &blockInverse_[static_cast<std::size_t>(ty / kBlockTiles) * blocksX_];
         std::uint8_t* changedRow = &blockChanged_[static_cast<std::size_t>(ty / kBlockTiles) * blocksX_];
-        for (int tx = rowTx0; tx <= rowTx1; ++tx, planeLow += planeStep) {
-            for (int i = 0; i < 3; ++i) edgeLow[i] += tx > rowTx0 ? step[i] : 0.0f;
+        const auto markChanged = [&](int tx) {
+            if (!changedRow[tx / kBlockTiles]) {
+                changedRow[tx / kBlockTiles] = 1;
+                changedBlocks_.push_back((ty / kBlockTiles) * blocksX_ + tx / kBlockTiles);
+            }
+        };
+        // The plane's and each edge's smallest value over tile tx of this
+        // row are affine in tx: value = slope * tx + atZero.
+        const float planeAtZero = plane.gx * 0.5f + plane.gy * yLow + plane.g0 + planeLowOffset;
+        float edgeAtZero[3];
+        for (int i = 0; i < 3; ++i)
+            edgeAtZero[i] = edges[i].a * 0.5f + edges[i].b * yLow + edges[i].c + lowOffset[i];
+
+        // Tiles wholly inside all three edges, less one at each end for
+        // rounding: only their distance is needed.
+        float insideLow = static_cast<float>(rowTx0 + 1), insideHigh = static_cast<float>(rowTx1 - 1);
+        for (int i = 0; i < 3; ++i) {
+            if (step[i] == 0.0f) {
+                if (!(edgeAtZero[i] > 0.0f)) insideHigh = -1.0f;
+                continue;
+            }
+            const float crossing =
+                std::clamp(-edgeAtZero[i] / step[i], -2.0f, static_cast<float>(tilesX_) + 2.0f);
+            if (step[i] > 0.0f) {
+                insideLow = std::max(insideLow, std::floor(crossing) + 2.0f);
+            } else {
+                insideHigh = std::min(insideHigh, std::ceil(crossing) - 2.0f);
+            }
+        }
+        int interiorLow = rowTx1 + 1, interiorHigh = rowTx1;
+        if (insideLow <= insideHigh) {
+            interiorLow = static_cast<int>(insideLow);
+            interiorHigh = static_cast<int>(insideHigh);
+        }
+
+        for (int tx = interiorLow; tx <= interiorHigh; ++tx) {
+            if (blockRow[tx / kBlockTiles] >= nearestInverse) continue;
+            const float inverse =
+                std::max(plane.gx * static_cast<float>(tx * kTile) + planeAtZero, farthestInverse);
+            Tile& tile = row[tx];
+            if (inverse <= tile.fullInverse) continue;
+            markChanged(tx);
+            tile.fullInverse = inverse;
+            if (tile.layerInverse <= inverse) {
+                tile.mask = outsideRow[tx];
+                tile.layerInverse = kNoLayer;
+            }
+        }
+
+        for (int tx = rowTx0; tx <= rowTx1; ++tx) {
+            if (tx == interiorLow) tx = interiorHigh + 1;
+            if (tx > rowTx1) break;
             // A block covered nearer than the triangle's nearest corner.
             if (blockRow[tx / kBlockTiles] >= nearestInverse) continue;
             Tile& tile = row[tx];
 
             // The farthest the plane gets over the tile's centres, never
             // beyond the triangle's farthest corner.
-            const float inverse = std::max(planeLow, farthestInverse);
+            const float x = static_cast<float>(tx * kTile);
+            const float inverse = std::max(plane.gx * x + planeAtZero, farthestInverse);
             if (inverse <= tile.fullInverse) continue;
 
             bool none = false;
             int partialEdges = 0;
             int partial[3];
             for (int i = 0; i < 3; ++i) {
-                if (!(edgeLow[i] + span[i] >= 0.0f)) none = true;
-                if (!(edgeLow[i] > 0.0f)) partial[partialEdges++] = i;
+                const float lowest = edges[i].a * x + edgeAtZero[i];
+                if (!(lowest + span[i] >= 0.0f)) none = true;
+                if (!(lowest > 0.0f)) partial[partialEdges++] = i;
             }
             if (none) continue;
 
             // Centres near an edge are decided by the edge's exact value
-            // there (not the stepped estimate), as the neighbour decides them.
+            // there, as the neighbouring triangle decides them.
             std::uint64_t mask = kAllCentres;
-            const float xLow = static_cast<float>(tx * kTile) + 0.5f;
+            const float xLow = x + 0.5f;
             for (int k = 0; k < partialEdges && mask != 0; ++k) {
                 const Edge& e = edges[partial[k]];
                 mask &= edgeMask(e.at(xLow, yLow), e.a, e.b, e.onEdge);
@@ -371,10 +414,7 @@ void OcclusionBuffer::rasterise(const ScreenVertex& v0, const ScreenVertex& v1, 
             if (mask == 0) continue;
 
             const std::uint64_t outside = outsideRow[tx];
-            if (!changedRow[tx / kBlockTiles]) {
-                changedRow[tx / kBlockTiles] = 1;
-                changedBlocks_.push_back((ty / kBlockTiles) * blocksX_ + tx / kBlockTiles);
-            }
+            markChanged(tx);
             if ((mask | outside) == kAllCentres) {
                 // Covered by this triangle alone; a partial layer no nearer
                 // than the new cover can never help again.

@@ -407,7 +407,7 @@ void Renderer::cullHidden() {
         visibleDraws = opaqueDraws;
         return;
     }
-    for (const OpaqueDraw& draw : opaqueDraws) visibility_.addOccluder(*draw.object);
+    for (OpaqueDraw& draw : opaqueDraws) draw.marks = visibility_.addOccluder(*draw.object);
     visibility_.finishOccluders();
 
     VisibilityCounts& counts = visibility_.counts();
@@ -417,7 +417,7 @@ void Renderer::cullHidden() {
             visibleDraws.push_back(draw);
             continue;
         }
-        if (!visibility_.boxVisible(*object.bounds)) {
+        if (!visibility_.objectVisible(object, draw.marks)) {
             ++counts.occluded;
             continue;
         }
@@ -431,8 +431,9 @@ void Renderer::cullHidden() {
         // Neighbouring visible clusters are drawn as one run.
         const std::size_t before = visibleDraws.size();
         bool extending = false;
-        for (const MeshCluster& cluster : mesh.clusters) {
-            if (!visibility_.boxVisible(cluster.bounds)) {
+        for (std::size_t i = 0; i < mesh.clusters.size(); ++i) {
+            const MeshCluster& cluster = mesh.clusters[i];
+            if (!visibility_.clusterVisible(object, draw.marks, i)) {
                 ++counts.clustersHidden;
                 extending = false;
                 continue;

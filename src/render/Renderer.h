@@ -124,6 +124,7 @@ private:
         float distance;
         std::uint32_t firstIndex = 0;
         std::uint32_t indexCount = 0;
+        VisibilityStage::OccluderMarks marks{};
     };
     // Walks the tree as GameObject::draw does (invisible objects hide their
     // subtree; objects with geometry are tested against the frustum, which

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include <glm/mat4x4.hpp>
 
@@ -44,10 +47,17 @@ public:
     void beginFrame(bool enabled, const glm::mat4& viewProjection, int width, int height);
     bool active() const { return active_; }
 
+    // What addOccluder found hidden already (what was hidden stays hidden as
+    // more occluders come), so the final tests can skip it.
+    struct OccluderMarks {
+        bool hidden = false;    // the whole object
+        int firstCluster = -1;  // where its clusters' marks start; -1 for none
+    };
+
     // Offers a level tree object that will be drawn this frame (visible, with
     // geometry, through the frustum); large ones become occluders. Offer the
     // nearest first.
-    void addOccluder(const GameObject& object);
+    OccluderMarks addOccluder(const GameObject& object);
     // Ends the occluders; tests may follow.
     void finishOccluders();
 
@@ -58,6 +68,10 @@ public:
     bool boxVisible(const std::array<float, 6>& bounds, float grow = 0.0f, float marginPixels = 1.0f) const {
         return boxVisible(bounds.data(), grow, marginPixels);
     }
+    // The final test of an object, or of its cluster `cluster`, offered to
+    // addOccluder with the result `marks`.
+    bool objectVisible(const GameObject& object, const OccluderMarks& marks) const;
+    bool clusterVisible(const GameObject& object, const OccluderMarks& marks, std::size_t cluster) const;
 
     // Whether a tree object qualifies as an occluder: drawable, with bounds,
     // triangles and a CPU copy of its positions, and large enough.
@@ -70,6 +84,7 @@ public:
 private:
     OcclusionBuffer buffer_;
     VisibilityCounts counts_;
+    std::vector<std::uint8_t> clusterHidden_;  // this frame's cluster marks, 1 for hidden
     bool active_ = false;
 };
 
