@@ -79,7 +79,7 @@ protected:
         house = new std::string(readFile("Assets/house1.dae"));
         // Each case lives in a folder of its own with the house's textures,
         // named with a backslash as the game names its level.
-        folder = new std::string(::testing::TempDir() + "vestrel_malformed_" + std::to_string(getpid()));
+        folder = new std::string(test::scratchFolder() + "vestrel_malformed");
         std::remove((*folder + "/Textures").c_str());
         ::mkdir(folder->c_str(), 0755);
         char cwd[4096];

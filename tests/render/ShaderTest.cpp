@@ -22,6 +22,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/GlReleaseWatch.h"
 #include "support/GlTestContext.h"
+#include "support/ScratchFolder.h"
 
 namespace vestrel {
 namespace {
@@ -31,7 +32,7 @@ using test::GlTestContext;
 
 // Writes `text` to a fresh file in the temp folder and returns its path.
 std::string writeTempFile(const std::string& stem, const std::string& text) {
-    std::string path = "/tmp/vestrel_shader_" + std::to_string(getpid()) + "_" + stem;
+    std::string path = test::scratchFolder() + "vestrel_shader_" + stem;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -5,6 +5,7 @@
 // the program ends. Two runs of the suite side by side never meet there.
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@ namespace vestrel::test {
 inline const std::string& scratchFolder() {
     struct Folder {
         std::string path;
+        pid_t owner = getpid();
         Folder() {
             std::error_code error;
             std::string pattern =
@@ -25,6 +27,9 @@ inline const std::string& scratchFolder() {
             path = pattern + "/";
         }
         ~Folder() {
+            // Only the process that made it: a forked death-test child that
+            // exits must not take the parent's files with it.
+            if (getpid() != owner) return;
             std::error_code ignored;
             std::filesystem::remove_all(path, ignored);  // links inside are removed, never followed
         }
