@@ -60,6 +60,17 @@ void attach(GLint location, GLuint buffer, const std::vector<glm::vec2>& data) {
     }
 }
 
+// Plain bilinear filtering without mip maps, clamped at the edges, for the
+// HUD's own shading textures.
+void smoothFiltering(const Texture& texture) {
+    glBindTexture(GL_TEXTURE_2D, texture.name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 // A quad's four corners as two triangles.
 void addQuad(std::vector<glm::vec2>& out, const std::array<glm::vec2, 4>& quad) {
     out.insert(out.end(), {quad[0], quad[1], quad[2], quad[0], quad[2], quad[3]});
@@ -182,6 +193,7 @@ Texture* PlayHud::solid(std::unique_ptr<Texture>& texture, unsigned char r, unsi
         texture = std::make_unique<Texture>();
         const unsigned char pixel[3] = {r, g, b};
         texture->upload(pixel, 1, 1);
+        smoothFiltering(*texture);
     }
     return texture.get();
 }
@@ -199,8 +211,11 @@ void PlayHud::drawOpaque(const Piece& piece, const Shader& hud, Texture* texture
     glUseProgram(hud.program);
     setOrtho(hud);
     glActiveTexture(GL_TEXTURE0);
+    // The shading textures keep the filtering they were made with (see
+    // smoothFiltering): the game's sampling mode is for the house's pictures,
+    // and anisotropic filtering over most of the window costs a software
+    // rasteriser milliseconds.
     glBindTexture(GL_TEXTURE_2D, texture->name);
-    applySampling();
     glUniform1i(hud.getUniformLocation("icon"), 0);
     glBindVertexArray(piece.vertexArray);
     glDrawArrays(GL_TRIANGLES, 0, piece.vertices);
@@ -242,10 +257,7 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
         }
         if (!vignetteTexture_) vignetteTexture_ = std::make_unique<Texture>();
         vignetteTexture_->upload(pixels.data(), kVignetteSize, kVignetteSize);
-        glBindTexture(GL_TEXTURE_2D, vignetteTexture_->name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glBindTexture(GL_TEXTURE_2D, 0);
+        smoothFiltering(*vignetteTexture_);
         vignetteStep_ = step;
         ++vignetteUploads_;
     }
