@@ -18,7 +18,7 @@ import time
 
 from PIL import ImageChops, ImageStat
 
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, lit_fraction, sanitizer_env
+from vestrel_driver import SOURCE_DIR, GameSession, Runner, drawn_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_desktop_e2e_")
@@ -227,11 +227,12 @@ def look_settings_turn_the_view_and_survive_a_restart():
 # --- Full screen -----------------------------------------------------------
 
 def fills(shot, size):
-    """The picture covers the whole window: the right and bottom strips are lit like the rest."""
+    """The picture covers the whole window: the right and bottom strips are lit like the rest.
+    At the default ambient the house is dark: lit here is anything above near-black."""
     width, height = size
-    whole = lit_fraction(shot)
-    right = lit_fraction(shot.crop((width * 3 // 4, 0, width, height)))
-    bottom = lit_fraction(shot.crop((0, height * 3 // 4, width, height)))
+    whole = drawn_fraction(shot)
+    right = drawn_fraction(shot.crop((width * 3 // 4, 0, width, height)))
+    bottom = drawn_fraction(shot.crop((0, height * 3 // 4, width, height)))
     return shot.size == size and whole > 0.3 and right > 0.5 * whole and bottom > 0.5 * whole
 
 

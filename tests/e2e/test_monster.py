@@ -20,7 +20,7 @@ import time
 
 from PIL import Image
 
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, lit_fraction, save_for_looking
+from vestrel_driver import SOURCE_DIR, GameSession, Runner, drawn_fraction, lit_fraction, save_for_looking
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_monster_e2e_")
@@ -147,7 +147,7 @@ def caught_in_the_corridor_then_restart_and_escape():
         x, _, z = player_position(game)
         assert x < 6.0 and abs(z) < 1.0, ("not at the corridor's doorway", x, z)
         doorway = game.screenshot("monster_doorway")
-        assert lit_fraction(doorway) > 0.2, lit_fraction(doorway)
+        assert drawn_fraction(doorway) > 0.5, drawn_fraction(doorway)
 
         # W into the corridor (x 6 to 12), where the monster walks along
         # x = 9: let go once the player is in, then stand and wait for it.
@@ -189,7 +189,7 @@ def caught_in_the_corridor_then_restart_and_escape():
         game.click(*button_centre(lose, 2))  # RESTART
         assert wait_for(lambda: game.output().count("Done loading enemy") >= 2, 120), game.output()[-3000:]
         spawn = Image.open(os.path.join(WORK, "shots", "step_000085.png")).convert("RGB")
-        assert lit_fraction(spawn) > 0.2, lit_fraction(spawn)
+        assert drawn_fraction(spawn) > 0.5, drawn_fraction(spawn)
         # The fresh game starts where the first did: once the player has
         # landed, the same view of the living room.
         looks = []
@@ -219,7 +219,7 @@ def won_at_the_sink_then_exit():
         out = game.output()
         assert out.count("Picked up item: ") == 5 and out.count("Interacting with: ") == 3, out[-3000:]
         sink = game.screenshot("monster_at_the_sink")
-        assert lit_fraction(sink) > 0.2, lit_fraction(sink)
+        assert drawn_fraction(sink) > 0.5, drawn_fraction(sink)
 
         game.key("e")
         assert wait_for(lambda: "Interacting with: sink_interactive" in game.output(), 30), game.output()[-2000:]

@@ -201,6 +201,13 @@ def lit_fraction(image, threshold=24):
     return lit / len(pixels)
 
 
+def drawn_fraction(image):
+    """Share of pixels above near-black: the house is dark at the default
+    ambient (walls around 10 to 30), yet drawn nearly everywhere, where an
+    empty or unfilled window is black."""
+    return lit_fraction(image, threshold=8)
+
+
 def door_pixels(image):
     """x of every sampled pixel on the rows at 40 and 50 % of the height that
     shows the wooden door's brown (red well above green, green above blue: the
