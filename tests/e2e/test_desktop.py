@@ -90,17 +90,21 @@ def settle(game, seconds=4.0):
     time.sleep(seconds)
 
 
-def vertical_shift(before, after, limit=60):
+def vertical_shift(before, after, limit=60, reach=100):
     """How many pixels the middle of the picture moved down (negative: up),
-    found as the shift that makes the two pictures' middle band agree best."""
+    found as the shift that makes the two pictures' middle band agree best.
+    The band is kept within `reach` rows of the centre: a turn moves rows
+    further out by more (by 1 / cos^2 of their angle from the view's axis),
+    up to a fifth more at the picture's top and bottom edges."""
     a = before.convert("L")
     b = after.convert("L")
     width, height = a.size
     left, right = width * 5 // 16, width * 11 // 16
+    top, bottom = height // 2 - reach, height // 2 + reach
     best, best_error = 0, None
-    crop_a = a.crop((left, limit, right, height - limit))
+    crop_a = a.crop((left, top, right, bottom))
     for dy in range(-limit, limit + 1):
-        crop_b = b.crop((left, limit + dy, right, height - limit + dy))
+        crop_b = b.crop((left, top + dy, right, bottom + dy))
         error = ImageStat.Stat(ImageChops.difference(crop_a, crop_b)).mean[0]
         if best_error is None or error < best_error:
             best, best_error = dy, error
