@@ -13,6 +13,7 @@
 #include "level/Level.h"
 #include "play/Playstate.h"
 #include "render/HUD.h"
+#include "render/MenuOverlay.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -390,6 +391,8 @@ void Game::restart() {
 }
 
 Game::~Game() {
+    // The pause menu's GL names go while their window's context is current.
+    menuOverlay.reset();
     if (window != nullptr) {
         glfwDestroyWindow(window);
         window = nullptr;

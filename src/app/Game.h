@@ -13,6 +13,7 @@ namespace vestrel {
 class DemoSession;
 class GameState;
 class Level;
+class MenuOverlay;
 struct GameSettings;
 
 // The window system's error callback, installed by Game::init before the
@@ -155,6 +156,9 @@ public:
     // Levels made so far (one at init, one more at each restart): which game
     // is current, where a freed level's address may come back for the next.
     int levelsMade = 0;
+    // The pause screen's menu drawing, made on its first use and released
+    // just before the window is destroyed.
+    std::unique_ptr<MenuOverlay> menuOverlay;
     bool running = false;
     GLFWwindow* window = nullptr;
     double currentTime = 0.0;

@@ -51,7 +51,6 @@ void Pausestate::open(Game* game) {
     state.menu_.open();
     state.pendingPad_ = MenuCommand::None;
     state.pressedRow_ = -1;
-    state.overlay_ = std::make_unique<MenuOverlay>();
     game->pushState(&state);
     SoundSystem::instance().pauseAll(true);
     holdMonster(game, true);
@@ -61,7 +60,6 @@ void Pausestate::open(Game* game) {
 void Pausestate::close() {
     if (game == nullptr) return;
     game->saveSettings();
-    overlay_.reset();
     holdMonster(game, false);
     SoundSystem::instance().pauseAll(false);
     game->popState();
@@ -103,8 +101,9 @@ void Pausestate::draw(Game* current) {
     for (const PauseMenu::Row& row : menu_.rows(current->playerSettings)) {
         rows.push_back(MenuOverlay::rowText(row.label, row.value));
     }
-    if (overlay_ != nullptr && current->renderer.initialized()) {
-        overlay_->draw(*current->renderer.messageShader, *current->renderer.fontShader, menu_.title(), rows,
+    if (current->renderer.initialized()) {
+        if (current->menuOverlay == nullptr) current->menuOverlay = std::make_unique<MenuOverlay>();
+        current->menuOverlay->draw(*current->renderer.messageShader, *current->renderer.fontShader, menu_.title(), rows,
                        menu_.navigator().focus(), settings->windowWidth, settings->windowHeight);
     }
     if (current->demo != nullptr) current->demo->beforePresent(*current);

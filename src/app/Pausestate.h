@@ -1,14 +1,10 @@
 #pragma once
 
-#include <memory>
-
 #include "app/GameState.h"
 #include "app/MenuNavigator.h"
 #include "app/PauseMenu.h"
 
 namespace vestrel {
-
-class MenuOverlay;
 
 // The pause screen, put over the play by P, the pad's Start or the window
 // losing the focus. Nothing of the game moves while it shows: no fixed step
@@ -50,7 +46,6 @@ private:
     int rowUnderPointer(int& side) const;
 
     PauseMenu menu_;
-    std::unique_ptr<MenuOverlay> overlay_;
     MenuCommand pendingPad_ = MenuCommand::None;
     int pressedRow_ = -1;
 };

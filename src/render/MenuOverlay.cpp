@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cmath>
 
-#include <GLFW/glfw3.h>
 #include <glm/vec2.hpp>
 
 #include "render/GlContext.h"
@@ -109,7 +108,7 @@ std::string MenuOverlay::rowText(const std::string& label, const std::string& va
     return label + std::string(gap, ' ') + shown;
 }
 
-MenuOverlay::MenuOverlay() : context_(glfwGetCurrentContext()) {
+MenuOverlay::MenuOverlay() {
     glGenVertexArrays(1, &vertexArray_);
     glGenBuffers(1, &positionBuffer_);
     glGenBuffers(1, &uvBuffer_);
@@ -118,7 +117,7 @@ MenuOverlay::MenuOverlay() : context_(glfwGetCurrentContext()) {
 }
 
 MenuOverlay::~MenuOverlay() {
-    if (!hasCurrentGlContext() || glfwGetCurrentContext() != context_) return;
+    if (!hasCurrentGlContext()) return;
     glDeleteTextures(1, &black_);
     glDeleteTextures(1, &grey_);
     glDeleteBuffers(1, &positionBuffer_);

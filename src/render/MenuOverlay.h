@@ -18,11 +18,10 @@ class Shader;
 // with the font program; the shading and the bar with the message program,
 // blended by a constant share. Window pixels, origin bottom-left.
 //
-// Owns its vertex array, buffers and two 1 x 1 textures, made in the GL
-// context current at construction; they are released with it while that
-// context is current, and left alone otherwise (the window is gone, or a
-// later game has a context of its own). The geometry is rebuilt only when
-// the text, the focus or the window size changes.
+// Owns its vertex array, buffers and two 1 x 1 textures; they are released
+// with it (a no-op once the GL context is gone). The Game owns the overlay,
+// so it never outlives the window it was made in. The geometry is rebuilt
+// only when the text, the focus or the window size changes.
 class MenuOverlay {
 public:
     // Characters per row: the rows are left-aligned in a block this wide,
@@ -73,7 +72,6 @@ private:
     GLuint uvBuffer_ = 0;
     GLuint black_ = 0;
     GLuint grey_ = 0;
-    const void* context_ = nullptr;  // the GL context the names belong to
     std::string builtFor_;  // the text, focus and size the buffers hold
     GLsizei barFirst_ = 0;
     GLsizei barCount_ = 0;

@@ -138,25 +138,19 @@ TEST(MenuOverlayDraw, ShadesThePictureLightsTheFocusedRowAndWritesTheText) {
     TextureCache::instance().textures.clear();
 }
 
-TEST(MenuOverlayDraw, ReleasesItsNamesOnlyInTheContextThatMadeThem) {
-    std::unique_ptr<MenuOverlay> overlay;
+TEST(MenuOverlayDraw, ReleasesItsNamesWhileItsWindowLivesAndNothingAfter) {
+    GlTestContext ctx(64, 64);
+    ASSERT_TRUE(ctx.ok());
+    auto late = std::make_unique<MenuOverlay>();
     {
-        GlTestContext first(64, 64);
-        ASSERT_TRUE(first.ok());
-        overlay = std::make_unique<MenuOverlay>();
         test::GlReleaseWatch watch;
-        MenuOverlay own;
-        {
-            MenuOverlay released;
-        }
+        { MenuOverlay released; }
         // Two textures, two buffers, one vertex array.
         EXPECT_EQ(watch.calls(), 5) << watch.journal();
     }
-    // A later window's context has names of its own, maybe the same numbers.
-    GlTestContext second(64, 64);
-    ASSERT_TRUE(second.ok());
+    ctx.destroyWindow();
     test::GlReleaseWatch watch;
-    overlay.reset();
+    late.reset();
     EXPECT_EQ(watch.calls(), 0) << watch.journal();
 }
 
