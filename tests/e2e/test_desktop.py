@@ -18,7 +18,7 @@ import time
 
 from PIL import ImageChops, ImageStat
 
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, drawn_fraction, sanitizer_env
+from vestrel_driver import SOURCE_DIR, GameSession, Runner, wait_for, drawn_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_desktop_e2e_")
@@ -58,16 +58,6 @@ def start(home, args=("800", "600", "0", "60", "0.3"), extra=None):
         del os.environ["XDG_CONFIG_HOME"]
         for name in extra or {}:
             del os.environ[name]
-
-
-def wait_for(condition, timeout, interval=0.2):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        result = condition()
-        if result:
-            return result
-        time.sleep(interval)
-    return None
 
 
 def wait_for_line(game, text, count=1, timeout=60):

@@ -20,7 +20,7 @@ import time
 
 from PIL import Image
 
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, drawn_fraction, lit_fraction, save_for_looking
+from vestrel_driver import SOURCE_DIR, GameSession, Runner, wait_for, drawn_fraction, lit_fraction, save_for_looking
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_monster_e2e_")
@@ -65,16 +65,6 @@ def replay_then_play(demo, screenshot_steps=None):
     finally:
         for name in extra:
             del os.environ[name]
-
-
-def wait_for(condition, timeout, interval=0.3):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        result = condition()
-        if result:
-            return result
-        time.sleep(interval)
-    return None
 
 
 def player_position(game):

@@ -193,6 +193,18 @@ def changed_share(a, b, threshold=16):
     return moved / (160 * 120)
 
 
+def wait_for(condition, timeout, interval=0.25):
+    """Calls condition until it returns something true (returned) or timeout
+    seconds have passed (None): tests wait for what they need, never a fixed time."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        result = condition()
+        if result:
+            return result
+        time.sleep(interval)
+    return None
+
+
 def lit_fraction(image, threshold=24):
     """Share of pixels brighter than threshold in any channel."""
     small = image.resize((160, 120))
