@@ -255,6 +255,19 @@ bool OcclusionBuffer::pixelSpan(float low, float high, int size, int& first, int
     return first <= last;
 }
 
+bool OcclusionBuffer::pixelRectangle(const ScreenVertex* points, int count, float margin, int& px0, int& px1,
+                                     int& py0, int& py1) const {
+    float minX = kInfinity, maxX = -kInfinity, minY = kInfinity, maxY = -kInfinity;
+    for (int k = 0; k < count; ++k) {
+        minX = std::min(minX, points[k].x);
+        maxX = std::max(maxX, points[k].x);
+        minY = std::min(minY, points[k].y);
+        maxY = std::max(maxY, points[k].y);
+    }
+    return pixelSpan(minX - margin, maxX + margin, width_, px0, px1) &&
+           pixelSpan(minY - margin, maxY + margin, height_, py0, py1);
+}
+
 void OcclusionBuffer::rasterise(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2) {
     // Twice the signed area; GL's front faces are counter-clockwise in window
     // coordinates (y up). Back faces, degenerate and NaN triangles stop here.
@@ -486,20 +499,10 @@ bool OcclusionBuffer::boxVisible(const float* bounds, float grow, float marginPi
 }
 
 bool OcclusionBuffer::faceVisible(const ScreenVertex* quad, float margin) const {
-    float minX = quad[0].x, maxX = quad[0].x, minY = quad[0].y, maxY = quad[0].y;
-    float nearestInverse = quad[0].inverseW;
-    for (int k = 1; k < 4; ++k) {
-        minX = std::min(minX, quad[k].x);
-        maxX = std::max(maxX, quad[k].x);
-        minY = std::min(minY, quad[k].y);
-        maxY = std::max(maxY, quad[k].y);
-        nearestInverse = std::max(nearestInverse, quad[k].inverseW);
-    }
     int px0 = 0, px1 = 0, py0 = 0, py1 = 0;
-    if (!pixelSpan(minX - margin, maxX + margin, width_, px0, px1) ||
-        !pixelSpan(minY - margin, maxY + margin, height_, py0, py1)) {
-        return false;
-    }
+    if (!pixelRectangle(quad, 4, margin, px0, px1, py0, py1)) return false;
+    float nearestInverse = quad[0].inverseW;
+    for (int k = 1; k < 4; ++k) nearestInverse = std::max(nearestInverse, quad[k].inverseW);
     Edge edges[4];
     for (int k = 0; k < 4; ++k) {
         edges[k] = Edge::through(quad[k].x, quad[k].y, quad[(k + 1) % 4].x, quad[(k + 1) % 4].y);
@@ -546,19 +549,10 @@ bool OcclusionBuffer::faceVisible(const ScreenVertex* quad, float margin) const 
 }
 
 bool OcclusionBuffer::rectangleVisible(const ScreenVertex* corners, float margin) const {
-    float minX = kInfinity, maxX = -kInfinity, minY = kInfinity, maxY = -kInfinity, nearestInverse = 0.0f;
-    for (int k = 0; k < 8; ++k) {
-        minX = std::min(minX, corners[k].x);
-        maxX = std::max(maxX, corners[k].x);
-        minY = std::min(minY, corners[k].y);
-        maxY = std::max(maxY, corners[k].y);
-        nearestInverse = std::max(nearestInverse, corners[k].inverseW);
-    }
     int px0 = 0, px1 = 0, py0 = 0, py1 = 0;
-    if (!pixelSpan(minX - margin, maxX + margin, width_, px0, px1) ||
-        !pixelSpan(minY - margin, maxY + margin, height_, py0, py1)) {
-        return false;
-    }
+    if (!pixelRectangle(corners, 8, margin, px0, px1, py0, py1)) return false;
+    float nearestInverse = 0.0f;
+    for (int k = 0; k < 8; ++k) nearestInverse = std::max(nearestInverse, corners[k].inverseW);
     const float limit = nearestInverse * (1.0f + kDepthTolerance);
     for (int ty = py0 / kTile; ty <= py1 / kTile; ++ty) {
         for (int tx = px0 / kTile; tx <= px1 / kTile; ++tx) {

@@ -94,6 +94,10 @@ private:
     bool rectangleVisible(const ScreenVertex* corners, float marginPixels) const;
     // Pixels whose centres lie within [low, high] on one axis of `size` pixels.
     static bool pixelSpan(float low, float high, int size, int& first, int& last);
+    // The pixels of the picture that the points' bounding rectangle, grown by
+    // `margin`, reaches; false when it misses the picture.
+    bool pixelRectangle(const ScreenVertex* points, int count, float margin, int& px0, int& px1, int& py0,
+                        int& py1) const;
 
     glm::mat4 viewProjection_{1.0f};
     int width_ = 0;

@@ -73,16 +73,13 @@ const View kViews[] = {
     {"bathroom", {25.0f, -11.5f}, 190.0f, -5.0f},  // the sink's side
 };
 
-class HouseLightingTest : public ::testing::Test {
+class HouseLightingTest : public test::HouseInPlayTest {
 protected:
-    std::unique_ptr<Game> game;
     void SetUp() override {
-        game = test::startPlaying();
-        ASSERT_EQ(game->currentState(), &Playstate::instance());
-        test::parkMonster(*game->level);
+        HouseInPlayTest::SetUp();
+        if (HasFatalFailure()) return;
         game->level->ambient = glm::vec3(kDefaultAmbient);
     }
-    void TearDown() override { test::stopPlaying(game); }
 
     // How far the view reaches from the eye before it meets something solid.
     float distanceAhead() {

@@ -71,16 +71,8 @@ const ReachCase kCases[] = {
      "Interacting with: sink_interactive"},
 };
 
-class HouseReachTest : public ::testing::Test {
+class HouseReachTest : public test::HouseInPlayTest {
 protected:
-    std::unique_ptr<Game> game;
-    void SetUp() override {
-        game = test::startPlaying();
-        ASSERT_EQ(game->currentState(), &Playstate::instance());
-        test::parkMonster(*game->level);
-    }
-    void TearDown() override { test::stopPlaying(game); }
-
     // Puts the player at `from`, lets it land, and walks it to `spot` with W
     // and the mouse, then looks at `target`. The far sides lie near the edge
     // of what the triggers reach; walking along the wall keeps the distance

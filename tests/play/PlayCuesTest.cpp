@@ -68,15 +68,8 @@ TEST(PlayCuesText, PromptsAnswersAndCaptionsNameWhatThePlayerMeets) {
     EXPECT_EQ(PlayCues::flashlightSlot(inventory), -1);
 }
 
-class PlayCuesGameTest : public ::testing::Test {
+class PlayCuesGameTest : public test::HouseInPlayTest {
 protected:
-    std::unique_ptr<Game> game;
-    void SetUp() override {
-        game = test::startPlaying();
-        ASSERT_EQ(game->currentState(), &Playstate::instance());
-        test::parkMonster(*game->level);
-    }
-    void TearDown() override { test::stopPlaying(game); }
     const PlayHudState& shown() const { return game->renderer.hudState; }
 };
 

@@ -17,6 +17,7 @@
 // where the monster is parks it first (parkMonster).
 
 #include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +30,7 @@
 #include <glm/vec3.hpp>
 
 #include "app/Game.h"
+#include "PlayingGame.h"
 #include "enemy/Enemy.h"
 #include "level/Level.h"
 #include "physics/ControllerRecord.h"
@@ -291,6 +293,19 @@ public:
         if (walking) key(GLFW_KEY_W, GLFW_RELEASE);
         return glm::length(point - position()) <= kArrive;
     }
+};
+
+// A fixture over the house in play, the monster parked (parkMonster), for
+// tests that walk the player about by hand.
+class HouseInPlayTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Game> game;
+    void SetUp() override {
+        game = startPlaying();
+        ASSERT_EQ(game->currentState(), &Playstate::instance());
+        parkMonster(*game->level);
+    }
+    void TearDown() override { stopPlaying(game); }
 };
 
 }  // namespace vestrel::test
