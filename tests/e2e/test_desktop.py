@@ -16,16 +16,14 @@ import sys
 import tempfile
 import time
 
+from vestrel_driver import (FOCAL_PIXELS_800_600, SOURCE_DIR, GameSession, Runner, drawn_fraction, picture_shift,
+                            sanitizer_env, wait_for)
 from PIL import ImageChops, ImageStat
-
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, wait_for, drawn_fraction, sanitizer_env
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_desktop_e2e_")
 TRACE = re.compile(r"^Step (\d+): player (\S+) (\S+) (\S+), monster (\S+) (\S+) (\S+),", re.M)
 SANITIZER_MARKS = ("AddressSanitizer", "LeakSanitizer", "runtime error:")
-# Mouse look: at 800 x 600 the picture's centre row moves by (300 / tan 30 deg) x tan(turn) pixels.
-FOCAL_PIXELS = 300.0 / 0.5773503
 
 
 def config_home(name, text=None):
@@ -80,27 +78,6 @@ def settle(game, seconds=4.0):
     time.sleep(seconds)
 
 
-def vertical_shift(before, after, limit=60, reach=100):
-    """How many pixels the middle of the picture moved down (negative: up),
-    found as the shift that makes the two pictures' middle band agree best.
-    The band is kept within `reach` rows of the centre: a turn moves rows
-    further out by more (by 1 / cos^2 of their angle from the view's axis),
-    up to a fifth more at the picture's top and bottom edges."""
-    a = before.convert("L")
-    b = after.convert("L")
-    width, height = a.size
-    left, right = width * 5 // 16, width * 11 // 16
-    top, bottom = height // 2 - reach, height // 2 + reach
-    best, best_error = 0, None
-    crop_a = a.crop((left, top, right, bottom))
-    for dy in range(-limit, limit + 1):
-        crop_b = b.crop((left, top + dy, right, bottom + dy))
-        error = ImageStat.Stat(ImageChops.difference(crop_a, crop_b)).mean[0]
-        if best_error is None or error < best_error:
-            best, best_error = dy, error
-    return best
-
-
 def turn_and_measure(game, name, mouse_up=40):
     """Moves the mouse up by mouse_up pixels and returns how far the picture moved."""
     game.focus()
@@ -109,13 +86,13 @@ def turn_and_measure(game, name, mouse_up=40):
     game.xdotool("mousemove_relative", "--", 0, -mouse_up)
     time.sleep(1.5)
     after = game.screenshot(name + "_after")
-    return vertical_shift(before, after)
+    return picture_shift(before, after, vertical=True, limit=60)
 
 
 def expected_shift(sensitivity, invert, mouse_up=40):
     import math
     degrees = mouse_up * sensitivity * (-1 if invert else 1)
-    return FOCAL_PIXELS * math.tan(math.radians(degrees))
+    return FOCAL_PIXELS_800_600 * math.tan(math.radians(degrees))
 
 
 # --- The pause screen ------------------------------------------------------

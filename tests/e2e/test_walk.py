@@ -1,11 +1,13 @@
 """The real binary: walking forward nears the door ahead and backward leaves it, turning changes
 the view, F2 shows the statistics."""
 
+import math
 import os
 import sys
 import time
 
-from vestrel_driver import GameSession, Runner, changed_share, door_centre, door_share, lit_fraction
+from vestrel_driver import (FOCAL_PIXELS_800_600, GameSession, Runner, changed_share, door_share, lit_fraction,
+                            picture_shift)
 
 BINARY = os.path.abspath(sys.argv[1])
 
@@ -59,16 +61,17 @@ def walking_turning_and_stats():
         assert back_door < near_door - 0.1, (near_door, back_door)
 
         # The game puts the cursor back in the middle after every step; a
-        # jump to the right turns the player right: the door moves left.
+        # jump of 200 pixels to the right turns the player right by 20 degrees
+        # (0.1 degree a pixel): the picture moves left by f tan 20 deg.
         game.focus()
         game.xdotool("mousemove", "--window", game.window, 600, 300)
         settle(game)
         turned = game.screenshot("walk_after_turn")
         turn_change = changed_share(backed, turned)
         assert turn_change > idle + 0.05, (idle, turn_change)
-        centre_before, centre_after = door_centre(backed), door_centre(turned)
-        assert centre_before is not None and (centre_after is None or centre_after < centre_before - 0.05), \
-            (centre_before, centre_after)
+        shift = picture_shift(backed, turned, vertical=False, limit=260)
+        want = -FOCAL_PIXELS_800_600 * math.tan(math.radians(20.0))
+        assert abs(shift - want) <= 0.1 * abs(want), (shift, want)
 
         game.key("F2")
         settle(game, 1.0)
@@ -87,8 +90,8 @@ def walking_turning_and_stats():
         assert "ERROR" not in out and "AddressSanitizer" not in out and "runtime error" not in out, out
         print("  changed share: still %.3f, after W %.3f, after turn %.3f, after F2 %.3f"
               % (idle, walk_change, turn_change, stats_change))
-        print("  door share of the middle rows: start %.2f, after W %.2f, after S %.2f"
-              % (start_door, near_door, back_door))
+        print("  door share of the middle rows: start %.2f, after W %.2f, after S %.2f; turn moved %d px for %.1f"
+              % (start_door, near_door, back_door, shift, want))
     finally:
         game.stop()
 

@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import time
 
-from PIL import Image
+from PIL import Image, ImageChops, ImageStat
 
 SOURCE_DIR = os.environ.get("VESTREL_SOURCE_DIR", os.getcwd())
 BUILD_DIR = os.environ.get("VESTREL_BUILD_DIR", os.path.join(SOURCE_DIR, "build"))
@@ -241,10 +241,34 @@ def door_share(image):
     return len(xs) / sampled
 
 
-def door_centre(image):
-    """Mean x of the door on the middle rows, as a share of the width (None without door)."""
-    xs, _ = door_pixels(image)
-    return sum(xs) / len(xs) / image.size[0] if xs else None
+# At 800 x 600 (a vertical field of view of 60 degrees) a turn by a moves the
+# middle of the picture by (300 / tan 30 deg) x tan(a) pixels.
+FOCAL_PIXELS_800_600 = 300.0 / 0.5773503
+
+
+def picture_shift(before, after, vertical, limit, reach=100):
+    """How many pixels the middle of the picture moved: down (vertical) or
+    right, negative for up or left. Found as the shift that makes a band
+    through the centre agree best between the pictures; the band keeps within
+    `reach` pixels of the centre along the shift, where a turn moves the
+    picture by (nearly) its value at the centre: further out it moves by up to
+    1 / cos^2 of the angle from the view's axis more."""
+    a = before.convert("L")
+    b = after.convert("L")
+    width, height = a.size
+    if vertical:
+        band = (width * 5 // 16, height // 2 - reach, width * 11 // 16, height // 2 + reach)
+    else:
+        band = (width // 2 - reach, height * 5 // 16, width // 2 + reach, height * 11 // 16)
+    crop_a = a.crop(band)
+    best, best_error = 0, None
+    for d in range(-limit, limit + 1):
+        dx, dy = (0, d) if vertical else (d, 0)
+        crop_b = b.crop((band[0] + dx, band[1] + dy, band[2] + dx, band[3] + dy))
+        error = ImageStat.Stat(ImageChops.difference(crop_a, crop_b)).mean[0]
+        if best_error is None or error < best_error:
+            best, best_error = d, error
+    return best
 
 
 class Runner:
