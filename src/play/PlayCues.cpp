@@ -217,7 +217,10 @@ void PlayCues::warn(const Level& level, float dt) {
     const glm::vec2 forward = flat(level.camera->direction());
     const float distance = glm::length(toMonster);
 
-    PatrolView patrol;
+    // Kept between steps: the waypoints' vector is filled in place, with no
+    // allocation once it has grown to the patrol's length.
+    PatrolView& patrol = patrol_;
+    patrol.waypoints.clear();
     for (const Waypoint& waypoint : monster->waypoints) patrol.waypoints.push_back(flat(waypoint.position));
     patrol.targetIndex = monster->targetIndex;
     patrol.forward = monster->forward;

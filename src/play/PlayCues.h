@@ -89,6 +89,7 @@ private:
     bool usingPad_ = false;
     float sinceBeat_ = 0.0f;
     bool beating_ = false;
+    PatrolView patrol_;  // the monster's patrol as warn() reads it, reused every step
 };
 
 }  // namespace vestrel

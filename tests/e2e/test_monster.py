@@ -20,7 +20,8 @@ import time
 
 from PIL import Image
 
-from vestrel_driver import SOURCE_DIR, GameSession, Runner, wait_for, drawn_fraction, lit_fraction, save_for_looking
+from vestrel_driver import (SOURCE_DIR, GameSession, Runner, changed_share, drawn_fraction, lit_fraction,
+                            save_for_looking, wait_for)
 
 BINARY = os.path.abspath(sys.argv[1])
 WORK = tempfile.mkdtemp(prefix="vestrel_monster_e2e_")
@@ -110,14 +111,6 @@ def is_win_screen(shot):
     return dark > 0.3 and pale > 0.05 and red < 0.01 and button_lit(shot, 1)
 
 
-def changed_share(a, b, threshold=24):
-    small_a = a.resize((160, 120))
-    small_b = b.resize((160, 120))
-    moved = sum(1 for p, q in zip(small_a.getdata(), small_b.getdata())
-                if max(abs(x - y) for x, y in zip(p, q)) > threshold)
-    return moved / (160 * 120)
-
-
 def ends_cleanly(game, code):
     out = game.output()
     assert code == 0, (code, out[-3000:])
@@ -186,7 +179,7 @@ def caught_in_the_corridor_then_restart_and_escape():
 
         def back_at_the_spawn():
             shot = game.screenshot("monster_restarted")
-            looks.append(changed_share(spawn, shot))
+            looks.append(changed_share(spawn, shot, threshold=24))
             return shot if looks[-1] < 0.1 else None
         back = wait_for(back_at_the_spawn, 60)
         assert back is not None, looks

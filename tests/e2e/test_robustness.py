@@ -11,7 +11,6 @@ sanitizer report.
 import os
 import random
 import re
-import shutil
 import sys
 import tempfile
 import time
