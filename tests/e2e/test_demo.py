@@ -215,27 +215,16 @@ def live_play_recorded_replays_the_same():
     """A person's play through the window system (X key and pointer events)
     is recorded, and its replay walks the same path."""
     live = os.path.join(WORK, "live.dem")
-    os.environ.update({"VESTREL_RECORD": live, "VESTREL_TRACE": "30"})
-    try:
-        game = GameSession(BINARY, ["640", "480", "0", "60", "0.3"])
-    finally:
-        for name in ("VESTREL_RECORD", "VESTREL_TRACE"):
-            del os.environ[name]
-    try:
-        game.wait_for_window()
-        time.sleep(2.0)
+
+    def play(game):
         game.key("w", hold=0.8)
         game.focus()
         game.xdotool("mousemove", "--window", game.window, 420, 200)
         time.sleep(0.5)
         game.key("F7")
         game.key("d", hold=0.5)
-        game.key("Escape")
-        assert game.wait_exit() == 0, game.output()
-        recorded = game.output()
-    finally:
-        game.stop()
-    clean(recorded)
+
+    recorded = record_live(live, ["640", "480", "0", "60", "0.3"], play)
     with open(live) as demo:
         text = demo.read()
     assert "key " in text and text.splitlines()[1] == "window 640 480 60 0.3", text[:300]
