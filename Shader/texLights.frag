@@ -63,6 +63,12 @@ vec3 rollOff(vec3 c) {
 }
 
 void main() {
+#ifdef WITHOUT_LIGHT0
+    // The variant for surfaces lights[0] cannot reach (outside its cone, or
+    // with it off): its terms would add exactly zero, so they are left out.
+    vec3 diffuse = vVertexDiffuse;
+    vec3 specular = vVertexSpecular;
+#else
     vec3 n = normalize(vWorldNormal);
     vec3 v = normalize(vToEye);
 
@@ -83,6 +89,7 @@ void main() {
     vec3 h = normalize(l + v);
     vec3 diffuse = vVertexDiffuse + light0 * max(nDotL, 0.0);
     vec3 specular = vVertexSpecular + light0 * (0.25 * float(nDotL > 0.0) * shininess32(max(dot(n, h), 0.0)));
+#endif
 
     vec3 colour = rollOff(texture(tex, vUv).rgb * diffuse + specular);
     fragColor = vec4(mix(colour, fogColor * FOG_SHADE, vFog), 1.0);

@@ -1,8 +1,10 @@
 #include "render/Light.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include <glm/geometric.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
 #include "app/GameSettings.h"
@@ -132,19 +134,48 @@ void uploadFlashlight(const Shader& shader, const Light& flashlight) {
 }
 
 void uploadLightBlock(const Shader& shader, const std::vector<std::shared_ptr<Light>>& lights,
-                      const glm::vec3& ambient, const glm::mat4& viewMatrix) {
+                      const glm::vec3& ambient, const glm::mat4& viewMatrix, std::size_t firstLight) {
     setVec3(shader, "fogColor", kFogColor);
     glUniformMatrix4fv(shader.getUniformLocation("viewMatrix"), 1, GL_FALSE, glm::value_ptr(viewMatrix));
     glUniform1i(shader.getUniformLocation("fogEnabled"), GameSettings::instance().fog ? 1 : 0);
     glUniform1i(shader.getUniformLocation("numLights"), static_cast<int>(lights.size()));
     setVec3(shader, "ambientLight", ambient);
-    int index = 0;
-    for (const std::shared_ptr<Light>& light : lights) {
-        if (light) {
-            uploadLight(shader, index, *light);
+    for (std::size_t index = firstLight; index < lights.size(); ++index) {
+        if (lights[index]) {
+            uploadLight(shader, static_cast<int>(index), *lights[index]);
         }
-        ++index;
     }
+}
+
+bool lightMayReach(const Light& light, const std::array<float, 6>& bounds) {
+    const int type = static_cast<int>(light.type);
+    if (!light.enabled || type < static_cast<int>(LightType::Point) || type > static_cast<int>(LightType::Spot)) {
+        return false;
+    }
+    if (light.type != LightType::Spot) return true;
+    // The fall-off is zero where the cosine to the axis is at or below the
+    // outer cosine. Cones of 80 degrees and more are not worth the test.
+    const float axisLength = glm::length(light.coneDirection);
+    const float cosine = light.coneOuterAngle;
+    if (!(axisLength > 1e-6f) || !(cosine > 0.17f) || !(cosine <= 1.0f)) return true;
+    const glm::vec3 axis = light.coneDirection / axisLength;
+    const float sine = std::sqrt(1.0f - cosine * cosine);
+
+    const glm::vec3 low(bounds[0], bounds[1], bounds[2]);
+    const glm::vec3 high(bounds[3], bounds[4], bounds[5]);
+    const glm::vec3 toCentre = 0.5f * (low + high) - light.position;
+    const float along = glm::dot(toCentre, axis);
+    const float fromAxis = std::sqrt(std::max(glm::dot(toCentre, toCentre) - along * along, 0.0f));
+    const float distance = glm::length(toCentre);
+    // The shader's cosine comes from interpolated vectors: a margin of a
+    // hundredth of a unit plus a thousandth of the distance covers its rounding.
+    const float radius = 0.5f * glm::length(high - low) + 0.01f + 0.001f * distance;
+    if (!std::isfinite(radius) || !std::isfinite(distance)) return true;
+    // In the plane of the axis and the centre: past the apex's side of the
+    // cone's edge the nearest point of the cone is the apex itself, otherwise
+    // the edge line.
+    if (along * cosine + fromAxis * sine < 0.0f) return distance <= radius;
+    return fromAxis * cosine - along * sine <= radius;
 }
 
 }  // namespace vestrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -61,7 +63,17 @@ void uploadFlashlight(const Shader& shader, const Light& flashlight);
 // The per-frame light block of the lit programs (texLights, skinning):
 // "fogColor", "viewMatrix", "fogEnabled" (from the fog switch), "numLights",
 // "ambientLight", then every light in list order. No upper limit is applied.
+// Lights before `firstLight` are left out (a program built without them
+// lacks their names).
 void uploadLightBlock(const Shader& shader, const std::vector<std::shared_ptr<Light>>& lights,
-                      const glm::vec3& ambient, const glm::mat4& viewMatrix);
+                      const glm::vec3& ambient, const glm::mat4& viewMatrix, std::size_t firstLight = 0);
+
+// Whether `light`, lit per pixel the way texLights lights lights[0], can add
+// anything to a surface inside the world box `bounds` (min x, y, z, max x,
+// y, z). False only where its terms are exactly zero: it is off or of no
+// known kind, or it is a spot whose outer cone misses the box (tested with
+// the box's bounding sphere, grown a little for rounding). Anything the test
+// cannot decide (a cone wider than 80 degrees, no axis) may be reached.
+bool lightMayReach(const Light& light, const std::array<float, 6>& bounds);
 
 }  // namespace vestrel

@@ -264,6 +264,7 @@ void Renderer::init() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     texLightsShader = std::make_unique<Shader>(kTexLightsSources);
+    texLightsUnreachedShader = std::make_unique<Shader>(kTexLightsSources, "WITHOUT_LIGHT0");
     textureShader = std::make_unique<Shader>(kTextureSources);
     hudShader = std::make_unique<Shader>(kHudSources);
     fontShader = std::make_unique<Shader>(kFontSources);
@@ -317,6 +318,7 @@ void Renderer::cleanup() {
     // Programs in the documented release order; each Shader stops using and
     // deletes its program (a no-op without a context).
     texLightsShader.reset();
+    texLightsUnreachedShader.reset();
     hudShader.reset();
     fontShader.reset();
     textureShader.reset();
@@ -401,14 +403,19 @@ void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm
     }
 }
 
-void Renderer::cullHidden() {
+void Renderer::cullHidden(const Light* light0, bool light0Known) {
     visibleDraws.clear();
-    if (!visibility_.active()) {
-        visibleDraws = opaqueDraws;
-        return;
+    const bool occluding = visibility_.active();
+    if (occluding) {
+        for (OpaqueDraw& draw : opaqueDraws) draw.marks = visibility_.addOccluder(*draw.object);
+        visibility_.finishOccluders();
     }
-    for (OpaqueDraw& draw : opaqueDraws) draw.marks = visibility_.addOccluder(*draw.object);
-    visibility_.finishOccluders();
+    // Without lights the program's lights[0] adds nothing anywhere; a slot
+    // left empty keeps whatever it had, so it may reach everything.
+    auto reaches = [&](const std::array<float, 6>& bounds) {
+        if (!light0Known) return true;
+        return light0 != nullptr && lightMayReach(*light0, bounds);
+    };
 
     VisibilityCounts& counts = visibility_.counts();
     for (const OpaqueDraw& draw : opaqueDraws) {
@@ -417,7 +424,7 @@ void Renderer::cullHidden() {
             visibleDraws.push_back(draw);
             continue;
         }
-        if (!visibility_.objectVisible(object, draw.marks)) {
+        if (occluding && !visibility_.objectVisible(object, draw.marks)) {
             ++counts.occluded;
             continue;
         }
@@ -426,22 +433,25 @@ void Renderer::cullHidden() {
         const Mesh& mesh = *object.mesh;
         if (mesh.clusters.empty() || mesh.modelMatrix != mesh.worldPositionsModel) {
             visibleDraws.push_back(draw);
+            visibleDraws.back().light0 = reaches(*object.bounds);
             continue;
         }
-        // Neighbouring visible clusters are drawn as one run.
+        // Neighbouring visible clusters lit alike are drawn as one run.
         const std::size_t before = visibleDraws.size();
         bool extending = false;
         for (std::size_t i = 0; i < mesh.clusters.size(); ++i) {
             const MeshCluster& cluster = mesh.clusters[i];
-            if (!visibility_.clusterVisible(object, draw.marks, i)) {
+            if (occluding && !visibility_.clusterVisible(object, draw.marks, i)) {
                 ++counts.clustersHidden;
                 extending = false;
                 continue;
             }
-            if (extending) {
+            const bool lit = reaches(cluster.bounds);
+            if (extending && visibleDraws.back().light0 == lit) {
                 visibleDraws.back().indexCount += cluster.indexCount;
             } else {
-                visibleDraws.push_back({draw.object, draw.distance, cluster.firstIndex, cluster.indexCount});
+                visibleDraws.push_back(
+                    {draw.object, draw.distance, cluster.firstIndex, cluster.indexCount, draw.marks, lit});
                 extending = true;
             }
         }
@@ -497,8 +507,10 @@ void Renderer::drawScene(Level& level) {
     // frame's eye (fog and highlights follow it), the same one the
     // geometry is placed with.
     if (level.camera) level.camera->update();
-    glUseProgram(texLightsShader->program);
     const glm::mat4 view = level.camera ? level.camera->view : glm::mat4(1.0f);
+    glUseProgram(texLightsUnreachedShader->program);
+    uploadLightBlock(*texLightsUnreachedShader, level.lights, level.ambient, view, 1);
+    glUseProgram(texLightsShader->program);
     uploadLightBlock(*texLightsShader, level.lights, level.ambient, view);
 
     level.frustum.beginFrame();
@@ -519,7 +531,8 @@ void Renderer::drawScene(Level& level) {
         visibility_.counts().frustumCulled = level.frustum.cullingEnabled ? level.frustum.culledCount : 0;
         std::stable_sort(opaqueDraws.begin(), opaqueDraws.end(),
                          [](const OpaqueDraw& a, const OpaqueDraw& b) { return a.distance < b.distance; });
-        cullHidden();
+        const bool light0Known = level.lights.empty() || level.lights[0] != nullptr;
+        cullHidden(level.lights.empty() ? nullptr : level.lights[0].get(), light0Known);
         visibility_.counts().drawn = static_cast<int>(opaqueDraws.size()) - visibility_.counts().occluded;
         visibility_.counts().milliseconds = threadCpuMilliseconds() - start;
 
@@ -528,9 +541,21 @@ void Renderer::drawScene(Level& level) {
         // source colour; leaving it off spares llvmpipe reading the colour
         // buffer under every shaded pixel. Every later pass blends as before.
         glDisable(GL_BLEND);
+        GLuint inUse = texLightsShader->program;
         for (const OpaqueDraw& draw : visibleDraws) {
-            draw.object->mesh->drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex,
-                                         draw.indexCount);
+            Mesh& mesh = *draw.object->mesh;
+            Shader* const own = mesh.shader;
+            // Only texLights has the variant; a mesh of another program is
+            // drawn with texLights in use, as the pass always did.
+            const bool unreached = useUnreachedVariant && !draw.light0 && own == texLightsShader.get();
+            const GLuint wanted = unreached ? texLightsUnreachedShader->program : texLightsShader->program;
+            if (wanted != inUse) {
+                inUse = wanted;
+                glUseProgram(inUse);
+            }
+            if (unreached) mesh.shader = texLightsUnreachedShader.get();
+            mesh.drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex, draw.indexCount);
+            mesh.shader = own;
         }
         glEnable(GL_BLEND);
         if (fragmentCounter_) fragmentCounter_->end(FragmentCounter::Span::ScenePass);

@@ -22,9 +22,11 @@ class Button;
 class GameObject;
 class Item;
 class Level;
+struct Light;
 struct ViewFrustum;
 
-// Turns the current Level into one frame. Owns the ten shader programs, the
+// Turns the current Level into one frame. Owns the shader programs (the ten
+// pairs, texLights twice: whole and without lights[0]), the
 // half-size glow framebuffer, the full-size scene framebuffer where one is
 // needed, and a full-screen quad.
 //
@@ -93,6 +95,13 @@ public:
     const FragmentTotals& fragmentTotals() const { return fragmentTotals_; }
 
     std::unique_ptr<Shader> texLightsShader;
+    // texLights without lights[0]'s per-pixel terms, for the level's surfaces
+    // that light cannot reach (most of the picture lies outside the
+    // flashlight's cone); the same picture for a third less work a pixel.
+    std::unique_ptr<Shader> texLightsUnreachedShader;
+    // Off: every surface is drawn with texLights (the pictures are the same;
+    // tests and benches compare the two).
+    bool useUnreachedVariant = true;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;
     std::unique_ptr<Shader> fontShader;
@@ -125,6 +134,7 @@ private:
         std::uint32_t firstIndex = 0;
         std::uint32_t indexCount = 0;
         VisibilityStage::OccluderMarks marks{};
+        bool light0 = true;  // whether lights[0] may reach it (texLights, or the variant without it)
     };
     // Walks the tree as GameObject::draw does (invisible objects hide their
     // subtree; objects with geometry are tested against the frustum, which
@@ -135,8 +145,10 @@ private:
     std::vector<OpaqueDraw> visibleDraws;  // what of them the visibility stage kept
     // Fills visibleDraws from opaqueDraws, in the same order: after
     // rasterising the large objects as occluders (nearest first), what can
-    // show, whole objects or the runs of their visible clusters.
-    void cullHidden();
+    // show, whole objects or the runs of their visible clusters; a run also
+    // ends where lights[0] (`light0`, null when the level has no lights)
+    // starts or stops reaching its clusters.
+    void cullHidden(const Light* light0, bool light0Known);
 
     VisibilityStage visibility_;
     bool countingFragments_ = false;

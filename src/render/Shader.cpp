@@ -1,5 +1,6 @@
 #include "render/Shader.h"
 
+#include <algorithm>
 #include <iostream>
 #include <utility>
 #include <vector>
@@ -18,6 +19,13 @@ Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath) {
 }
 
 Shader::Shader(const ShaderSourcePair& sources) : Shader(sources.vertexPath, sources.fragmentPath) {}
+
+Shader::Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine) {
+    loadShader(sources.vertexPath, GL_VERTEX_SHADER, vertexShader);
+    loadShader(sources.fragmentPath, GL_FRAGMENT_SHADER, fragmentShader, fragmentDefine);
+    program = glCreateProgram();
+    link(std::string(sources.vertexPath) + " + " + sources.fragmentPath + " (" + fragmentDefine + ")");
+}
 
 Shader::~Shader() { release(); }
 
@@ -44,7 +52,7 @@ void Shader::release() {
     program = 0;
 }
 
-void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader) {
+void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader, const std::string& define) {
     // A folder in the file's place, or a read that fails part way, counts as
     // a file that cannot be opened.
     std::string source;
@@ -58,8 +66,20 @@ void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader) {
         std::cout << "Failed to create " << static_cast<unsigned int>(type) << std::endl;
         fatalExit();
     }
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
+    if (define.empty()) {
+        const char* text = source.c_str();
+        glShaderSource(shader, 1, &text, nullptr);
+    } else {
+        // The define goes after the "#version" line, which must come first;
+        // "#line" keeps the compiler's line numbers those of the file.
+        const std::size_t versionEnd =
+            source.compare(0, 8, "#version") == 0 ? std::min(source.find('\n'), source.size()) : 0;
+        const std::string head = source.substr(0, versionEnd) + (versionEnd > 0 ? "\n" : "");
+        const std::string inserted = "#define " + define + "\n#line " + (versionEnd > 0 ? "2" : "1") + "\n";
+        const std::string tail = source.substr(versionEnd > 0 ? versionEnd + 1 : 0);
+        const char* texts[] = {head.c_str(), inserted.c_str(), tail.c_str()};
+        glShaderSource(shader, 3, texts, nullptr);
+    }
     glCompileShader(shader);
 
     GLint status = GL_FALSE;

@@ -69,6 +69,9 @@ public:
     // Reads, compiles and links one pair (fatal on any failure).
     Shader(const std::string& vertexPath, const std::string& fragmentPath);
     explicit Shader(const ShaderSourcePair& sources);
+    // The same pair with "#define <fragmentDefine>" put at the top of the
+    // fragment stage (after its "#version" line): a variant of one program.
+    Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine);
     // Stops using and deletes the program; a no-op once the GL context is gone.
     ~Shader();
 
@@ -79,8 +82,10 @@ public:
 
     // Reads the source file at `path` (backslashes allowed) and compiles it as
     // a stage of `type` (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER) into `shader`.
-    // Returns only on success.
-    static void loadShader(const std::string& path, GLenum type, GLuint& shader);
+    // Returns only on success. A non-empty `define` is compiled as
+    // "#define <define>" after the source's "#version" line.
+    static void loadShader(const std::string& path, GLenum type, GLuint& shader,
+                           const std::string& define = std::string());
 
     // Attaches both stages to `program` and links it; the stages are deleted
     // afterwards. Returns only on success.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,75 @@ namespace vestrel {
 namespace {
 
 constexpr const char* kLevelKey = "Assets\\lighttest.dae";
+
+// Which boxes the flashlight's terms can touch: the renderer draws the rest
+// with the program that leaves them out, so a box wrongly called unreached
+// loses its light (the picture tests see that); one wrongly called reached
+// only costs time. A small cube (half-size 0.05) 10 units out at angle a from
+// the axis: its sphere and the margin reach 0.61 degrees past its centre.
+TEST(LightReach, OnlyWhatTheOuterConeMissesIsUnreached) {
+    Light spot = makeFlashlight();
+    spot.enabled = true;
+    spot.position = glm::vec3(1.0f, 2.0f, 3.0f);
+    spot.coneDirection = glm::vec3(0.0f, 0.0f, 2.0f);  // not unit: the shader normalises it
+    auto cube = [&](float degrees, float distance, float half, float turn) {
+        // Off the axis toward +x rotated by `turn` about the axis (+y at 90).
+        const float a = glm::radians(degrees), t = glm::radians(turn);
+        const glm::vec3 c = spot.position + distance * glm::vec3(std::sin(a) * std::cos(t),
+                                                                  std::sin(a) * std::sin(t), std::cos(a));
+        return std::array<float, 6>{c.x - half, c.y - half, c.z - half, c.x + half, c.y + half, c.z + half};
+    };
+    struct Case {
+        float degrees, distance, half, turn;
+        bool reached;
+    };
+    const Case cases[] = {
+        {0.0f, 10.0f, 0.05f, 0.0f, true},     // on the axis
+        {23.5f, 10.0f, 0.05f, 0.0f, true},    // inside the edge, on every side
+        {23.5f, 10.0f, 0.05f, 90.0f, true},
+        {23.5f, 10.0f, 0.05f, 180.0f, true},
+        {23.5f, 10.0f, 0.05f, 270.0f, true},
+        {24.5f, 10.0f, 0.05f, 0.0f, true},    // past the edge by less than the cube and the margin
+        {24.75f, 10.0f, 0.05f, 0.0f, false},  // past them, on every side
+        {24.75f, 10.0f, 0.05f, 90.0f, false},
+        {24.75f, 10.0f, 0.05f, 180.0f, false},
+        {24.75f, 10.0f, 0.05f, 270.0f, false},
+        {90.0f, 10.0f, 0.05f, 0.0f, false},   // beside the lamp
+        {180.0f, 10.0f, 0.05f, 0.0f, false},  // behind it
+        {180.0f, 0.1f, 0.05f, 0.0f, false},   // just behind the tip: the apex is nearest
+        {180.0f, 0.07f, 0.05f, 0.0f, true},   // the tip inside the cube's sphere
+        {60.0f, 10.0f, 6.0f, 0.0f, true},     // a large box that reaches into the cone
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(lightMayReach(spot, cube(c.degrees, c.distance, c.half, c.turn)), c.reached)
+            << c.degrees << " degrees, " << c.distance << " out, half-size " << c.half << ", turned " << c.turn;
+    }
+
+    const std::array<float, 6> behind = cube(180.0f, 10.0f, 0.05f, 0.0f);
+    Light light = spot;
+    light.enabled = false;  // off: nothing is reached
+    EXPECT_FALSE(lightMayReach(light, cube(0.0f, 10.0f, 0.05f, 0.0f)));
+    light = spot;
+    light.type = static_cast<LightType>(7);  // a kind the program ignores
+    EXPECT_FALSE(lightMayReach(light, cube(0.0f, 10.0f, 0.05f, 0.0f)));
+    // What the test cannot bound may be reached.
+    for (const LightType type : {LightType::Point, LightType::Directional}) {
+        light = spot;
+        light.type = type;
+        EXPECT_TRUE(lightMayReach(light, behind));
+    }
+    light = spot;
+    light.coneOuterAngle = std::cos(glm::radians(80.5f));  // too wide to bother
+    EXPECT_TRUE(lightMayReach(light, behind));
+    light.coneOuterAngle = std::cos(glm::radians(79.5f));
+    EXPECT_FALSE(lightMayReach(light, behind));
+    light = spot;
+    light.coneDirection = glm::vec3(0.0f);  // no axis
+    EXPECT_TRUE(lightMayReach(light, behind));
+    light = spot;
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_TRUE(lightMayReach(light, {-inf, -inf, -inf, inf, inf, inf}));  // a box without bounds
+}
 
 TEST(Flashlight, StartsOffWhiteAndTogglesOnlyWhenHeld) {
     Light light = makeFlashlight();

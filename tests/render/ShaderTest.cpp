@@ -268,6 +268,31 @@ TEST_F(ShaderDeathTest, CompileErrorPrintsHeadlineThenLog) {
     std::remove(path.c_str());
 }
 
+// A variant's define reaches the source after its "#version" line, and the
+// log still counts the file's own lines (the error is on line 4).
+TEST_F(ShaderDeathTest, AVariantsDefineIsSeenAndKeepsTheFilesLineNumbers) {
+    const std::string path = writeTempFile(
+        "variant.frag",
+        "#version 330 core\nout vec4 c;\n#ifdef BROKEN\nvoid main() { undefinedThing = 1; }\n#else\n"
+        "void main() { c = vec4(1.0); }\n#endif\n");
+    {
+        GlTestContext gl;
+        GLuint stage = 0;
+        Shader::loadShader(path, GL_FRAGMENT_SHADER, stage, "OTHER");
+        EXPECT_NE(stage, 0u);
+        glDeleteShader(stage);
+    }
+    EXPECT_EXIT(
+        {
+            GlTestContext gl;
+            std::cout.rdbuf(std::cerr.rdbuf());
+            GLuint stage = 0;
+            Shader::loadShader(path, GL_FRAGMENT_SHADER, stage, "BROKEN");
+        },
+        ::testing::ExitedWithCode(1), "Failed to compile shader: [^\n]*variant\\.frag\n.*0:4\\(.*undefinedThing");
+    std::remove(path.c_str());
+}
+
 // An empty, a truncated and a random-bytes source each stop the game with
 // the file's name, never a crash inside the driver.
 TEST_F(ShaderDeathTest, DamagedSourcesNameTheirFile) {

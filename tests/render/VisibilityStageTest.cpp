@@ -64,8 +64,10 @@ int differingPixels(const std::vector<std::uint8_t>& a, const std::vector<std::u
     return count;
 }
 
-// The frame drawn with the stage, and without it; the camera is brought up
-// to date first, so both draw with the same lights. Returns the pixels
+// The frame drawn as the game draws it (the stage on, surfaces out of the
+// flashlight's reach drawn by texLights' variant without it), and without
+// either; the camera is brought up to date first, so both draw with the same
+// lights. Returns the pixels
 // that differ; when too many do, both pictures are saved under the build
 // folder (visibility-pictures/) for looking at.
 struct Comparison {
@@ -86,7 +88,9 @@ Comparison compareWithAndWithout(Renderer& renderer, Level& level, int width, in
     result.counts = renderer.visibilityCounts();
     const std::vector<std::uint8_t> with = readWindow(width, height);
     settings.occlusionCulling = false;
+    renderer.useUnreachedVariant = false;
     renderer.render(level);
+    renderer.useUnreachedVariant = true;
     const std::vector<std::uint8_t> without = readWindow(width, height);
     result.differing = differingPixels(with, without);
     if (result.differing > kHandfulOfPixels) {
