@@ -45,4 +45,17 @@ void FragmentCounter::endFrame(std::uint64_t pixels, FragmentTotals& totals) {
     used_[0] = used_[1] = false;
 }
 
+void FragmentCounter::startPasses() {
+    glFinish();
+    lastMark_ = std::chrono::steady_clock::now();
+}
+
+void FragmentCounter::passDone(FramePass pass, FragmentTotals& totals) {
+    glFinish();
+    const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    totals.passMilliseconds[static_cast<std::size_t>(pass)] +=
+        std::chrono::duration<double, std::milli>(now - lastMark_).count();
+    lastMark_ = now;
+}
+
 }  // namespace vestrel

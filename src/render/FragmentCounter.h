@@ -2,9 +2,18 @@
 
 #include <GL/glew.h>
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 
 namespace vestrel {
+
+// The parts of a frame the counting run times one by one.
+enum class FramePass : int { Prepare = 0, LevelTree, Glow, HiddenWriting, Glass, Monster, Vignette, Overlays };
+inline constexpr int kFramePassCount = 8;
+inline constexpr std::array<const char*, kFramePassCount> kFramePassNames = {
+    "clear and visibility", "level tree", "glow", "hidden writing", "glass", "monster", "vignette",
+    "icons and text"};
 
 // Sums over a run of what the counting queries reported.
 struct FragmentTotals {
@@ -14,6 +23,9 @@ struct FragmentTotals {
     std::uint64_t sceneSamples = 0;        // samples it wrote (passed the depth test)
     std::uint64_t otherPassFragments = 0;  // glow (half size), hidden writing, glass, monster
     bool fragmentsCounted = false;         // the driver counts fragment shader runs
+    // Wall time of each pass, with the rasteriser waited for at every
+    // boundary (so a pass's pixels count in its own time).
+    std::array<double, kFramePassCount> passMilliseconds{};
 
     double perPixel(std::uint64_t count) const {
         return pixels > 0 ? static_cast<double>(count) / static_cast<double>(pixels) : 0.0;
@@ -40,7 +52,13 @@ public:
     // of `pixels` pixels. Spans not begun this frame add nothing.
     void endFrame(std::uint64_t pixels, FragmentTotals& totals);
 
+    // Pass times: startPasses waits for the rasteriser and starts the clock;
+    // passDone waits again and adds the time since the last mark to `pass`.
+    void startPasses();
+    void passDone(FramePass pass, FragmentTotals& totals);
+
 private:
+    std::chrono::steady_clock::time_point lastMark_{};
     bool statistics_ = false;
     GLuint fragments_[2] = {0, 0};
     GLuint samples_ = 0;

@@ -472,6 +472,7 @@ void Renderer::render(Level& level) {
     if (!initialized()) return;
     const GameSettings& settings = GameSettings::instance();
 
+    if (fragmentCounter_) fragmentCounter_->startPasses();
     drawScene(level);
     if (level.stateId == kStateLoading) {
         drawLoadingOverlay("MESSAGE_LOADING_0");
@@ -481,10 +482,16 @@ void Renderer::render(Level& level) {
     } else {
         // The warning's vignette darkens the picture under the icons.
         playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight);
+        passDone(FramePass::Vignette);
         drawInventoryOverlay(level.player.inventory);
         playHud_.draw(hudState, *fontShader, *hudShader, settings.windowWidth, settings.windowHeight);
         if (settings.showFps) drawStatsOverlay();
     }
+    passDone(FramePass::Overlays);
+}
+
+void Renderer::passDone(FramePass pass) {
+    if (fragmentCounter_) fragmentCounter_->passDone(pass, fragmentTotals_);
 }
 
 void Renderer::drawScene(Level& level) {
@@ -536,6 +543,7 @@ void Renderer::drawScene(Level& level) {
         visibility_.counts().drawn = static_cast<int>(opaqueDraws.size()) - visibility_.counts().occluded;
         visibility_.counts().milliseconds = threadCpuMilliseconds() - start;
 
+        passDone(FramePass::Prepare);
         if (fragmentCounter_) fragmentCounter_->begin(FragmentCounter::Span::ScenePass);
         // texLights writes alpha 1, so blending would give back exactly the
         // source colour; leaving it off spares llvmpipe reading the colour
@@ -559,6 +567,7 @@ void Renderer::drawScene(Level& level) {
         }
         glEnable(GL_BLEND);
         if (fragmentCounter_) fragmentCounter_->end(FragmentCounter::Span::ScenePass);
+        passDone(FramePass::LevelTree);
     }
     level.frustum.publishCount();
 
@@ -573,6 +582,7 @@ void Renderer::drawScene(Level& level) {
 
     if (fragmentCounter_) fragmentCounter_->begin(FragmentCounter::Span::OtherPasses);
     drawGlow(level);
+    passDone(FramePass::Glow);
 
     const Light* flashlight = level.player.flashlight;
     if (flashlight && flashlight->enabled && level.flashlightColourMode() == kFlashlightBlue) {
@@ -580,14 +590,17 @@ void Renderer::drawScene(Level& level) {
         drawHiddenText(level);
         unbindAll();
     }
+    passDone(FramePass::HiddenWriting);
 
     bindScene();
     drawTransparent(level);
     unbindAll();
+    passDone(FramePass::Glass);
 
     bindScene();
     if (level.stateId != kStateLoading) drawMonster(level);
     unbindAll();
+    passDone(FramePass::Monster);
     if (fragmentCounter_) {
         fragmentCounter_->end(FragmentCounter::Span::OtherPasses);
         fragmentCounter_->endFrame(static_cast<std::uint64_t>(frameWidth_) * frameHeight_, fragmentTotals_);

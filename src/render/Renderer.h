@@ -172,6 +172,8 @@ private:
     void drawLoadingOverlay(const std::string& key);
     void drawGameOverOverlay(const std::string& key, const std::vector<std::shared_ptr<Button>>& buttons);
     void drawStatsOverlay();
+    // The counting run's pass clock (nothing when not counting).
+    void passDone(FramePass pass);
 
     // One object of the glow, hidden-text or glass pass: drawn with `shader`
     // in `mode` (frustum-tested and counted, then left out when the

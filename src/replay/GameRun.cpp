@@ -63,6 +63,10 @@ int runGame(const GameOptions& options, DemoSession* demo) {
             counts.sceneSamplesPerPixel = totals.perPixel(totals.sceneSamples);
             counts.otherFragmentsPerPixel = totals.perPixel(totals.otherPassFragments);
             counts.fragmentsCounted = totals.fragmentsCounted;
+            for (int i = 0; i < kFramePassCount; ++i) {
+                counts.passMilliseconds[i] =
+                    totals.frames > 0 ? totals.passMilliseconds[i] / static_cast<double>(totals.frames) : 0.0;
+            }
             timedemo->setFragmentCounts(counts);
             game->renderer.setCountingFragments(false);
         }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "render/FragmentCounter.h"
+
 struct GLFWwindow;
 
 namespace vestrel {
@@ -57,6 +59,9 @@ struct FragmentCounts {
     double sceneSamplesPerPixel = 0.0;    // written by it (passed the depth test)
     double otherFragmentsPerPixel = 0.0;  // glow, hidden writing, glass, monster
     bool fragmentsCounted = false;        // the driver reports fragment shader runs
+    // Mean wall time a frame of each pass (kFramePassNames), the rasteriser
+    // waited for at every boundary.
+    std::array<double, kFramePassCount> passMilliseconds{};
 };
 
 // One fixed step's phase times (milliseconds).

@@ -119,11 +119,18 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
     counts.sceneSamplesPerPixel = 1.0125;
     counts.otherFragmentsPerPixel = 0.25;
     counts.fragmentsCounted = true;
+    for (int i = 0; i < kFramePassCount; ++i) counts.passMilliseconds[i] = 0.5 * i;
+    counts.passMilliseconds[1] = 9.876;
     timedemo.setFragmentCounts(counts);
     std::ostringstream counted;
     timedemo.printReport(counted);
     EXPECT_NE(counted.str().find("2 frames, fragments rasterised per pixel 1.234 (level tree), 0.250 (other "
                                  "passes), samples written per pixel 1.012 (level tree)"),
+              std::string::npos)
+        << counted.str();
+    // Every pass by name, in the frame's order.
+    EXPECT_NE(counted.str().find("mean ms): clear and visibility 0.00, level tree 9.88, glow 1.00, hidden writing "
+                                 "1.50, glass 2.00, monster 2.50, vignette 3.00, icons and text 3.50\n"),
               std::string::npos)
         << counted.str();
 

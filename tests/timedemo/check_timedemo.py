@@ -126,6 +126,13 @@ def main():
                 r"per pixel %s \(level tree\)$" % ((NUMBER,) * 3), run.stdout)
             assert int(frames_counted) >= count, (frames_counted, count)
             assert 0.3 < samples <= fragments < 10 and other >= 0, (samples, fragments, other)
+            passes = re.search(r"^Timedemo: counting run, wall time a frame of each pass \(the rasteriser waited "
+                               r"for after each; mean ms\): (.*)$", run.stdout, re.MULTILINE)
+            assert passes, "no pass times"
+            named = dict(re.fullmatch(r"(.+) " + NUMBER, part).groups() for part in passes.group(1).split(", "))
+            assert list(named) == ["clear and visibility", "level tree", "glow", "hidden writing", "glass",
+                                   "monster", "vignette", "icons and text"], named
+            assert float(named["level tree"]) > 0 and all(float(v) >= 0 for v in named.values()), named
             counted[occlusion] = (fragments, samples)
         assert counted["1"][0] < counted["0"][0], "occlusion culling rasterised no fewer fragments: %s" % counted
         assert abs(counted["1"][1] - counted["0"][1]) < 0.1 * counted["0"][1], counted
