@@ -403,19 +403,14 @@ void Renderer::collectOpaque(GameObject& object, ViewFrustum& frustum, const glm
     }
 }
 
-void Renderer::cullHidden(const Light* light0, bool light0Known) {
+void Renderer::cullHidden(const Level& level) {
     visibleDraws.clear();
     const bool occluding = visibility_.active();
     if (occluding) {
         for (OpaqueDraw& draw : opaqueDraws) draw.marks = visibility_.addOccluder(*draw.object);
         visibility_.finishOccluders();
     }
-    // Without lights the program's lights[0] adds nothing anywhere; a slot
-    // left empty keeps whatever it had, so it may reach everything.
-    auto reaches = [&](const std::array<float, 6>& bounds) {
-        if (!light0Known) return true;
-        return light0 != nullptr && lightMayReach(*light0, bounds);
-    };
+    auto reaches = [&](const std::array<float, 6>& bounds) { return light0MayReach(level, bounds); };
 
     VisibilityCounts& counts = visibility_.counts();
     for (const OpaqueDraw& draw : opaqueDraws) {
@@ -457,6 +452,13 @@ void Renderer::cullHidden(const Light* light0, bool light0Known) {
         }
         if (visibleDraws.size() == before) ++counts.occluded;
     }
+}
+
+bool Renderer::light0MayReach(const Level& level, const std::array<float, 6>& bounds) const {
+    // Without lights the program's lights[0] adds nothing anywhere; a slot
+    // left empty keeps whatever it had, so it may reach everything.
+    if (level.lights.empty()) return false;
+    return !level.lights[0] || lightMayReach(*level.lights[0], bounds);
 }
 
 void Renderer::bindScene() {
@@ -538,8 +540,7 @@ void Renderer::drawScene(Level& level) {
         visibility_.counts().frustumCulled = level.frustum.cullingEnabled ? level.frustum.culledCount : 0;
         std::stable_sort(opaqueDraws.begin(), opaqueDraws.end(),
                          [](const OpaqueDraw& a, const OpaqueDraw& b) { return a.distance < b.distance; });
-        const bool light0Known = level.lights.empty() || level.lights[0] != nullptr;
-        cullHidden(level.lights.empty() ? nullptr : level.lights[0].get(), light0Known);
+        cullHidden(level);
         visibility_.counts().drawn = static_cast<int>(opaqueDraws.size()) - visibility_.counts().occluded;
         visibility_.counts().milliseconds = threadCpuMilliseconds() - start;
 

@@ -4,6 +4,7 @@
 
 #include <glm/vec3.hpp>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,7 +23,6 @@ class Button;
 class GameObject;
 class Item;
 class Level;
-struct Light;
 struct ViewFrustum;
 
 // Turns the current Level into one frame. Owns the shader programs (the ten
@@ -146,9 +146,11 @@ private:
     // Fills visibleDraws from opaqueDraws, in the same order: after
     // rasterising the large objects as occluders (nearest first), what can
     // show, whole objects or the runs of their visible clusters; a run also
-    // ends where lights[0] (`light0`, null when the level has no lights)
-    // starts or stops reaching its clusters.
-    void cullHidden(const Light* light0, bool light0Known);
+    // ends where the level's lights[0] starts or stops reaching its clusters.
+    void cullHidden(const Level& level);
+    // Whether the level's lights[0] may light anything in the world box
+    // `bounds` (see lightMayReach); false for a level without lights.
+    bool light0MayReach(const Level& level, const std::array<float, 6>& bounds) const;
 
     VisibilityStage visibility_;
     bool countingFragments_ = false;
