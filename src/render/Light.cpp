@@ -149,7 +149,8 @@ void uploadLightBlock(const Shader& shader, const std::vector<std::shared_ptr<Li
 
 bool lightMayReach(const Light& light, const std::array<float, 6>& bounds) {
     const int type = static_cast<int>(light.type);
-    if (!light.enabled || type < static_cast<int>(LightType::Point) || type > static_cast<int>(LightType::Spot)) {
+    if (!light.enabled || type < static_cast<int>(LightType::Point) ||
+        type > static_cast<int>(LightType::Spot)) {
         return false;
     }
     if (light.type != LightType::Spot) return true;

@@ -6,11 +6,11 @@
 #include <iostream>
 #include <memory>
 
-#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameSettings.h"
-#include "replay/Timedemo.h"
 #include "play/DebugKeys.h"
+#include "replay/DemoSession.h"
+#include "replay/Timedemo.h"
 
 namespace vestrel {
 

@@ -226,7 +226,8 @@ void Timedemo::printReport(std::ostream& out) const {
             out << "n/a (no pipeline statistics)";
         }
         out << ", samples written per pixel " << c.sceneSamplesPerPixel << " (level tree)\n";
-        out << std::setprecision(2) << "Timedemo: counting run, wall time a frame of each pass (the rasteriser "
+        out << std::setprecision(2)
+            << "Timedemo: counting run, wall time a frame of each pass (the rasteriser "
             << "waited for after each; mean ms):";
         for (int i = 0; i < kFramePassCount; ++i) {
             out << (i == 0 ? " " : ", ") << kFramePassNames[i] << " " << c.passMilliseconds[i];

@@ -41,7 +41,7 @@ TEST(LightReach, OnlyWhatTheOuterConeMissesIsUnreached) {
         // Off the axis toward +x rotated by `turn` about the axis (+y at 90).
         const float a = glm::radians(degrees), t = glm::radians(turn);
         const glm::vec3 c = spot.position + distance * glm::vec3(std::sin(a) * std::cos(t),
-                                                                  std::sin(a) * std::sin(t), std::cos(a));
+                                                                 std::sin(a) * std::sin(t), std::cos(a));
         return std::array<float, 6>{c.x - half, c.y - half, c.z - half, c.x + half, c.y + half, c.z + half};
     };
     struct Case {
@@ -49,8 +49,8 @@ TEST(LightReach, OnlyWhatTheOuterConeMissesIsUnreached) {
         bool reached;
     };
     const Case cases[] = {
-        {0.0f, 10.0f, 0.05f, 0.0f, true},     // on the axis
-        {23.5f, 10.0f, 0.05f, 0.0f, true},    // inside the edge, on every side
+        {0.0f, 10.0f, 0.05f, 0.0f, true},   // on the axis
+        {23.5f, 10.0f, 0.05f, 0.0f, true},  // inside the edge, on every side
         {23.5f, 10.0f, 0.05f, 90.0f, true},
         {23.5f, 10.0f, 0.05f, 180.0f, true},
         {23.5f, 10.0f, 0.05f, 270.0f, true},
@@ -67,7 +67,8 @@ TEST(LightReach, OnlyWhatTheOuterConeMissesIsUnreached) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(lightMayReach(spot, cube(c.degrees, c.distance, c.half, c.turn)), c.reached)
-            << c.degrees << " degrees, " << c.distance << " out, half-size " << c.half << ", turned " << c.turn;
+            << c.degrees << " degrees, " << c.distance << " out, half-size " << c.half << ", turned "
+            << c.turn;
     }
 
     const std::array<float, 6> behind = cube(180.0f, 10.0f, 0.05f, 0.0f);

@@ -289,7 +289,8 @@ TEST_F(ShaderDeathTest, AVariantsDefineIsSeenAndKeepsTheFilesLineNumbers) {
             GLuint stage = 0;
             Shader::loadShader(path, GL_FRAGMENT_SHADER, stage, "BROKEN");
         },
-        ::testing::ExitedWithCode(1), "Failed to compile shader: [^\n]*variant\\.frag\n.*0:4\\(.*undefinedThing");
+        ::testing::ExitedWithCode(1),
+        "Failed to compile shader: [^\n]*variant\\.frag\n.*0:4\\(.*undefinedThing");
     std::remove(path.c_str());
 }
 

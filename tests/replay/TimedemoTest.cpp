@@ -4,13 +4,13 @@
 
 #include "ConsoleCapture.h"
 #include "ScratchFolder.h"
-#include "replay/DemoFormat.h"
-#include "replay/DemoSession.h"
 #include "app/Game.h"
 #include "app/GameLoop.h"
 #include "app/GameSettings.h"
 #include "app/GameState.h"
 #include "render/TextureCache.h"
+#include "replay/DemoFormat.h"
+#include "replay/DemoSession.h"
 
 #include <gtest/gtest.h>
 
@@ -129,9 +129,10 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
               std::string::npos)
         << counted.str();
     // Every pass by name, in the frame's order.
-    EXPECT_NE(counted.str().find("mean ms): clear and visibility 0.00, level tree 9.88, glow 1.00, hidden writing "
-                                 "1.50, glass 2.00, monster 2.50, vignette 3.00, icons and text 3.50\n"),
-              std::string::npos)
+    EXPECT_NE(
+        counted.str().find("mean ms): clear and visibility 0.00, level tree 9.88, glow 1.00, hidden writing "
+                           "1.50, glass 2.00, monster 2.50, vignette 3.00, icons and text 3.50\n"),
+        std::string::npos)
         << counted.str();
 
     const std::string csv = test::scratchFolder() + "vestrel_timedemo_test.csv";
