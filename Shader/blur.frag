@@ -5,7 +5,7 @@
 // renderer applies the game's texture sampling mode (anisotropic included) to
 // this image; unfiltered texelFetch taps cost the same in every mode. Nine
 // taps on a 3 x 3 grid two glow texels apart (four screen pixels) give a soft
-// halo a few pixels wide. Pixels the glow does not reach are discarded,
+// halo a few pixels wide. Pixels the glow does not reach get opacity 0,
 // keeping the scene under them exactly as it was.
 
 uniform sampler2D windowTex;
@@ -29,8 +29,11 @@ void main() {
             sum += texelFetch(windowTex, at, 0) * weight;
         }
     }
-    if (sum.a < 0.004) discard;
     // The silhouettes are opaque colour over transparent black, so the colour
     // is the coverage-weighted average and the coverage is the opacity.
-    fragColor = vec4(sum.rgb / sum.a, min(sum.a * 1.5, 1.0));
+    // Where the glow does not reach, opacity 0 leaves the scene exactly as it
+    // was (no discard: with one, llvmpipe would run this program before the
+    // stencil test instead of after it).
+    float reached = step(0.004, sum.a);
+    fragColor = reached * vec4(sum.rgb / max(sum.a, 0.004), min(sum.a * 1.5, 1.0));
 }

@@ -301,6 +301,8 @@ void Renderer::createTargets(int width, int height) {
         glowBuffer.create(frameWidth_ / 2, frameHeight_ / 2, windowDepth);
         sceneInWindow_ = windowDepthCopies(glowBuffer);
     }
+    sceneStencil_ =
+        sceneInWindow_ && (windowDepth == GL_DEPTH24_STENCIL8 || windowDepth == GL_DEPTH32F_STENCIL8);
     if (!sceneInWindow_) {
         sceneBuffer.create(frameWidth_, frameHeight_);
         glowBuffer.create(frameWidth_ / 2, frameHeight_ / 2);
@@ -556,7 +558,7 @@ void Renderer::drawScene(Level& level) {
             Shader* const own = mesh.shader;
             // Only texLights has the variant; a mesh of another program is
             // drawn with texLights in use, as the pass always did.
-            const bool unreached = useUnreachedVariant && !draw.light0 && own == texLightsShader.get();
+            const bool unreached = pictureShortcuts && !draw.light0 && own == texLightsShader.get();
             const GLuint wanted = unreached ? texLightsUnreachedShader->program : texLightsShader->program;
             if (wanted != inUse) {
                 inUse = wanted;
@@ -706,6 +708,23 @@ void Renderer::drawGlow(Level& level) {
         bindScene();
         glViewport(0, 0, frameWidth_, frameHeight_);
         glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
+        // Where a glowing object shows, its lit self covers the glow drawn
+        // under it. With a stencil buffer the objects go first and mark their
+        // pixels, and the composite (nine reads a pixel) skips those: the same
+        // picture, and a large object close up no longer pays for a glow that
+        // nothing sees.
+        const bool stencilled = sceneStencil_ && pictureShortcuts;
+        if (stencilled) {
+            glDisable(GL_SCISSOR_TEST);
+            glEnable(GL_STENCIL_TEST);
+            glStencilFunc(GL_ALWAYS, 1, 0xFF);
+            glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+            drawGlowingObjectsLit(level);
+            glStencilFunc(GL_NOTEQUAL, 1, 0xFF);
+            glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+            bindScene();
+            glEnable(GL_SCISSOR_TEST);
+        }
         glUseProgram(blurShader->program);
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, glowBuffer.colourTexture);
@@ -720,8 +739,15 @@ void Renderer::drawGlow(Level& level) {
         glDepthMask(GL_TRUE);
         glUseProgram(0);
         glDisable(GL_SCISSOR_TEST);
+        if (stencilled) {
+            glDisable(GL_STENCIL_TEST);
+            return;
+        }
     }
+    drawGlowingObjectsLit(level);
+}
 
+void Renderer::drawGlowingObjectsLit(Level& level) {
     bindScene();
     glViewport(0, 0, frameWidth_, frameHeight_);
     // The objects themselves, lit and textured over their glow; texLights

@@ -99,9 +99,11 @@ public:
     // that light cannot reach (most of the picture lies outside the
     // flashlight's cone); the same picture for a third less work a pixel.
     std::unique_ptr<Shader> texLightsUnreachedShader;
-    // Off: every surface is drawn with texLights (the pictures are the same;
-    // tests and benches compare the two).
-    bool useUnreachedVariant = true;
+    // Work left out because it cannot change the picture: the surfaces out of
+    // lights[0]'s reach drawn by the variant without it, and the glow
+    // composite skipped under the glowing objects' own pixels (where the
+    // scene has a stencil buffer). Off: the plain way, which tests compare.
+    bool pictureShortcuts = true;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;
     std::unique_ptr<Shader> fontShader;
@@ -161,12 +163,15 @@ private:
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     bool sceneInWindow_ = false;
+    bool sceneStencil_ = false;  // the scene's target has 8 stencil bits (cleared every frame)
     // Builds the glow buffer and, unless the scene can go straight to the
     // window, the scene buffer, for a picture of width x height.
     void createTargets(int width, int height);
 
     void drawScene(Level& level);
     void drawGlow(Level& level);
+    // The unused items and the switches' objects, lit, as the glow pass ends.
+    void drawGlowingObjectsLit(Level& level);
     void drawHiddenText(Level& level);
     void drawTransparent(Level& level);
     void drawMonster(Level& level);

@@ -64,12 +64,13 @@ int differingPixels(const std::vector<std::uint8_t>& a, const std::vector<std::u
     return count;
 }
 
-// The frame drawn as the game draws it (the stage on, surfaces out of the
-// flashlight's reach drawn by texLights' variant without it), and without
-// either; the camera is brought up to date first, so both draw with the same
-// lights. Returns the pixels
-// that differ; when too many do, both pictures are saved under the build
-// folder (visibility-pictures/) for looking at.
+// The frame drawn as the game draws it (the stage on, and the renderer's
+// picture shortcuts: surfaces out of the flashlight's reach drawn by the
+// texLights variant without it, no glow composite under the glowing objects)
+// and without any of them; the camera is brought up to date first, so both
+// draw with the same lights. Returns the pixels that differ; when too many
+// do, both pictures are saved under the build folder (visibility-pictures/)
+// for looking at.
 struct Comparison {
     int differing = 0;
     VisibilityCounts counts;  // of the frame drawn with the stage
@@ -88,9 +89,9 @@ Comparison compareWithAndWithout(Renderer& renderer, Level& level, int width, in
     result.counts = renderer.visibilityCounts();
     const std::vector<std::uint8_t> with = readWindow(width, height);
     settings.occlusionCulling = false;
-    renderer.useUnreachedVariant = false;
+    renderer.pictureShortcuts = false;
     renderer.render(level);
-    renderer.useUnreachedVariant = true;
+    renderer.pictureShortcuts = true;
     const std::vector<std::uint8_t> without = readWindow(width, height);
     result.differing = differingPixels(with, without);
     if (result.differing > kHandfulOfPixels) {
