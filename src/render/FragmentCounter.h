@@ -19,7 +19,7 @@ enum class FramePass : int {
     Vignette,
     Overlays
 };
-inline constexpr int kFramePassCount = 8;
+inline constexpr int kFramePassCount = static_cast<int>(FramePass::Overlays) + 1;
 inline constexpr std::array<const char*, kFramePassCount> kFramePassNames = {
     "clear and visibility", "level tree", "glow", "hidden writing", "glass", "monster", "vignette",
     "icons and text"};

@@ -412,7 +412,6 @@ void Renderer::cullHidden(const Level& level) {
         for (OpaqueDraw& draw : opaqueDraws) draw.marks = visibility_.addOccluder(*draw.object);
         visibility_.finishOccluders();
     }
-    auto reaches = [&](const std::array<float, 6>& bounds) { return light0MayReach(level, bounds); };
 
     VisibilityCounts& counts = visibility_.counts();
     for (const OpaqueDraw& draw : opaqueDraws) {
@@ -430,7 +429,7 @@ void Renderer::cullHidden(const Level& level) {
         const Mesh& mesh = *object.mesh;
         if (mesh.clusters.empty() || mesh.modelMatrix != mesh.worldPositionsModel) {
             visibleDraws.push_back(draw);
-            visibleDraws.back().light0 = reaches(*object.bounds);
+            visibleDraws.back().light0 = light0MayReach(level, *object.bounds);
             continue;
         }
         // Neighbouring visible clusters lit alike are drawn as one run.
@@ -443,7 +442,7 @@ void Renderer::cullHidden(const Level& level) {
                 extending = false;
                 continue;
             }
-            const bool lit = reaches(cluster.bounds);
+            const bool lit = light0MayReach(level, cluster.bounds);
             if (extending && visibleDraws.back().light0 == lit) {
                 visibleDraws.back().indexCount += cluster.indexCount;
             } else {

@@ -11,21 +11,16 @@
 
 namespace vestrel {
 
-Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath) {
+Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath,
+               const std::string& fragmentDefine) {
     loadShader(vertexPath, GL_VERTEX_SHADER, vertexShader);
-    loadShader(fragmentPath, GL_FRAGMENT_SHADER, fragmentShader);
+    loadShader(fragmentPath, GL_FRAGMENT_SHADER, fragmentShader, fragmentDefine);
     program = glCreateProgram();
-    link(vertexPath + " + " + fragmentPath);
+    link(vertexPath + " + " + fragmentPath + (fragmentDefine.empty() ? "" : " (" + fragmentDefine + ")"));
 }
 
-Shader::Shader(const ShaderSourcePair& sources) : Shader(sources.vertexPath, sources.fragmentPath) {}
-
-Shader::Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine) {
-    loadShader(sources.vertexPath, GL_VERTEX_SHADER, vertexShader);
-    loadShader(sources.fragmentPath, GL_FRAGMENT_SHADER, fragmentShader, fragmentDefine);
-    program = glCreateProgram();
-    link(std::string(sources.vertexPath) + " + " + sources.fragmentPath + " (" + fragmentDefine + ")");
-}
+Shader::Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine)
+    : Shader(sources.vertexPath, sources.fragmentPath, fragmentDefine) {}
 
 Shader::~Shader() { release(); }
 
@@ -70,15 +65,16 @@ void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader, co
         const char* text = source.c_str();
         glShaderSource(shader, 1, &text, nullptr);
     } else {
-        // The define goes after the "#version" line, which must come first;
-        // "#line" keeps the compiler's line numbers those of the file.
-        const std::size_t versionEnd =
-            source.compare(0, 8, "#version") == 0 ? std::min(source.find('\n'), source.size()) : 0;
-        const std::string head = source.substr(0, versionEnd) + (versionEnd > 0 ? "\n" : "");
-        const std::string inserted = "#define " + define + "\n#line " + (versionEnd > 0 ? "2" : "1") + "\n";
-        const std::string tail = source.substr(versionEnd > 0 ? versionEnd + 1 : 0);
-        const char* texts[] = {head.c_str(), inserted.c_str(), tail.c_str()};
-        glShaderSource(shader, 3, texts, nullptr);
+        // The define goes after the "#version" line, which must come first
+        // (even as the file's only line); "#line" keeps the compiler's line
+        // numbers those of the file.
+        const bool versioned = source.compare(0, 8, "#version") == 0;
+        const std::size_t split = versioned ? std::min(source.find('\n'), source.size()) : 0;
+        const std::string head = source.substr(0, split) + (versioned ? "\n" : "") + "#define " + define +
+                                 "\n#line " + (versioned ? "2" : "1") + "\n";
+        const std::string tail = versioned ? source.substr(std::min(split + 1, source.size())) : source;
+        const char* texts[] = {head.c_str(), tail.c_str()};
+        glShaderSource(shader, 2, texts, nullptr);
     }
     glCompileShader(shader);
 

@@ -66,12 +66,13 @@ public:
 
     // An empty record; fill the stages with loadShader, create `program` and link.
     Shader() = default;
-    // Reads, compiles and links one pair (fatal on any failure).
-    Shader(const std::string& vertexPath, const std::string& fragmentPath);
-    explicit Shader(const ShaderSourcePair& sources);
-    // The same pair with "#define <fragmentDefine>" put at the top of the
-    // fragment stage (after its "#version" line): a variant of one program.
-    Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine);
+    // Reads, compiles and links one pair (fatal on any failure). A non-empty
+    // `fragmentDefine` is put at the top of the fragment stage as
+    // "#define <fragmentDefine>" (after its "#version" line): a variant of
+    // one program.
+    Shader(const std::string& vertexPath, const std::string& fragmentPath,
+           const std::string& fragmentDefine = std::string());
+    explicit Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine = std::string());
     // Stops using and deletes the program; a no-op once the GL context is gone.
     ~Shader();
 
