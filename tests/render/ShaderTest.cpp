@@ -292,6 +292,18 @@ TEST_F(ShaderDeathTest, AVariantsDefineIsSeenAndKeepsTheFilesLineNumbers) {
         ::testing::ExitedWithCode(1),
         "Failed to compile shader: [^\n]*variant\\.frag\n.*0:4\\(.*undefinedThing");
     std::remove(path.c_str());
+    // A "#version" line that ends the file: the define goes after it and the
+    // empty program is refused with the file's name, never read past its end.
+    const std::string bare = writeTempFile("bare.frag", "#version 330 core");
+    EXPECT_EXIT(
+        {
+            GlTestContext gl;
+            std::cout.rdbuf(std::cerr.rdbuf());
+            GLuint stage = 0;
+            Shader::loadShader(bare, GL_FRAGMENT_SHADER, stage, "OTHER");
+        },
+        ::testing::ExitedWithCode(1), "Failed to compile shader: [^\n]*bare\\.frag");
+    std::remove(bare.c_str());
 }
 
 // An empty, a truncated and a random-bytes source each stop the game with
