@@ -8,12 +8,14 @@ FragmentCounter::FragmentCounter() {
     statistics_ = GLEW_ARB_pipeline_statistics_query != 0;
     if (statistics_) glGenQueries(2, fragments_);
     glGenQueries(1, &samples_);
+    glGenQueries(1, &covered_);
 }
 
 FragmentCounter::~FragmentCounter() {
     if (!hasCurrentGlContext()) return;
     if (statistics_) glDeleteQueries(2, fragments_);
     if (samples_ != 0) glDeleteQueries(1, &samples_);
+    if (covered_ != 0) glDeleteQueries(1, &covered_);
 }
 
 void FragmentCounter::begin(Span span) {
@@ -42,7 +44,18 @@ void FragmentCounter::endFrame(std::uint64_t pixels, FragmentTotals& totals) {
         totals.sceneSamples += read(samples_);
     }
     if (used_[1] && statistics_) totals.otherPassFragments += read(fragments_[1]);
-    used_[0] = used_[1] = false;
+    if (coverageUsed_) totals.sceneCovered += read(covered_);
+    used_[0] = used_[1] = coverageUsed_ = false;
+}
+
+void FragmentCounter::beginCoverage() {
+    glBeginQuery(GL_SAMPLES_PASSED, covered_);
+    coverageUsed_ = true;
+}
+
+void FragmentCounter::endCoverage() {
+    glEndQuery(GL_SAMPLES_PASSED);
+    startPasses();
 }
 
 void FragmentCounter::startPasses() {

@@ -27,9 +27,13 @@ inline constexpr std::array<const char*, kFramePassCount> kFramePassNames = {
 // Sums over a run of what the counting queries reported.
 struct FragmentTotals {
     std::uint64_t frames = 0;
-    std::uint64_t pixels = 0;              // frame width x height, summed over the frames
-    std::uint64_t sceneFragments = 0;      // fragments the level tree's pass rasterised
-    std::uint64_t sceneSamples = 0;        // samples it wrote (passed the depth test)
+    std::uint64_t pixels = 0;          // frame width x height, summed over the frames
+    std::uint64_t sceneFragments = 0;  // fragments the level tree's pass rasterised
+    std::uint64_t sceneSamples = 0;    // samples it wrote (passed the depth test)
+    // Pixels its triangles cover, hidden or not. llvmpipe runs (and counts)
+    // the fragment program on whole 4 x 4 blocks, so sceneFragments also
+    // holds the uncovered pixels of the blocks along every triangle edge.
+    std::uint64_t sceneCovered = 0;
     std::uint64_t otherPassFragments = 0;  // glow (half size), hidden writing, glass, monster
     bool fragmentsCounted = false;         // the driver counts fragment shader runs
     // Wall time of each pass, with the rasteriser waited for at every
@@ -61,6 +65,13 @@ public:
     // of `pixels` pixels. Spans not begun this frame add nothing.
     void endFrame(std::uint64_t pixels, FragmentTotals& totals);
 
+    // Around a second drawing of the level tree's pass that writes nothing
+    // (the caller masks colour and depth and passes every depth test): its
+    // samples are the pixels the tree covers. Not timed: endCoverage waits
+    // for the rasteriser and starts the next pass's clock after it.
+    void beginCoverage();
+    void endCoverage();
+
     // Pass times: startPasses waits for the rasteriser and starts the clock;
     // passDone waits again and adds the time since the last mark to `pass`.
     void startPasses();
@@ -71,7 +82,9 @@ private:
     bool statistics_ = false;
     GLuint fragments_[2] = {0, 0};
     GLuint samples_ = 0;
+    GLuint covered_ = 0;
     bool used_[2] = {false, false};
+    bool coverageUsed_ = false;
 };
 
 }  // namespace vestrel

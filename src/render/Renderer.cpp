@@ -551,25 +551,11 @@ void Renderer::drawScene(Level& level) {
         // source colour; leaving it off spares llvmpipe reading the colour
         // buffer under every shaded pixel. Every later pass blends as before.
         glDisable(GL_BLEND);
-        GLuint inUse = texLightsShader->program;
-        for (const OpaqueDraw& draw : visibleDraws) {
-            Mesh& mesh = *draw.object->mesh;
-            Shader* const own = mesh.shader;
-            // Only texLights has the variant; a mesh of another program is
-            // drawn with texLights in use, as the pass always did.
-            const bool unreached = pictureShortcuts && !draw.light0 && own == texLightsShader.get();
-            const GLuint wanted = unreached ? texLightsUnreachedShader->program : texLightsShader->program;
-            if (wanted != inUse) {
-                inUse = wanted;
-                glUseProgram(inUse);
-            }
-            if (unreached) mesh.shader = texLightsUnreachedShader.get();
-            mesh.drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex, draw.indexCount);
-            mesh.shader = own;
-        }
+        drawVisibleTree(level);
         glEnable(GL_BLEND);
         if (fragmentCounter_) fragmentCounter_->end(FragmentCounter::Span::ScenePass);
         passDone(FramePass::LevelTree);
+        if (fragmentCounter_) countTreeCoverage(level);
     }
     level.frustum.publishCount();
 
@@ -612,6 +598,40 @@ void Renderer::drawScene(Level& level) {
     // window's depth is never read, and copying it (a format conversion on
     // llvmpipe) cost as much as the colour copy and the clear together.
     copySceneToWindow(GL_COLOR_BUFFER_BIT);
+}
+
+void Renderer::drawVisibleTree(Level& level) {
+    GLuint inUse = texLightsShader->program;
+    glUseProgram(inUse);
+    for (const OpaqueDraw& draw : visibleDraws) {
+        Mesh& mesh = *draw.object->mesh;
+        Shader* const own = mesh.shader;
+        // Only texLights has the variant; a mesh of another program is
+        // drawn with texLights in use, as the pass always did.
+        const bool unreached = pictureShortcuts && !draw.light0 && own == texLightsShader.get();
+        const GLuint wanted = unreached ? texLightsUnreachedShader->program : texLightsShader->program;
+        if (wanted != inUse) {
+            inUse = wanted;
+            glUseProgram(inUse);
+        }
+        if (unreached) mesh.shader = texLightsUnreachedShader.get();
+        mesh.drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex, draw.indexCount);
+        mesh.shader = own;
+    }
+}
+
+void Renderer::countTreeCoverage(Level& level) {
+    // The same draws again, writing nothing and passing every depth test:
+    // every pixel a triangle covers counts once per triangle.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glDepthFunc(GL_ALWAYS);
+    fragmentCounter_->beginCoverage();
+    drawVisibleTree(level);
+    fragmentCounter_->endCoverage();
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void Renderer::copySceneToWindow(GLbitfield buffers) {

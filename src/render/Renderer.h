@@ -181,6 +181,11 @@ private:
     void drawStatsOverlay();
     // The counting run's pass clock (nothing when not counting).
     void passDone(FramePass pass);
+    // The level tree's draws that survived the culling, nearest first, each
+    // with texLights or its variant without lights[0].
+    void drawVisibleTree(Level& level);
+    // Counting run: the pixels those draws cover (fragmentCounter_ set).
+    void countTreeCoverage(Level& level);
 
     // One object of the glow, hidden-text or glass pass: drawn with `shader`
     // in `mode` (frustum-tested and counted, then left out when the

@@ -61,6 +61,7 @@ int runGame(const GameOptions& options, DemoSession* demo) {
             counts.frames = totals.frames;
             counts.sceneFragmentsPerPixel = totals.perPixel(totals.sceneFragments);
             counts.sceneSamplesPerPixel = totals.perPixel(totals.sceneSamples);
+            counts.sceneCoveredPerPixel = totals.perPixel(totals.sceneCovered);
             counts.otherFragmentsPerPixel = totals.perPixel(totals.otherPassFragments);
             counts.fragmentsCounted = totals.fragmentsCounted;
             for (int i = 0; i < kFramePassCount; ++i) {

@@ -226,6 +226,10 @@ void Timedemo::printReport(std::ostream& out) const {
             out << "n/a (no pipeline statistics)";
         }
         out << ", samples written per pixel " << c.sceneSamplesPerPixel << " (level tree)\n";
+        // A driver may count its fragment program's runs by block (llvmpipe:
+        // 4 x 4 pixels); the pixels covered tell overlap from block edges.
+        out << "Timedemo: counting run, level tree pixels covered per pixel " << c.sceneCoveredPerPixel
+            << " (by its triangles, hidden or not)\n";
         out << std::setprecision(2)
             << "Timedemo: counting run, wall time a frame of each pass (the rasteriser "
             << "waited for after each; mean ms):";

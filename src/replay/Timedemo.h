@@ -57,6 +57,7 @@ struct FragmentCounts {
     std::uint64_t frames = 0;
     double sceneFragmentsPerPixel = 0.0;  // rasterised by the level tree's pass
     double sceneSamplesPerPixel = 0.0;    // written by it (passed the depth test)
+    double sceneCoveredPerPixel = 0.0;    // covered by its triangles, hidden or not
     double otherFragmentsPerPixel = 0.0;  // glow, hidden writing, glass, monster
     bool fragmentsCounted = false;        // the driver reports fragment shader runs
     // Mean wall time a frame of each pass (kFramePassNames), the rasteriser

@@ -23,6 +23,7 @@
 #include "level/Item.h"
 #include "level/Level.h"
 #include "play/Camera.h"
+#include "render/FragmentCounter.h"
 #include "render/HUD.h"
 #include "render/Light.h"
 #include "render/Mesh.h"
@@ -224,6 +225,59 @@ TEST_F(VisibilityScene, ItemsBehindTheWallAreLeftOutOfTheGlowAndTheirDrawing) {
     EXPECT_EQ(c.counts.passOccluded, 1);
     const auto glow = ctx.pixel(kSize / 2, kSize / 2);
     EXPECT_GT(glow[0], glow[2] + 40) << int(glow[0]) << "," << int(glow[1]) << "," << int(glow[2]);
+}
+
+TEST_F(VisibilityScene, TheCountingRunCountsThePixelsTheTreeCoversAndLeavesThePictureAlone) {
+    // Pixels unlike the background (the corners, outside every quad).
+    const auto drawnPixels = [&] {
+        const std::vector<std::uint8_t> rgba = readWindow(kSize, kSize);
+        int count = 0;
+        for (std::size_t i = 0; i < rgba.size(); i += 4) {
+            if (rgba[i] != rgba[0] || rgba[i + 1] != rgba[1] || rgba[i + 2] != rgba[2]) ++count;
+        }
+        return count;
+    };
+    auto hidden = quad("Hidden", 15.0f, 0.0f, 1.0f, "vis_red");
+    level->rootObject->addChild(hidden);
+    level->camera->update();
+    GameSettings::instance().occlusionCulling = true;
+    renderer.render(*level);
+    const std::vector<std::uint8_t> uncounted = readWindow(kSize, kSize);
+    const int wallPixels = drawnPixels();
+    wall->visible = false;
+    renderer.render(*level);
+    const int hiddenPixels = drawnPixels();
+    wall->visible = true;
+    ASSERT_GT(wallPixels, 0);
+    ASSERT_GT(hiddenPixels, 0);
+
+    renderer.setCountingFragments(true);
+    struct Case {
+        bool occlusion;
+        std::uint64_t covered;  // both quads' pixels when the hidden one is drawn too
+    };
+    const Case cases[] = {{true, static_cast<std::uint64_t>(wallPixels)},
+                          {false, static_cast<std::uint64_t>(wallPixels + hiddenPixels)}};
+    for (const Case& c : cases) {
+        GameSettings::instance().occlusionCulling = c.occlusion;
+        const FragmentTotals before = renderer.fragmentTotals();
+        renderer.render(*level);
+        const FragmentTotals& after = renderer.fragmentTotals();
+        EXPECT_EQ(after.sceneCovered - before.sceneCovered, c.covered) << c.occlusion;
+        // Drawn nearest first, the hidden quad writes nothing either way.
+        EXPECT_EQ(after.sceneSamples - before.sceneSamples, static_cast<std::uint64_t>(wallPixels))
+            << c.occlusion;
+        if (after.fragmentsCounted) {
+            EXPECT_GE(after.sceneFragments - before.sceneFragments, c.covered) << c.occlusion;
+        }
+        // Counting writes no colour and no depth of its own.
+        EXPECT_EQ(differingPixels(readWindow(kSize, kSize), uncounted), 0) << c.occlusion;
+    }
+    // ... and leaves the next frame free to draw: without the wall, the quad.
+    renderer.setCountingFragments(false);
+    wall->visible = false;
+    renderer.render(*level);
+    EXPECT_EQ(drawnPixels(), hiddenPixels);
 }
 
 TEST_F(VisibilityScene, TheStageStandsAsideForTheWireframeAndItsSwitch) {

@@ -117,6 +117,7 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
     counts.frames = 2;
     counts.sceneFragmentsPerPixel = 1.2345;
     counts.sceneSamplesPerPixel = 1.0125;
+    counts.sceneCoveredPerPixel = 1.1875;
     counts.otherFragmentsPerPixel = 0.25;
     counts.fragmentsCounted = true;
     for (int i = 0; i < kFramePassCount; ++i) counts.passMilliseconds[i] = 0.5 * i;
@@ -124,9 +125,12 @@ TEST(TimedemoStatistics, StepsSumIntoTheirFrameAndTheReportAndCsvAgree) {
     timedemo.setFragmentCounts(counts);
     std::ostringstream counted;
     timedemo.printReport(counted);
-    EXPECT_NE(counted.str().find("2 frames, fragments rasterised per pixel 1.234 (level tree), 0.250 (other "
-                                 "passes), samples written per pixel 1.012 (level tree)"),
-              std::string::npos)
+    EXPECT_NE(
+        counted.str().find("2 frames, fragments rasterised per pixel 1.234 (level tree), 0.250 (other "
+                           "passes), samples written per pixel 1.012 (level tree)\nTimedemo: counting "
+                           "run, level tree pixels covered per pixel 1.188 (by its triangles, hidden or "
+                           "not)\n"),
+        std::string::npos)
         << counted.str();
     // Every pass by name, in the frame's order.
     EXPECT_NE(

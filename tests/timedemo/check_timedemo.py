@@ -126,6 +126,9 @@ def main():
                 r"per pixel %s \(level tree\)$" % ((NUMBER,) * 3), run.stdout)
             assert int(frames_counted) >= count, (frames_counted, count)
             assert 0.3 < samples <= fragments < 10 and other >= 0, (samples, fragments, other)
+            (covered,) = find(r"^Timedemo: counting run, level tree pixels covered per pixel %s \(by its triangles, "
+                              r"hidden or not\)$" % NUMBER, run.stdout)
+            assert samples <= covered <= fragments, (samples, covered, fragments)
             passes = re.search(r"^Timedemo: counting run, wall time a frame of each pass \(the rasteriser waited "
                                r"for after each; mean ms\): (.*)$", run.stdout, re.MULTILINE)
             assert passes, "no pass times"
@@ -133,8 +136,9 @@ def main():
             assert list(named) == ["clear and visibility", "level tree", "glow", "hidden writing", "glass",
                                    "monster", "vignette", "icons and text"], named
             assert float(named["level tree"]) > 0 and all(float(v) >= 0 for v in named.values()), named
-            counted[occlusion] = (fragments, samples)
+            counted[occlusion] = (fragments, samples, covered)
         assert counted["1"][0] < counted["0"][0], "occlusion culling rasterised no fewer fragments: %s" % counted
+        assert counted["1"][2] < counted["0"][2], "occlusion culling covered no fewer pixels: %s" % counted
         assert abs(counted["1"][1] - counted["0"][1]) < 0.1 * counted["0"][1], counted
     print("timedemo check: OK")
     return 0
