@@ -237,10 +237,8 @@ TEST_F(VisibilityScene, TheCountingRunCountsThePixelsTheTreeCoversAndLeavesThePi
         }
         return count;
     };
-    auto hidden = quad("Hidden", 15.0f, 0.0f, 1.0f, "vis_red");
-    level->rootObject->addChild(hidden);
+    level->rootObject->addChild(quad("Hidden", 15.0f, 0.0f, 1.0f, "vis_red"));
     level->camera->update();
-    GameSettings::instance().occlusionCulling = true;
     renderer.render(*level);
     const std::vector<std::uint8_t> uncounted = readWindow(kSize, kSize);
     const int wallPixels = drawnPixels();
@@ -252,26 +250,22 @@ TEST_F(VisibilityScene, TheCountingRunCountsThePixelsTheTreeCoversAndLeavesThePi
     ASSERT_GT(hiddenPixels, 0);
 
     renderer.setCountingFragments(true);
-    struct Case {
-        bool occlusion;
-        std::uint64_t covered;  // both quads' pixels when the hidden one is drawn too
-    };
-    const Case cases[] = {{true, static_cast<std::uint64_t>(wallPixels)},
-                          {false, static_cast<std::uint64_t>(wallPixels + hiddenPixels)}};
-    for (const Case& c : cases) {
-        GameSettings::instance().occlusionCulling = c.occlusion;
+    for (const bool occlusion : {true, false}) {
+        // The hidden quad's pixels count too when the stage leaves it in.
+        const auto covered = static_cast<std::uint64_t>(wallPixels + (occlusion ? 0 : hiddenPixels));
+        GameSettings::instance().occlusionCulling = occlusion;
         const FragmentTotals before = renderer.fragmentTotals();
         renderer.render(*level);
         const FragmentTotals& after = renderer.fragmentTotals();
-        EXPECT_EQ(after.sceneCovered - before.sceneCovered, c.covered) << c.occlusion;
+        EXPECT_EQ(after.sceneCovered - before.sceneCovered, covered) << occlusion;
         // Drawn nearest first, the hidden quad writes nothing either way.
         EXPECT_EQ(after.sceneSamples - before.sceneSamples, static_cast<std::uint64_t>(wallPixels))
-            << c.occlusion;
+            << occlusion;
         if (after.fragmentsCounted) {
-            EXPECT_GE(after.sceneFragments - before.sceneFragments, c.covered) << c.occlusion;
+            EXPECT_GE(after.sceneFragments - before.sceneFragments, covered) << occlusion;
         }
         // Counting writes no colour and no depth of its own.
-        EXPECT_EQ(differingPixels(readWindow(kSize, kSize), uncounted), 0) << c.occlusion;
+        EXPECT_EQ(differingPixels(readWindow(kSize, kSize), uncounted), 0) << occlusion;
     }
     // ... and leaves the next frame free to draw: without the wall, the quad.
     renderer.setCountingFragments(false);
