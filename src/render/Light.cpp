@@ -166,8 +166,9 @@ bool lightMayReach(const Light& light, const std::array<float, 6>& bounds) {
     const glm::vec3 high(bounds[3], bounds[4], bounds[5]);
     const glm::vec3 toCentre = 0.5f * (low + high) - light.position;
     const float along = glm::dot(toCentre, axis);
-    const float fromAxis = std::sqrt(std::max(glm::dot(toCentre, toCentre) - along * along, 0.0f));
-    const float distance = glm::length(toCentre);
+    const float distanceSquared = glm::dot(toCentre, toCentre);
+    const float fromAxis = std::sqrt(std::max(distanceSquared - along * along, 0.0f));
+    const float distance = std::sqrt(distanceSquared);
     // The shader's cosine comes from interpolated vectors: a margin of a
     // hundredth of a unit plus a thousandth of the distance covers its rounding.
     const float radius = 0.5f * glm::length(high - low) + 0.01f + 0.001f * distance;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "render/FragmentCounter.h"
+#include "render/FramePass.h"
 
 struct GLFWwindow;
 
