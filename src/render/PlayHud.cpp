@@ -121,8 +121,7 @@ void PlayHud::release() {
                          &hintBox_, &captions_, &captionsBox_, &iconMark_}) {
         piece->clear();
     }
-    vignetteTexture_.reset();
-    vignetteStep_ = -1;
+    vignetteTextures_.clear();
     shade_.reset();
     dim_.reset();
     white_.reset();
@@ -243,7 +242,9 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
     // Deepest as a heartbeat swells, settling to three quarters between beats.
     const float strength = vignetteStrength(state.warning, state.pulse);
     const int step = std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps);
-    if (step != vignetteStep_ || !vignetteTexture_) {
+    vignetteTextures_.resize(kVignetteSteps + 1);
+    std::unique_ptr<Texture>& texture = vignetteTextures_[static_cast<std::size_t>(step)];
+    if (!texture) {
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kVignetteSize) * kVignetteSize * 3);
         const float stepStrength = static_cast<float>(step) / kVignetteSteps;
         for (int y = 0; y < kVignetteSize; ++y) {
@@ -255,10 +256,9 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
                 pixels[at] = pixels[at + 1] = pixels[at + 2] = value;
             }
         }
-        if (!vignetteTexture_) vignetteTexture_ = std::make_unique<Texture>();
-        vignetteTexture_->upload(pixels.data(), kVignetteSize, kVignetteSize);
-        smoothFiltering(*vignetteTexture_);
-        vignetteStep_ = step;
+        texture = std::make_unique<Texture>();
+        texture->upload(pixels.data(), kVignetteSize, kVignetteSize);
+        smoothFiltering(*texture);
         ++vignetteUploads_;
     }
     const std::string key = std::to_string(width) + "x" + std::to_string(height);
@@ -281,7 +281,7 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
         vignette_.key = key;
     }
     glDisable(GL_DEPTH_TEST);
-    drawShaded(vignette_, hud, vignetteTexture_.get());
+    drawShaded(vignette_, hud, texture.get());
     glEnable(GL_DEPTH_TEST);
     glUseProgram(0);
 }

@@ -83,7 +83,8 @@ public:
 
     void release();
 
-    // How many vignette pictures were made so far (each strength step makes one).
+    // How many vignette pictures were made so far (each strength step makes
+    // one, the first time it shows).
     int vignetteUploads() const { return vignetteUploads_; }
 
 private:
@@ -117,8 +118,10 @@ private:
 
     Piece vignette_, crosshair_, prompt_, promptBox_, message_, messageBox_, hint_, hintBox_, captions_,
         captionsBox_, iconMark_;
-    std::unique_ptr<Texture> vignetteTexture_;
-    int vignetteStep_ = -1;  // the strength step vignetteTexture_ shows
+    // One picture per strength step (index = step), made when the step first
+    // shows and kept: making a texture mid-frame (its mipmaps are drawn) made
+    // llvmpipe finish the frame drawn so far, at every heartbeat step.
+    std::vector<std::unique_ptr<Texture>> vignetteTextures_;
     int vignetteUploads_ = 0;
     std::unique_ptr<Texture> shade_;  // behind text
     std::unique_ptr<Texture> dim_;    // over a switched-off flashlight's icon

@@ -114,7 +114,8 @@ TEST_F(PlayHudDrawTest, TheVignetteMultipliesThePictureByItsShadeAndOnlyWhileWar
     EXPECT_EQ(hud.vignetteUploads(), 0);
     EXPECT_EQ(red(0, 0), kGrey);
 
-    for (const float warning : {1.0f, 0.3f}) {
+    // Back to the first strength: its picture is kept, not made again.
+    for (const float warning : {1.0f, 0.3f, 1.0f}) {
         clear();
         state.warning = warning;
         state.pulse = 1.0f;
