@@ -298,12 +298,35 @@ void Mesh::draw(const glm::mat4& viewProjection, DrawMode mode) {
 
 void Mesh::drawRange(const glm::mat4& viewProjection, DrawMode mode, std::uint32_t firstIndex,
                      std::uint32_t count) {
+    const IndexRange range{firstIndex, count};
+    drawRanges(viewProjection, mode, &range, 1);
+}
+
+void Mesh::drawRanges(const glm::mat4& viewProjection, DrawMode mode, const IndexRange* ranges,
+                      std::size_t rangeCount) {
     if (noGeometry) {
         return;
     }
-    // Whole triangles within the list only.
-    firstIndex = std::min(firstIndex - firstIndex % 3, indexCount);
-    count = std::min(count - count % 3, indexCount - firstIndex);
+    // Whole triangles within the list only; the wireframe's six line indices
+    // per triangle follow the triangles, in the triangles' order.
+    const bool wireframe = GameSettings::instance().wireframe;
+    rangeCounts_.clear();
+    rangeOffsets_.clear();
+    for (std::size_t i = 0; i < rangeCount; ++i) {
+        const std::uint32_t first = std::min(ranges[i].first - ranges[i].first % 3, indexCount);
+        const std::uint32_t count = std::min(ranges[i].count - ranges[i].count % 3, indexCount - first);
+        std::uintptr_t offset = first;
+        std::uint32_t drawn = count;
+        if (wireframe) {
+            offset = static_cast<std::uintptr_t>(indexCount) + 2u * first;
+            drawn = std::min(2 * count, lineIndexCount);
+        }
+        // Empty runs are left out: Mesa drew nothing at all of a multi-draw
+        // whose first run was empty.
+        if (drawn == 0) continue;
+        rangeCounts_.push_back(static_cast<GLsizei>(drawn));
+        rangeOffsets_.push_back(reinterpret_cast<const void*>(offset * sizeof(std::uint32_t)));
+    }
     const UniformLocations& locations = locationsFor(*shader);
     // A name the program lacks is reported at every draw, as an uncached
     // lookup would.
@@ -338,16 +361,12 @@ void Mesh::drawRange(const glm::mat4& viewProjection, DrawMode mode, std::uint32
     }
 
     glBindVertexArray(vertexArray);
-    if (GameSettings::instance().wireframe) {
-        // Six line indices per triangle, in the triangles' order, after the triangles.
-        const std::uintptr_t lineOffset =
-            (static_cast<std::uintptr_t>(indexCount) + 2u * firstIndex) * sizeof(std::uint32_t);
-        glDrawElements(GL_LINES, static_cast<GLsizei>(std::min(2 * count, lineIndexCount)), GL_UNSIGNED_INT,
-                       reinterpret_cast<const void*>(lineOffset));
-    } else {
-        glDrawElements(
-            GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT,
-            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(firstIndex) * sizeof(std::uint32_t)));
+    const GLenum primitive = wireframe ? GL_LINES : GL_TRIANGLES;
+    if (rangeCounts_.size() == 1) {
+        glDrawElements(primitive, rangeCounts_[0], GL_UNSIGNED_INT, rangeOffsets_[0]);
+    } else if (!rangeCounts_.empty()) {
+        glMultiDrawElements(primitive, rangeCounts_.data(), GL_UNSIGNED_INT, rangeOffsets_.data(),
+                            static_cast<GLsizei>(rangeCounts_.size()));
     }
     glBindVertexArray(0);
     glBindTexture(GL_TEXTURE_2D, 0);

@@ -97,7 +97,7 @@ public:
     // Runs of the triangle list with their bounds at build time, for meshes
     // larger than kClusteredExtent; empty for the others.
     std::vector<MeshCluster> clusters;
-    Texture* texture = nullptr;             // not owning (texture cache); null draws untextured
+    Texture* texture = nullptr;  // not owning (texture cache); null draws untextured
     std::string name;
     bool noGeometry = true;  // never drawn; true until loadFromNode succeeds
 
@@ -136,11 +136,23 @@ public:
     // wireframe draws the outlines of the same triangles.
     void drawRange(const glm::mat4& viewProjection, DrawMode mode, std::uint32_t firstIndex,
                    std::uint32_t indexCount);
+    // A part of the triangle list: `count` indices from `first`.
+    struct IndexRange {
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+    };
+    // Several runs at once, in their order, with one call to GL (the uniforms
+    // and the texture set once): the same triangles as drawRange for each.
+    void drawRanges(const glm::mat4& viewProjection, DrawMode mode, const IndexRange* ranges,
+                    std::size_t rangeCount);
 
 private:
     // The uniform locations draw sets, per program the mesh was drawn with
     // (the renderer re-points `shader` between a few programs each frame):
     // looked up once instead of by name at every draw.
+    // Scratch for drawRanges: each run's index count and byte offset.
+    std::vector<GLsizei> rangeCounts_;
+    std::vector<const void*> rangeOffsets_;
     struct UniformLocations {
         const Shader* shader = nullptr;
         GLuint program = 0;

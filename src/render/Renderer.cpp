@@ -603,7 +603,9 @@ void Renderer::drawScene(Level& level) {
 void Renderer::drawVisibleTree(Level& level) {
     GLuint inUse = texLightsShader->program;
     glUseProgram(inUse);
-    for (const OpaqueDraw& draw : visibleDraws) {
+    std::vector<Mesh::IndexRange>& runs = treeRuns_;
+    for (std::size_t i = 0; i < visibleDraws.size();) {
+        const OpaqueDraw& draw = visibleDraws[i];
         Mesh& mesh = *draw.object->mesh;
         Shader* const own = mesh.shader;
         // Only texLights has the variant; a mesh of another program is
@@ -614,9 +616,20 @@ void Renderer::drawVisibleTree(Level& level) {
             inUse = wanted;
             glUseProgram(inUse);
         }
+        // The object's next runs drawn the same way go with this one, in
+        // their order, as one call: the tree's draws are mostly a few dozen
+        // triangles each, and each call costs llvmpipe more than they do.
+        runs.clear();
+        std::size_t next = i;
+        for (; next < visibleDraws.size() && visibleDraws[next].object == draw.object &&
+               visibleDraws[next].light0 == draw.light0;
+             ++next) {
+            runs.push_back({visibleDraws[next].firstIndex, visibleDraws[next].indexCount});
+        }
         if (unreached) mesh.shader = texLightsUnreachedShader.get();
-        mesh.drawRange(level.camera->viewProjection, DrawMode::Normal, draw.firstIndex, draw.indexCount);
+        mesh.drawRanges(level.camera->viewProjection, DrawMode::Normal, runs.data(), runs.size());
         mesh.shader = own;
+        i = next;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "render/FragmentCounter.h"
 #include "render/Framebuffer.h"
+#include "render/Mesh.h"
 #include "render/PlayHud.h"
 #include "render/PlayHudState.h"
 #include "render/Shader.h"
@@ -143,8 +144,9 @@ private:
     // counts what it culls) but collects instead of drawing.
     static void collectOpaque(GameObject& object, ViewFrustum& frustum, const glm::vec3& eye,
                               std::vector<OpaqueDraw>& out);
-    std::vector<OpaqueDraw> opaqueDraws;   // reused every frame
-    std::vector<OpaqueDraw> visibleDraws;  // what of them the visibility stage kept
+    std::vector<OpaqueDraw> opaqueDraws;      // reused every frame
+    std::vector<OpaqueDraw> visibleDraws;     // what of them the visibility stage kept
+    std::vector<Mesh::IndexRange> treeRuns_;  // scratch: one call's runs in drawVisibleTree
     // Fills visibleDraws from opaqueDraws, in the same order: after
     // rasterising the large objects as occluders (nearest first), what can
     // show, whole objects or the runs of their visible clusters; a run also

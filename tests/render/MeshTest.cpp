@@ -330,20 +330,26 @@ TEST_F(MeshDrawing, ARangeDrawsItsOwnTrianglesAndLargeMeshesAreCutIntoClusters) 
 
     // The second triangle (0, 2, 3) lies above the diagonal; a range that
     // starts inside the first triangle starts at its beginning instead.
+    // Several ranges go in one call, each clamped as one range would be.
     struct Case {
-        std::uint32_t first;
-        std::uint32_t count;
+        std::vector<Mesh::IndexRange> ranges;
         Rgb belowDiagonal;
         Rgb aboveDiagonal;
     };
-    const Case cases[] = {
-        {3, 3, kBlue, kRed}, {0, 3, kGreen, kBlue}, {4, 3, kBlue, kRed}, {6, 3, kBlue, kBlue}};
+    const Case cases[] = {{{{3, 3}}, kBlue, kRed},          {{{0, 3}}, kGreen, kBlue},
+                          {{{4, 3}}, kBlue, kRed},          {{{6, 3}}, kBlue, kBlue},
+                          {{{4, 3}, {0, 3}}, kGreen, kRed}, {{{0, 3}, {6, 3}}, kGreen, kBlue},
+                          {{{6, 3}, {3, 4}}, kBlue, kRed}};
     for (const Case& c : cases) {
         clear();
-        mesh.drawRange(glm::mat4(1.0f), DrawMode::Normal, c.first, c.count);
+        if (c.ranges.size() == 1) {
+            mesh.drawRange(glm::mat4(1.0f), DrawMode::Normal, c.ranges[0].first, c.ranges[0].count);
+        } else {
+            mesh.drawRanges(glm::mat4(1.0f), DrawMode::Normal, c.ranges.data(), c.ranges.size());
+        }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        EXPECT_EQ(rgb(170, 100), c.belowDiagonal) << c.first;
-        EXPECT_EQ(rgb(90, 150), c.aboveDiagonal) << c.first;
+        EXPECT_EQ(rgb(170, 100), c.belowDiagonal) << c.ranges[0].first << " of " << c.ranges.size();
+        EXPECT_EQ(rgb(90, 150), c.aboveDiagonal) << c.ranges[0].first << " of " << c.ranges.size();
     }
 
     // Ten units across: cut into clusters of at most two, covering every triangle.
