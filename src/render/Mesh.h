@@ -147,12 +147,12 @@ public:
                     std::size_t rangeCount);
 
 private:
-    // The uniform locations draw sets, per program the mesh was drawn with
-    // (the renderer re-points `shader` between a few programs each frame):
-    // looked up once instead of by name at every draw.
     // Scratch for drawRanges: each run's index count and byte offset.
     std::vector<GLsizei> rangeCounts_;
     std::vector<const void*> rangeOffsets_;
+    // The uniform locations draw sets, per program the mesh was drawn with
+    // (the renderer re-points `shader` between a few programs each frame):
+    // looked up once instead of by name at every draw.
     struct UniformLocations {
         const Shader* shader = nullptr;
         GLuint program = 0;

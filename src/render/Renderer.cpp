@@ -617,8 +617,8 @@ void Renderer::drawVisibleTree(Level& level) {
             glUseProgram(inUse);
         }
         // The object's next runs drawn the same way go with this one, in
-        // their order, as one call: the tree's draws are mostly a few dozen
-        // triangles each, and each call costs llvmpipe more than they do.
+        // their order, as one call: a run is about a dozen triangles on
+        // average, and each call cost the game thread more than they did.
         runs.clear();
         std::size_t next = i;
         for (; next < visibleDraws.size() && visibleDraws[next].object == draw.object &&
