@@ -242,7 +242,7 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
     // Deepest as a heartbeat swells, settling to three quarters between beats.
     const float strength = vignetteStrength(state.warning, state.pulse);
     const int step = std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps);
-    vignetteTextures_.resize(kVignetteSteps + 1);
+    if (vignetteTextures_.empty()) vignetteTextures_.resize(kVignetteSteps + 1);
     std::unique_ptr<Texture>& texture = vignetteTextures_[static_cast<std::size_t>(step)];
     if (!texture) {
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kVignetteSize) * kVignetteSize * 3);

@@ -603,7 +603,6 @@ void Renderer::drawScene(Level& level) {
 void Renderer::drawVisibleTree(Level& level) {
     GLuint inUse = texLightsShader->program;
     glUseProgram(inUse);
-    std::vector<Mesh::IndexRange>& runs = treeRuns_;
     for (std::size_t i = 0; i < visibleDraws.size();) {
         const OpaqueDraw& draw = visibleDraws[i];
         Mesh& mesh = *draw.object->mesh;
@@ -619,15 +618,15 @@ void Renderer::drawVisibleTree(Level& level) {
         // The object's next runs drawn the same way go with this one, in
         // their order, as one call: a run is about a dozen triangles on
         // average, and each call cost the game thread more than they did.
-        runs.clear();
+        treeRuns_.clear();
         std::size_t next = i;
         for (; next < visibleDraws.size() && visibleDraws[next].object == draw.object &&
                visibleDraws[next].light0 == draw.light0;
              ++next) {
-            runs.push_back({visibleDraws[next].firstIndex, visibleDraws[next].indexCount});
+            treeRuns_.push_back({visibleDraws[next].firstIndex, visibleDraws[next].indexCount});
         }
         if (unreached) mesh.shader = texLightsUnreachedShader.get();
-        mesh.drawRanges(level.camera->viewProjection, DrawMode::Normal, runs.data(), runs.size());
+        mesh.drawRanges(level.camera->viewProjection, DrawMode::Normal, treeRuns_.data(), treeRuns_.size());
         mesh.shader = own;
         i = next;
     }
