@@ -49,7 +49,7 @@ void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
 constexpr int kGlowMarginPixels = 8;
 
 // What the glow's silhouettes reach beyond an object's box, for the
-// visibility test: the highlight program pushes every vertex 0.03 out along
+// visibility test and the glow's screen rectangle: the highlight program pushes every vertex 0.03 out along
 // its normal (generously: meshes may be scaled), and the glow buffer's
 // depth is a half-size copy whose texels take a scene pixel's depth up to
 // one pixel away.
@@ -65,12 +65,49 @@ struct PixelRect {
     bool empty() const { return x1 <= x0 || y1 <= y0; }
 };
 
-// Grows `screen` (normalised device coordinates, min x, min y, max x, max y)
-// by the screen footprint of what `object` and its visible subtree draw in a
-// pass. Returns false when the footprint cannot be bounded (geometry without
-// bounds, or a box reaching behind the eye); the caller then uses the whole
-// screen. Boxes wholly outside the frustum are left out only while culling
-// is on, because only then does the pass itself skip them.
+// Grows `screen` (normalised device coordinates: min x, min y, max x, max y)
+// by the projection of the part of box `b` grown by `grow` that lies in
+// front of the near plane, where GL clips: its corners there and the points
+// where its edges cross the plane. A box reaching past the eye to the side
+// then still gives a bounded rectangle, open only towards the edges of the
+// screen it runs off. False when a point to project has no positive w (a
+// projection whose near plane does not lie in front of the eye).
+bool addBoxFootprint(const std::array<float, 6>& b, float grow, const glm::mat4& viewProjection,
+                     glm::vec4& screen) {
+    glm::vec4 clip[8];
+    bool inFront[8];
+    for (int corner = 0; corner < 8; ++corner) {
+        clip[corner] = viewProjection * glm::vec4((corner & 1) ? b[3] + grow : b[0] - grow,
+                                                  (corner & 2) ? b[4] + grow : b[1] - grow,
+                                                  (corner & 4) ? b[5] + grow : b[2] - grow, 1.0f);
+        inFront[corner] = clip[corner].z + clip[corner].w >= 0.0f;
+    }
+    const auto add = [&screen](const glm::vec4& point) {
+        if (!(point.w > 1e-6f)) return false;
+        const glm::vec2 ndc = glm::vec2(point) / point.w;
+        screen = glm::vec4(glm::min(glm::vec2(screen), ndc), glm::max(glm::vec2(screen.z, screen.w), ndc));
+        return true;
+    };
+    for (int corner = 0; corner < 8; ++corner) {
+        if (inFront[corner] && !add(clip[corner])) return false;
+        // The three edges from this corner to a corner one bit higher.
+        for (int axis = 1; axis <= 4; axis <<= 1) {
+            const int other = corner | axis;
+            if (other == corner || inFront[corner] == inFront[other]) continue;
+            const float da = clip[corner].z + clip[corner].w;
+            const float db = clip[other].z + clip[other].w;
+            if (!add(clip[corner] + (clip[other] - clip[corner]) * (da / (da - db)))) return false;
+        }
+    }
+    return true;
+}
+
+// Grows `screen` by the screen footprint of what `object` and its visible
+// subtree draw in the glow pass (the highlight program pushes silhouettes up
+// to kGlowGrow out of the boxes). Returns false when a footprint cannot be
+// bounded (geometry without bounds, or see addBoxFootprint); the caller then
+// uses the whole screen. Boxes wholly outside the frustum are left out only
+// while culling is on, because only then does the pass itself skip them.
 bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjection, const ViewFrustum& frustum,
                         const VisibilityStage& visibility, glm::vec4& screen) {
     if (!object.visible) return true;
@@ -78,18 +115,9 @@ bool addScreenFootprint(const GameObject& object, const glm::mat4& viewProjectio
         if (!object.bounds) return false;
         const std::array<float, 6>& b = *object.bounds;
         if ((!frustum.cullingEnabled || frustum.testBox(b) != FrustumTest::Outside) &&
-            visibility.boxVisible(b, kGlowGrow, kGlowMarginForVisibility)) {
-            for (int corner = 0; corner < 8; ++corner) {
-                const glm::vec4 clip =
-                    viewProjection * glm::vec4(b[(corner & 1) ? 3 : 0], b[(corner & 2) ? 4 : 1],
-                                               b[(corner & 4) ? 5 : 2], 1.0f);
-                if (clip.w < 1e-3f) return false;
-                const glm::vec2 ndc = glm::vec2(clip) / clip.w;
-                screen.x = std::min(screen.x, ndc.x);
-                screen.y = std::min(screen.y, ndc.y);
-                screen.z = std::max(screen.z, ndc.x);
-                screen.w = std::max(screen.w, ndc.y);
-            }
+            visibility.boxVisible(b, kGlowGrow, kGlowMarginForVisibility) &&
+            !addBoxFootprint(b, kGlowGrow, viewProjection, screen)) {
+            return false;
         }
     }
     for (const std::shared_ptr<GameObject>& child : object.children) {
@@ -701,7 +729,8 @@ void Renderer::drawGlow(Level& level) {
     // it runs under a scissor around the glowing objects (the glow buffer's
     // rectangle a little wider, so every texel the blur reads was cleared
     // this frame). Objects all off screen leave only their lit drawing below.
-    const PixelRect rect = glowRectangle(level, visibility_, frameWidth_, frameHeight_);
+    const PixelRect rect = pictureShortcuts ? glowRectangle(level, visibility_, frameWidth_, frameHeight_)
+                                            : PixelRect{0, 0, frameWidth_, frameHeight_};
     if (!rect.empty()) {
         constexpr int kBlurReachTexels = 3;
         glEnable(GL_SCISSOR_TEST);

@@ -101,9 +101,10 @@ public:
     // flashlight's cone); the same picture for a third less work a pixel.
     std::unique_ptr<Shader> texLightsUnreachedShader;
     // Work left out because it cannot change the picture: the surfaces out of
-    // lights[0]'s reach drawn by the variant without it, and the glow
-    // composite skipped under the glowing objects' own pixels (where the
-    // scene has a stencil buffer). Off: the plain way, which tests compare.
+    // lights[0]'s reach drawn by the variant without it, the glow worked out
+    // only over the glowing objects' rectangle, and its composite skipped
+    // under their own pixels (where the scene has a stencil buffer). Off:
+    // the plain way, which tests compare.
     bool pictureShortcuts = true;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;

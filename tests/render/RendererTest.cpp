@@ -327,20 +327,25 @@ std::shared_ptr<GameObject> sideStrip(Shader* shader, const char* name, float x0
     return object;
 }
 
-// An item from behind the eye to 6 ahead, 1 to the right: its box reaches
-// behind the eye, where no screen rectangle can be made from its corners, so
-// the glow may go anywhere; along the near part (2.5 ahead, 217 pixels
-// across) the halo shows over the strip's top edge at y = 154.6.
+// An item from behind the eye to 6 ahead, 1 to the right (then to the
+// left): its box reaches behind the eye, so its corners alone give no screen
+// rectangle; the part in front of the near plane bounds it, running off the
+// screen's side. Along the near part (2.5 ahead, 217 pixels across) the halo
+// shows over the strip's top edge at y = 154.6, on either side.
 TEST_P(GlowTest, AnItemReachingPastTheEyeGlowsAlongItsWholeLength) {
-    auto strip = sideStrip(renderer.texLightsShader.get(), "Rail_item", -1.0f, 6.0f, 1.0f, 0.3f,
-                           "frametest_grey");
-    auto rail = std::make_shared<Item>(strip.get(), "Rail_item");
-    level->itemsInWorld["Rail_item"] = rail;
-    renderFrame();
-    EXPECT_TRUE(pixelIs(ctx, 216, 140, 128, 128, 128));
-    const auto p = ctx.pixel(216, 157);
-    EXPECT_GT(p[0], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
-    EXPECT_GT(p[0], p[2]);
+    for (const float side : {1.0f, -1.0f}) {
+        SCOPED_TRACE(side > 0.0f ? "right" : "left");
+        auto strip =
+            sideStrip(renderer.texLightsShader.get(), "Rail_item", -1.0f, 6.0f, side, 0.3f, "frametest_grey");
+        level->itemsInWorld["Rail_item"] = std::make_shared<Item>(strip.get(), "Rail_item");
+        renderFrame();
+        const int x = side > 0.0f ? 216 : 39;  // pixel centres 216.5 and 39.5, either side of 128
+        EXPECT_TRUE(pixelIs(ctx, x, 140, 128, 128, 128));
+        const auto p = ctx.pixel(x, 157);
+        EXPECT_GT(p[0], 40) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+        EXPECT_GT(p[0], p[2]);
+        level->itemsInWorld.clear();
+    }
 }
 
 TEST_P(FrameTest, HiddenTextShowsOnlyUnderTheBlueFlashlight) {
