@@ -907,7 +907,12 @@ void Renderer::drawGameOverOverlay(const std::string& key,
     if (key == "LOST") glClear(GL_COLOR_BUFFER_BIT);
     glUseProgram(messageShader->program);
     glDisable(GL_DEPTH_TEST);
+    // The message program writes opacity 1, so blending would give back the
+    // image's own colour: without it llvmpipe need not read the picture
+    // under the panel and the buttons.
+    glDisable(GL_BLEND);
     HUD::instance().drawGameOver(key, *messageShader, buttons);
+    glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glUseProgram(0);
 }
