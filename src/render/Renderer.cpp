@@ -140,17 +140,31 @@ PixelRect pixelsCovering(glm::vec4 screen, int width, int height, int margin) {
     return rect;
 }
 
+// Whether two pixel rectangles share a pixel.
+bool overlap(const PixelRect& a, const PixelRect& b) {
+    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
 // The scene-buffer pixels the glow of the level's unused items and its
-// switches' objects can reach (their footprints plus the blur's margin),
-// clipped to the buffer; empty when none of them is on screen or all are
-// hidden.
-PixelRect glowRectangle(const Level& level, const VisibilityStage& visibility, int width, int height) {
-    const PixelRect whole{0, 0, width, height};
+// switches' objects can reach: each object's footprint plus the blur's
+// margin, clipped to the buffer, with rectangles that share pixels joined
+// into their bounding rectangle until none do (so a composite drawn once per
+// rectangle blends no pixel twice). None when no glowing object is on
+// screen or all are hidden; the whole buffer when a footprint cannot be
+// bounded.
+std::vector<PixelRect> glowRectangles(const Level& level, const VisibilityStage& visibility, int width,
+                                      int height) {
+    const std::vector<PixelRect> whole{PixelRect{0, 0, width, height}};
     const glm::mat4& viewProjection = level.camera->viewProjection;
-    glm::vec4 screen(2.0f, 2.0f, -2.0f, -2.0f);
+    std::vector<PixelRect> rects;
     auto add = [&](const GameObject* object) {
-        return object == nullptr ||
-               addScreenFootprint(*object, viewProjection, level.frustum, visibility, screen);
+        if (object == nullptr) return true;
+        glm::vec4 screen(2.0f, 2.0f, -2.0f, -2.0f);
+        if (!addScreenFootprint(*object, viewProjection, level.frustum, visibility, screen)) return false;
+        if (screen.x > screen.z || screen.y > screen.w) return true;
+        const PixelRect rect = pixelsCovering(screen, width, height, kGlowMarginPixels);
+        if (!rect.empty()) rects.push_back(rect);
+        return true;
     };
     for (const auto& entry : level.itemsInWorld) {
         const Item* item = entry.second.get();
@@ -160,8 +174,20 @@ PixelRect glowRectangle(const Level& level, const VisibilityStage& visibility, i
         const InteractiveSwitch* zone = entry.second.get();
         if (zone && !add(zone->object)) return whole;
     }
-    if (screen.x > screen.z || screen.y > screen.w) return PixelRect{};
-    return pixelsCovering(screen, width, height, kGlowMarginPixels);
+    for (std::size_t i = 0; i < rects.size();) {
+        bool joined = false;
+        for (std::size_t j = i + 1; j < rects.size(); ++j) {
+            if (!overlap(rects[i], rects[j])) continue;
+            rects[i] = {std::min(rects[i].x0, rects[j].x0), std::min(rects[i].y0, rects[j].y0),
+                        std::max(rects[i].x1, rects[j].x1), std::max(rects[i].y1, rects[j].y1)};
+            rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
+            joined = true;
+            break;
+        }
+        // A grown rectangle may now reach one already passed: look again from the start.
+        i = joined ? 0 : i + 1;
+    }
+    return rects;
 }
 
 // The pixels the flashlight's beam can light: the hidden writing shows only
@@ -728,15 +754,24 @@ void Renderer::drawGlow(Level& level) {
     // Everything up to the composite only matters where a glow can show, so
     // it runs under a scissor around the glowing objects (the glow buffer's
     // rectangle a little wider, so every texel the blur reads was cleared
-    // this frame). Objects all off screen leave only their lit drawing below.
-    const PixelRect rect = pictureShortcuts ? glowRectangle(level, visibility_, frameWidth_, frameHeight_)
-                                            : PixelRect{0, 0, frameWidth_, frameHeight_};
-    if (!rect.empty()) {
+    // this frame), and the composite runs over each object's rectangle
+    // alone (the cabinet close up at one side and an item across the room
+    // leave the picture between them out). Objects all off screen leave only
+    // their lit drawing below.
+    const std::vector<PixelRect> rects =
+        pictureShortcuts ? glowRectangles(level, visibility_, frameWidth_, frameHeight_)
+                         : std::vector<PixelRect>{PixelRect{0, 0, frameWidth_, frameHeight_}};
+    if (!rects.empty()) {
+        PixelRect all = rects.front();
+        for (const PixelRect& rect : rects) {
+            all = {std::min(all.x0, rect.x0), std::min(all.y0, rect.y0), std::max(all.x1, rect.x1),
+                   std::max(all.y1, rect.y1)};
+        }
         constexpr int kBlurReachTexels = 3;
         glEnable(GL_SCISSOR_TEST);
-        glScissor(rect.x0 / 2 - kBlurReachTexels, rect.y0 / 2 - kBlurReachTexels,
-                  (rect.x1 - rect.x0) / 2 + 2 * kBlurReachTexels + 1,
-                  (rect.y1 - rect.y0) / 2 + 2 * kBlurReachTexels + 1);
+        glScissor(all.x0 / 2 - kBlurReachTexels, all.y0 / 2 - kBlurReachTexels,
+                  (all.x1 - all.x0) / 2 + 2 * kBlurReachTexels + 1,
+                  (all.y1 - all.y0) / 2 + 2 * kBlurReachTexels + 1);
 
         glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneInWindow_ ? 0 : sceneBuffer.framebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glowBuffer.framebuffer);
@@ -767,7 +802,6 @@ void Renderer::drawGlow(Level& level) {
 
         bindScene();
         glViewport(0, 0, frameWidth_, frameHeight_);
-        glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
         // Where a glowing object shows, its lit self covers the glow drawn
         // under it. With a stencil buffer the objects go first and mark their
         // pixels, and the composite (nine reads a pixel) skips those: the same
@@ -794,7 +828,10 @@ void Renderer::drawGlow(Level& level) {
                     1.0f / static_cast<float>(glowBuffer.height));
         glDepthMask(GL_FALSE);
         glBindVertexArray(quadVertexArray);
-        glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+        for (const PixelRect& rect : rects) {
+            glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
+            glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+        }
         glBindVertexArray(0);
         glDepthMask(GL_TRUE);
         glUseProgram(0);
