@@ -49,10 +49,10 @@ void setVec3(const Shader& shader, const char* name, const glm::vec3& value) {
 constexpr int kGlowMarginPixels = 8;
 
 // What the glow's silhouettes reach beyond an object's box, for the
-// visibility test and the glow's screen rectangle: the highlight program pushes every vertex 0.03 out along
-// its normal (generously: meshes may be scaled), and the glow buffer's
-// depth is a half-size copy whose texels take a scene pixel's depth up to
-// one pixel away.
+// visibility test and the glow's screen rectangle: the highlight program
+// pushes every vertex 0.03 out along its normal (generously: meshes may be
+// scaled), and the glow buffer's depth is a half-size copy whose texels
+// take a scene pixel's depth up to one pixel away.
 constexpr float kGlowGrow = 0.1f;
 constexpr float kGlowMarginForVisibility = 2.0f;
 
