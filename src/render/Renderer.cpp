@@ -145,6 +145,11 @@ bool overlap(const PixelRect& a, const PixelRect& b) {
     return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
 }
 
+// The smallest rectangle holding both.
+PixelRect bounding(const PixelRect& a, const PixelRect& b) {
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
 // The scene-buffer pixels the glow of the level's unused items and its
 // switches' objects can reach: each object's footprint plus the blur's
 // margin, clipped to the buffer, with rectangles that share pixels joined
@@ -154,7 +159,6 @@ bool overlap(const PixelRect& a, const PixelRect& b) {
 // bounded.
 std::vector<PixelRect> glowRectangles(const Level& level, const VisibilityStage& visibility, int width,
                                       int height) {
-    const std::vector<PixelRect> whole{PixelRect{0, 0, width, height}};
     const glm::mat4& viewProjection = level.camera->viewProjection;
     std::vector<PixelRect> rects;
     auto add = [&](const GameObject* object) {
@@ -168,18 +172,17 @@ std::vector<PixelRect> glowRectangles(const Level& level, const VisibilityStage&
     };
     for (const auto& entry : level.itemsInWorld) {
         const Item* item = entry.second.get();
-        if (item && !item->used && !add(item->object)) return whole;
+        if (item && !item->used && !add(item->object)) return {PixelRect{0, 0, width, height}};
     }
     for (const auto& entry : level.switches) {
         const InteractiveSwitch* zone = entry.second.get();
-        if (zone && !add(zone->object)) return whole;
+        if (zone && !add(zone->object)) return {PixelRect{0, 0, width, height}};
     }
     for (std::size_t i = 0; i < rects.size();) {
         bool joined = false;
         for (std::size_t j = i + 1; j < rects.size(); ++j) {
             if (!overlap(rects[i], rects[j])) continue;
-            rects[i] = {std::min(rects[i].x0, rects[j].x0), std::min(rects[i].y0, rects[j].y0),
-                        std::max(rects[i].x1, rects[j].x1), std::max(rects[i].y1, rects[j].y1)};
+            rects[i] = bounding(rects[i], rects[j]);
             rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
             joined = true;
             break;
@@ -763,10 +766,7 @@ void Renderer::drawGlow(Level& level) {
                          : std::vector<PixelRect>{PixelRect{0, 0, frameWidth_, frameHeight_}};
     if (!rects.empty()) {
         PixelRect all = rects.front();
-        for (const PixelRect& rect : rects) {
-            all = {std::min(all.x0, rect.x0), std::min(all.y0, rect.y0), std::max(all.x1, rect.x1),
-                   std::max(all.y1, rect.y1)};
-        }
+        for (const PixelRect& rect : rects) all = bounding(all, rect);
         constexpr int kBlurReachTexels = 3;
         glEnable(GL_SCISSOR_TEST);
         glScissor(all.x0 / 2 - kBlurReachTexels, all.y0 / 2 - kBlurReachTexels,

@@ -102,7 +102,7 @@ public:
     std::unique_ptr<Shader> texLightsUnreachedShader;
     // Work left out because it cannot change the picture: the surfaces out of
     // lights[0]'s reach drawn by the variant without it, the glow worked out
-    // only over the glowing objects' rectangle, and its composite skipped
+    // only over the glowing objects' rectangles, and its composite skipped
     // under their own pixels (where the scene has a stencil buffer). Off:
     // the plain way, which tests compare.
     bool pictureShortcuts = true;
