@@ -8,6 +8,13 @@
 // halo a few pixels wide. Pixels the glow does not reach get opacity 0,
 // keeping the scene under them exactly as it was.
 
+#ifdef VIGNETTE
+// The warning's vignette, folded into this pass while it shows (the
+// renderer's vignetted twin of this program): 2 / width, 2 / height, the
+// clear radius and 1 / (dark radius - clear radius), as PlayHud draws it.
+uniform vec4 vignette;
+uniform float vignetteStrength;
+#endif
 uniform sampler2D windowTex;
 uniform vec2 uShift;  // one texel of windowTex in texture coordinates
 
@@ -36,4 +43,9 @@ void main() {
     // stencil test instead of after it).
     float reached = step(0.004, sum.a);
     fragColor = reached * vec4(sum.rgb / max(sum.a, 0.004), min(sum.a * 1.5, 1.0));
+#ifdef VIGNETTE
+    vec2 fromMiddle = gl_FragCoord.xy * vignette.xy - 1.0;
+    float t = clamp((length(fromMiddle) - vignette.z) * vignette.w, 0.0, 1.0);
+    fragColor.rgb *= 1.0 - vignetteStrength * t * t * (3.0 - 2.0 * t);
+#endif
 }

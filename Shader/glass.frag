@@ -5,6 +5,13 @@
 
 const float GLASS_SHADE = 0.3;
 
+#ifdef VIGNETTE
+// The warning's vignette, folded into this pass while it shows (the
+// renderer's vignetted twin of this program): 2 / width, 2 / height, the
+// clear radius and 1 / (dark radius - clear radius), as PlayHud draws it.
+uniform vec4 vignette;
+uniform float vignetteStrength;
+#endif
 uniform sampler2D tex;
 uniform float transparency;
 
@@ -14,4 +21,9 @@ out vec4 fragColor;
 
 void main() {
     fragColor = vec4(texture(tex, vUv).rgb * GLASS_SHADE, transparency);
+#ifdef VIGNETTE
+    vec2 fromMiddle = gl_FragCoord.xy * vignette.xy - 1.0;
+    float t = clamp((length(fromMiddle) - vignette.z) * vignette.w, 0.0, 1.0);
+    fragColor.rgb *= 1.0 - vignetteStrength * t * t * (3.0 - 2.0 * t);
+#endif
 }

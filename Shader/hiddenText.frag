@@ -14,6 +14,13 @@ struct Flashlight {
     float coneOuterAngle;
 };
 
+#ifdef VIGNETTE
+// The warning's vignette, folded into this pass while it shows (the
+// renderer's vignetted twin of this program): 2 / width, 2 / height, the
+// clear radius and 1 / (dark radius - clear radius), as PlayHud draws it.
+uniform vec4 vignette;
+uniform float vignetteStrength;
+#endif
 uniform sampler2D tex;
 uniform Flashlight flashlight;
 
@@ -44,4 +51,9 @@ void main() {
     vec3 ink = texture(tex, vUv).rgb;
     float inkAmount = max(max(ink.r, ink.g), ink.b);
     fragColor = vec4(ink * INK_TINT, inkAmount * beam);
+#ifdef VIGNETTE
+    vec2 fromMiddle = gl_FragCoord.xy * vignette.xy - 1.0;
+    float t = clamp((length(fromMiddle) - vignette.z) * vignette.w, 0.0, 1.0);
+    fragColor.rgb *= 1.0 - vignetteStrength * t * t * (3.0 - 2.0 * t);
+#endif
 }

@@ -25,6 +25,13 @@ struct Light {
     float coneOuterAngle;
 };
 
+#ifdef VIGNETTE
+// The warning's vignette, folded into this pass while it shows (the
+// renderer's vignetted twin of this program): 2 / width, 2 / height, the
+// clear radius and 1 / (dark radius - clear radius), as PlayHud draws it.
+uniform vec4 vignette;
+uniform float vignetteStrength;
+#endif
 uniform sampler2D tex;
 uniform int useTexture;  // 0: the part is drawn in plain grey
 uniform vec3 fogColor;
@@ -83,4 +90,9 @@ void main() {
     float k = FOG_DENSITY * eyeDistance;
     float fog = float(fogEnabled != 0) * (1.0 - exp2(-k * k));
     fragColor = vec4(mix(colour, fogColor * FOG_SHADE, fog), 1.0);
+#ifdef VIGNETTE
+    vec2 fromMiddle = gl_FragCoord.xy * vignette.xy - 1.0;
+    float t = clamp((length(fromMiddle) - vignette.z) * vignette.w, 0.0, 1.0);
+    fragColor.rgb *= 1.0 - vignetteStrength * t * t * (3.0 - 2.0 * t);
+#endif
 }

@@ -32,6 +32,13 @@ struct Light {
     float coneOuterAngle;
 };
 
+#ifdef VIGNETTE
+// The warning's vignette, folded into this pass while it shows (the
+// renderer's vignetted twin of this program): 2 / width, 2 / height, the
+// clear radius and 1 / (dark radius - clear radius), as PlayHud draws it.
+uniform vec4 vignette;
+uniform float vignetteStrength;
+#endif
 uniform sampler2D tex;
 uniform vec3 fogColor;
 uniform Light lights[MAX_LIGHTS];
@@ -93,4 +100,9 @@ void main() {
 
     vec3 colour = rollOff(texture(tex, vUv).rgb * diffuse + specular);
     fragColor = vec4(mix(colour, fogColor * FOG_SHADE, vFog), 1.0);
+#ifdef VIGNETTE
+    vec2 fromMiddle = gl_FragCoord.xy * vignette.xy - 1.0;
+    float t = clamp((length(fromMiddle) - vignette.z) * vignette.w, 0.0, 1.0);
+    fragColor.rgb *= 1.0 - vignetteStrength * t * t * (3.0 - 2.0 * t);
+#endif
 }

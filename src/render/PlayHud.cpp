@@ -21,7 +21,6 @@ constexpr float kBoxPadding = 0.3f;      // around text on its dark box, in cell
 constexpr float kCrosshairShare = 0.8f;  // of a cell
 constexpr float kMaxWidthShare = 0.9f;   // of the window
 constexpr int kVignetteSize = 64;        // texels each way
-constexpr int kVignetteSteps = 32;       // strengths between 0 and 1
 constexpr unsigned char kShade = 110;    // what the box behind text leaves of the picture (0.43)
 constexpr unsigned char kDim = 90;       // what a switched-off flashlight's icon keeps (0.35)
 constexpr float kMarkShare = 0.12f;      // the beam's mark under the icon, of the icon's height
@@ -166,6 +165,14 @@ float PlayHud::vignetteStrength(float warning, float pulse) {
     return level * (1.0f - kPulseShare + kPulseShare * std::clamp(pulse, 0.0f, 1.0f));
 }
 
+float PlayHud::vignetteStepStrength(const PlayHudState& state) {
+    if (state.warning <= 0.0f) return 0.0f;
+    const float strength = vignetteStrength(state.warning, state.pulse);
+    return static_cast<float>(
+               std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps)) /
+           kVignetteSteps;
+}
+
 float PlayHud::vignetteShade(float u, float v, float strength) {
     const float x = 2.0f * u - 1.0f;
     const float y = 2.0f * v - 1.0f;
@@ -237,11 +244,11 @@ void PlayHud::drawText(const Piece& piece, const Shader& font) {
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int width, int height) {
+void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int width, int height,
+                           VignetteTarget target) {
     if (state.warning <= 0.0f || width <= 0 || height <= 0) return;
     // Deepest as a heartbeat swells, settling to three quarters between beats.
-    const float strength = vignetteStrength(state.warning, state.pulse);
-    const int step = std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps);
+    const int step = static_cast<int>(std::lround(vignetteStepStrength(state) * kVignetteSteps));
     if (vignetteTextures_.empty()) vignetteTextures_.resize(kVignetteSteps + 1);
     std::unique_ptr<Texture>& texture = vignetteTextures_[static_cast<std::size_t>(step)];
     if (!texture) {
@@ -280,9 +287,22 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
         vignette_.build(hud, quads, uvs);
         vignette_.key = key;
     }
-    glDisable(GL_DEPTH_TEST);
-    drawShaded(vignette_, hud, texture.get());
-    glEnable(GL_DEPTH_TEST);
+    if (target == VignetteTarget::ClearedPixels) {
+        // Every fragment at the far plane: it passes only where the depth was
+        // never drawn on. llvmpipe drops the rest before shading.
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(GL_FALSE);
+        glDepthRange(1.0, 1.0);
+        drawShaded(vignette_, hud, texture.get());
+        glDepthRange(0.0, 1.0);
+        glDepthMask(GL_TRUE);
+        glDepthFunc(GL_LESS);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+        drawShaded(vignette_, hud, texture.get());
+        glEnable(GL_DEPTH_TEST);
+    }
     glUseProgram(0);
 }
 

@@ -59,6 +59,11 @@ public:
     // smoothstep(kClearRadius, kDarkRadius, e), e the distance from the
     // centre with the window's half sizes as 1.
     static float vignetteShade(float u, float v, float strength);
+    // The strength the vignette is drawn at for `state`: vignetteStrength
+    // rounded to one of kVignetteSteps steps (a picture is made per step);
+    // 0 without a warning.
+    static float vignetteStepStrength(const PlayHudState& state);
+    static constexpr int kVignetteSteps = 32;
     static constexpr float kClearRadius = 0.55f;
     static constexpr float kDarkRadius = 1.25f;
     // The middle of the window the vignette never touches (texture
@@ -74,7 +79,12 @@ public:
     PlayHud& operator=(const PlayHud&) = delete;
 
     // The vignette, drawn under the icons; nothing without a warning.
-    void drawVignette(const PlayHudState& state, const Shader& hud, int width, int height);
+    // ClearedPixels darkens only the pixels whose depth is still the far
+    // plane's (what the scene left at the clear colour), for a scene whose
+    // programs darkened the rest themselves.
+    enum class VignetteTarget { WholePicture, ClearedPixels };
+    void drawVignette(const PlayHudState& state, const Shader& hud, int width, int height,
+                      VignetteTarget target = VignetteTarget::WholePicture);
     // Everything else of the state.
     void draw(const PlayHudState& state, const Shader& font, const Shader& hud, int width, int height);
     // Only the captions (over the end screens).

@@ -331,6 +331,12 @@ void Renderer::init() {
     hiddenTextShader = std::make_unique<Shader>(kHiddenTextSources);
     glassShader = std::make_unique<Shader>(kGlassSources);
     skinningShader = std::make_unique<Shader>(kSkinningSources);
+    texLightsVignetted = std::make_unique<Shader>(kTexLightsSources, "VIGNETTE");
+    texLightsUnreachedVignetted = std::make_unique<Shader>(kTexLightsSources, "WITHOUT_LIGHT0 VIGNETTE");
+    blurVignetted = std::make_unique<Shader>(kBlurSources, "VIGNETTE");
+    hiddenTextVignetted = std::make_unique<Shader>(kHiddenTextSources, "VIGNETTE");
+    glassVignetted = std::make_unique<Shader>(kGlassSources, "VIGNETTE");
+    skinningVignetted = std::make_unique<Shader>(kSkinningSources, "VIGNETTE");
 
     const GameSettings& settings = GameSettings::instance();
     createTargets(settings.windowWidth, settings.windowHeight);
@@ -387,6 +393,14 @@ void Renderer::cleanup() {
     messageShader.reset();
     glassShader.reset();
     skinningShader.reset();
+    texLightsVignetted.reset();
+    texLightsUnreachedVignetted.reset();
+    blurVignetted.reset();
+    hiddenTextVignetted.reset();
+    glassVignetted.reset();
+    skinningVignetted.reset();
+    scene_ = ScenePrograms{};
+    vignetteFolded_ = false;
 
     sceneBuffer.release();
     glowBuffer.release();
@@ -533,6 +547,7 @@ void Renderer::render(Level& level) {
     const GameSettings& settings = GameSettings::instance();
 
     if (fragmentCounter_) fragmentCounter_->startPasses();
+    chooseScenePrograms(level);
     drawScene(level);
     if (level.stateId == kStateLoading) {
         drawLoadingOverlay("MESSAGE_LOADING_0");
@@ -540,8 +555,11 @@ void Renderer::render(Level& level) {
         drawGameOverOverlay(settings.playerWon ? "WIN" : "LOST", level.buttons);
         playHud_.drawCaptions(hudState, *fontShader, *hudShader, settings.windowWidth, settings.windowHeight);
     } else {
-        // The warning's vignette darkens the picture under the icons.
-        playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight);
+        // The warning's vignette darkens the picture under the icons (unless
+        // the scene's programs did it already).
+        if (!vignetteFolded_) {
+            playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight);
+        }
         passDone(FramePass::Vignette);
         drawInventoryOverlay(level.player.inventory);
         playHud_.draw(hudState, *fontShader, *hudShader, settings.windowWidth, settings.windowHeight);
@@ -552,6 +570,35 @@ void Renderer::render(Level& level) {
 
 void Renderer::passDone(FramePass pass) {
     if (fragmentCounter_) fragmentCounter_->passDone(pass, fragmentTotals_);
+}
+
+void Renderer::chooseScenePrograms(const Level& level) {
+    const GameSettings& settings = GameSettings::instance();
+    // The vignette shows over the play picture only, not over the loading
+    // message or the end screens.
+    const bool playing = level.stateId != kStateLoading && !settings.playerWon && !settings.playerCaught;
+    const float strength = playing ? PlayHud::vignetteStepStrength(hudState) : 0.0f;
+    vignetteFolded_ = pictureShortcuts && strength > 0.0f;
+    if (!vignetteFolded_) {
+        scene_ = {texLightsShader.get(), texLightsUnreachedShader.get(),
+                  blurShader.get(),      hiddenTextShader.get(),
+                  glassShader.get(),     skinningShader.get()};
+        return;
+    }
+    scene_ = {texLightsVignetted.get(), texLightsUnreachedVignetted.get(),
+              blurVignetted.get(),      hiddenTextVignetted.get(),
+              glassVignetted.get(),     skinningVignetted.get()};
+    // gl_FragCoord counts the picture's pixels.
+    const float width = static_cast<float>(std::max(frameWidth_, 1));
+    const float height = static_cast<float>(std::max(frameHeight_, 1));
+    for (Shader* program : {scene_.texLights, scene_.texLightsUnreached, scene_.blur, scene_.hiddenText,
+                            scene_.glass, scene_.skinning}) {
+        glUseProgram(program->program);
+        glUniform4f(program->getUniformLocation("vignette"), 2.0f / width, 2.0f / height,
+                    PlayHud::kClearRadius, 1.0f / (PlayHud::kDarkRadius - PlayHud::kClearRadius));
+        glUniform1f(program->getUniformLocation("vignetteStrength"), strength);
+    }
+    glUseProgram(0);
 }
 
 void Renderer::drawScene(Level& level) {
@@ -575,10 +622,10 @@ void Renderer::drawScene(Level& level) {
     // geometry is placed with.
     if (level.camera) level.camera->update();
     const glm::mat4 view = level.camera ? level.camera->view : glm::mat4(1.0f);
-    glUseProgram(texLightsUnreachedShader->program);
-    uploadLightBlock(*texLightsUnreachedShader, level.lights, level.ambient, view, 1);
-    glUseProgram(texLightsShader->program);
-    uploadLightBlock(*texLightsShader, level.lights, level.ambient, view);
+    glUseProgram(scene_.texLightsUnreached->program);
+    uploadLightBlock(*scene_.texLightsUnreached, level.lights, level.ambient, view, 1);
+    glUseProgram(scene_.texLights->program);
+    uploadLightBlock(*scene_.texLights, level.lights, level.ambient, view);
 
     level.frustum.beginFrame();
     const bool drawTree = level.rootObject && level.camera && level.stateId != kStateLoading;
@@ -615,6 +662,13 @@ void Renderer::drawScene(Level& level) {
         if (fragmentCounter_) countTreeCoverage(level);
     }
     level.frustum.publishCount();
+    // What the scene's programs never drew on keeps the clear colour: the
+    // vignette's pass darkens it there alone (where the depth is still the
+    // far plane's).
+    if (vignetteFolded_) {
+        playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight,
+                              PlayHud::VignetteTarget::ClearedPixels);
+    }
 
     glUseProgram(0);
     unbindAll();
@@ -658,7 +712,7 @@ void Renderer::drawScene(Level& level) {
 }
 
 void Renderer::drawVisibleTree(Level& level) {
-    GLuint inUse = texLightsShader->program;
+    GLuint inUse = scene_.texLights->program;
     glUseProgram(inUse);
     for (std::size_t i = 0; i < visibleDraws.size();) {
         const OpaqueDraw& draw = visibleDraws[i];
@@ -666,8 +720,10 @@ void Renderer::drawVisibleTree(Level& level) {
         Shader* const own = mesh.shader;
         // Only texLights has the variant; a mesh of another program is
         // drawn with texLights in use, as the pass always did.
-        const bool unreached = pictureShortcuts && !draw.light0 && own == texLightsShader.get();
-        const GLuint wanted = unreached ? texLightsUnreachedShader->program : texLightsShader->program;
+        const bool texLights = own == texLightsShader.get();
+        const bool unreached = pictureShortcuts && !draw.light0 && texLights;
+        Shader* const program = unreached ? scene_.texLightsUnreached : scene_.texLights;
+        const GLuint wanted = program->program;
         if (wanted != inUse) {
             inUse = wanted;
             glUseProgram(inUse);
@@ -682,7 +738,7 @@ void Renderer::drawVisibleTree(Level& level) {
              ++next) {
             treeRuns_.push_back({visibleDraws[next].firstIndex, visibleDraws[next].indexCount});
         }
-        if (unreached) mesh.shader = texLightsUnreachedShader.get();
+        if (texLights) mesh.shader = program;
         mesh.drawRanges(level.camera->viewProjection, DrawMode::Normal, treeRuns_.data(), treeRuns_.size());
         mesh.shader = own;
         i = next;
@@ -726,6 +782,8 @@ bool Renderer::hasGlowObjects(const Level& level) {
 
 void Renderer::drawPassObject(GameObject& object, Shader& shader, int mode, Level& level) {
     if (!object.mesh) return;
+    // The pass's program is lent to the mesh for this drawing only.
+    Shader* const own = object.mesh->shader;
     object.mesh->shader = &shader;
     const glm::mat4& viewProjection = level.camera->viewProjection;
     if (object.drawable()) {
@@ -743,6 +801,7 @@ void Renderer::drawPassObject(GameObject& object, Shader& shader, int mode, Leve
             }
         }
     }
+    object.mesh->shader = own;
     if (!object.visible) return;
     for (const std::shared_ptr<GameObject>& child : object.children) {
         child->draw(viewProjection, level.frustum, DrawMode::Normal);
@@ -819,12 +878,13 @@ void Renderer::drawGlow(Level& level) {
             bindScene();
             glEnable(GL_SCISSOR_TEST);
         }
-        glUseProgram(blurShader->program);
+        Shader& blur = *scene_.blur;
+        glUseProgram(blur.program);
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, glowBuffer.colourTexture);
         applySampling();
-        glUniform1i(glGetUniformLocation(blurShader->program, "windowTex"), 0);
-        glUniform2f(blurShader->getUniformLocation("uShift"), 1.0f / static_cast<float>(glowBuffer.width),
+        glUniform1i(glGetUniformLocation(blur.program, "windowTex"), 0);
+        glUniform2f(blur.getUniformLocation("uShift"), 1.0f / static_cast<float>(glowBuffer.width),
                     1.0f / static_cast<float>(glowBuffer.height));
         glDepthMask(GL_FALSE);
         glBindVertexArray(quadVertexArray);
@@ -849,17 +909,18 @@ void Renderer::drawGlowingObjectsLit(Level& level) {
     glViewport(0, 0, frameWidth_, frameHeight_);
     // The objects themselves, lit and textured over their glow; texLights
     // still holds the uniforms the scene pass set.
-    glUseProgram(texLightsShader->program);
+    Shader& texLights = *scene_.texLights;
+    glUseProgram(texLights.program);
     for (const auto& entry : level.itemsInWorld) {
         Item* item = entry.second.get();
         if (item && !item->used && item->object) {
-            drawPassObject(*item->object, *texLightsShader, static_cast<int>(DrawMode::Normal), level);
+            drawPassObject(*item->object, texLights, static_cast<int>(DrawMode::Normal), level);
         }
     }
     for (const auto& entry : level.switches) {
         InteractiveSwitch* zone = entry.second.get();
         if (zone && zone->object) {
-            drawPassObject(*zone->object, *texLightsShader, static_cast<int>(DrawMode::Normal), level);
+            drawPassObject(*zone->object, texLights, static_cast<int>(DrawMode::Normal), level);
         }
     }
     glUseProgram(0);
@@ -874,8 +935,9 @@ void Renderer::drawHiddenText(Level& level) {
     // whole.
     const PixelRect beam = beamRectangle(*level.player.flashlight, *level.camera, frameWidth_, frameHeight_);
     glScissor(beam.x0, beam.y0, beam.x1 - beam.x0, beam.y1 - beam.y0);
-    glUseProgram(hiddenTextShader->program);
-    uploadFlashlight(*hiddenTextShader, *level.player.flashlight);
+    Shader& hiddenText = *scene_.hiddenText;
+    glUseProgram(hiddenText.program);
+    uploadFlashlight(hiddenText, *level.player.flashlight);
     for (const std::shared_ptr<GameObject>& object : level.hiddenTextObjects) {
         if (!object) continue;
         const bool writingOnly = object->children.empty();
@@ -885,7 +947,7 @@ void Renderer::drawHiddenText(Level& level) {
         } else {
             glDisable(GL_SCISSOR_TEST);
         }
-        drawPassObject(*object, *hiddenTextShader, static_cast<int>(DrawMode::HiddenText), level);
+        drawPassObject(*object, hiddenText, static_cast<int>(DrawMode::HiddenText), level);
     }
     glDisable(GL_SCISSOR_TEST);
     glUseProgram(0);
@@ -894,10 +956,11 @@ void Renderer::drawHiddenText(Level& level) {
 void Renderer::drawTransparent(Level& level) {
     if (level.transparentObjects.empty()) return;
     const float transparency = GameSettings::instance().transparency ? kGlassTransparency : 1.0f;
-    glUseProgram(glassShader->program);
-    glUniform1f(glassShader->getUniformLocation("transparency"), transparency);
+    Shader& glass = *scene_.glass;
+    glUseProgram(glass.program);
+    glUniform1f(glass.getUniformLocation("transparency"), transparency);
     for (const std::shared_ptr<GameObject>& object : level.transparentObjects) {
-        if (object) drawPassObject(*object, *glassShader, static_cast<int>(DrawMode::Glass), level);
+        if (object) drawPassObject(*object, glass, static_cast<int>(DrawMode::Glass), level);
     }
     glUseProgram(0);
 }
@@ -922,10 +985,15 @@ void Renderer::drawMonster(Level& level) {
         ++visibility_.counts().passOccluded;
         return;
     }
-    glUseProgram(skinningShader->program);
-    uploadLightBlock(*skinningShader, level.lights, level.ambient, level.camera->view);
+    Shader& skinning = *scene_.skinning;
+    glUseProgram(skinning.program);
+    uploadLightBlock(skinning, level.lights, level.ambient, level.camera->view);
     glEnable(GL_DEPTH_TEST);
-    level.enemy->model.draw();
+    SkinnedModel& model = level.enemy->model;
+    Shader* const own = model.shader;
+    if (own == skinningShader.get()) model.shader = &skinning;
+    model.draw();
+    model.shader = own;
     glUseProgram(0);
 }
 

@@ -115,6 +115,28 @@ public:
     std::unique_ptr<Shader> hiddenTextShader;
     std::unique_ptr<Shader> glassShader;
     std::unique_ptr<Shader> skinningShader;
+    // The scene's programs with the warning's vignette folded in, built with
+    // "#define VIGNETTE". While the vignette shows (and pictureShortcuts is
+    // on) every scene pass draws with these and the vignette's own pass over
+    // most of the window is left out; only what the scene left at the clear
+    // colour is darkened by that pass. The same picture to a level of
+    // rounding.
+    struct ScenePrograms {
+        Shader* texLights = nullptr;
+        Shader* texLightsUnreached = nullptr;
+        Shader* blur = nullptr;
+        Shader* hiddenText = nullptr;
+        Shader* glass = nullptr;
+        Shader* skinning = nullptr;
+    };
+    std::unique_ptr<Shader> texLightsVignetted;
+    std::unique_ptr<Shader> texLightsUnreachedVignetted;
+    std::unique_ptr<Shader> blurVignetted;
+    std::unique_ptr<Shader> hiddenTextVignetted;
+    std::unique_ptr<Shader> glassVignetted;
+    std::unique_ptr<Shader> skinningVignetted;
+    // Whether the last frame drawn folded the vignette into its programs.
+    bool vignetteFolded() const { return vignetteFolded_; }
 
     Framebuffer sceneBuffer;
     Framebuffer glowBuffer;
@@ -163,6 +185,13 @@ private:
     FragmentTotals fragmentTotals_;
 
     PlayHud playHud_;
+    // This frame's programs for the scene passes: the plain ones, or their
+    // vignetted twins while the vignette is folded in.
+    ScenePrograms scene_;
+    bool vignetteFolded_ = false;
+    // Picks this frame's programs and, when folding the vignette, gives the
+    // twins its strength and the picture's size.
+    void chooseScenePrograms(const Level& level);
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     bool sceneInWindow_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -65,13 +66,15 @@ void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader, co
         const char* text = source.c_str();
         glShaderSource(shader, 1, &text, nullptr);
     } else {
-        // The define goes after the "#version" line, which must come first
-        // (even as the file's only line); "#line" keeps the compiler's line
-        // numbers those of the file.
+        // The defines (names separated by spaces) go after the "#version"
+        // line, which must come first (even as the file's only line); "#line"
+        // keeps the compiler's line numbers those of the file.
         const bool versioned = source.compare(0, 8, "#version") == 0;
         const std::size_t split = versioned ? std::min(source.find('\n'), source.size()) : 0;
-        const std::string head = source.substr(0, split) + (versioned ? "\n" : "") + "#define " + define +
-                                 "\n#line " + (versioned ? "2" : "1") + "\n";
+        std::string head = source.substr(0, split) + (versioned ? "\n" : "");
+        std::istringstream names(define);
+        for (std::string name; names >> name;) head += "#define " + name + "\n";
+        head += std::string("#line ") + (versioned ? "2" : "1") + "\n";
         const std::string tail = versioned ? source.substr(std::min(split + 1, source.size())) : source;
         const char* texts[] = {head.c_str(), tail.c_str()};
         glShaderSource(shader, 2, texts, nullptr);

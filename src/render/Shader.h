@@ -66,10 +66,10 @@ public:
 
     // An empty record; fill the stages with loadShader, create `program` and link.
     Shader() = default;
-    // Reads, compiles and links one pair (fatal on any failure). A non-empty
-    // `fragmentDefine` is put at the top of the fragment stage as
-    // "#define <fragmentDefine>" (after its "#version" line): a variant of
-    // one program.
+    // Reads, compiles and links one pair (fatal on any failure). Each name
+    // in `fragmentDefine` (separated by spaces) is put at the top of the
+    // fragment stage as "#define <name>" (after its "#version" line): a
+    // variant of one program.
     Shader(const std::string& vertexPath, const std::string& fragmentPath,
            const std::string& fragmentDefine = std::string());
     explicit Shader(const ShaderSourcePair& sources, const std::string& fragmentDefine = std::string());
@@ -83,8 +83,8 @@ public:
 
     // Reads the source file at `path` (backslashes allowed) and compiles it as
     // a stage of `type` (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER) into `shader`.
-    // Returns only on success. A non-empty `define` is compiled as
-    // "#define <define>" after the source's "#version" line.
+    // Returns only on success. Each name in `define` (separated by spaces)
+    // is compiled as "#define <name>" after the source's "#version" line.
     static void loadShader(const std::string& path, GLenum type, GLuint& shader,
                            const std::string& define = std::string());
 

@@ -119,14 +119,7 @@ bool SkinnedModel::load(const std::string& path, Camera* viewCamera, Shader* pro
 
     if (scene->mNumAnimations > 0) animator = std::make_unique<Animator>(scene);
 
-    if (shader != nullptr) {
-        locations_.projection = shader->getUniformLocation("projectionMatrix");
-        locations_.view = shader->getUniformLocation("viewMatrix");
-        locations_.model = shader->getUniformLocation("modelMatrix");
-        locations_.bones = shader->getUniformLocation("boneMatrices");
-        locations_.tex = glGetUniformLocation(shader->program, "tex");
-        locations_.useTexture = glGetUniformLocation(shader->program, "useTexture");
-    }
+    if (shader != nullptr) lookUpLocations();
 
     std::cout << "Done loading enemy" << std::endl;
     modelMatrix = glm::rotate(modelMatrix, kUprightTurn, glm::vec3(1.0f, 0.0f, 0.0f));
@@ -263,6 +256,16 @@ const SkinnedMeshPart* SkinnedModel::partForMesh(unsigned meshIndex) const {
     return parts[static_cast<std::size_t>(partOfMesh_[meshIndex])].get();
 }
 
+void SkinnedModel::lookUpLocations() {
+    locations_.projection = shader->getUniformLocation("projectionMatrix");
+    locations_.view = shader->getUniformLocation("viewMatrix");
+    locations_.model = shader->getUniformLocation("modelMatrix");
+    locations_.bones = shader->getUniformLocation("boneMatrices");
+    locations_.tex = glGetUniformLocation(shader->program, "tex");
+    locations_.useTexture = glGetUniformLocation(shader->program, "useTexture");
+    locationsProgram_ = shader->program;
+}
+
 int SkinnedModel::uniform(int cached, const char* name) const {
     // A missing uniform is asked for again, so the shader reports it at every use.
     return cached >= 0 ? cached : shader->getUniformLocation(name);
@@ -270,6 +273,7 @@ int SkinnedModel::uniform(int cached, const char* name) const {
 
 void SkinnedModel::draw() {
     if (scene == nullptr || shader == nullptr) return;
+    if (shader->program != locationsProgram_) lookUpLocations();
     if (animator) {
         const std::int64_t elapsed = clock() - loadStartMs;
         if (!animationHeld) animationTimeMs += elapsed - lastElapsedMs;

@@ -124,6 +124,9 @@ private:
     };
 
     void release();
+    // Looks the uniforms up in `shader`'s program (again whenever the
+    // program drawn with changes: the renderer lends a variant of it).
+    void lookUpLocations();
     bool buildPart(unsigned meshIndex, const std::string& path);
     void createBuffers(SkinnedMeshPart& part);
     void drawNode(const aiNode* node);
@@ -132,6 +135,7 @@ private:
 
     std::vector<int> partOfMesh_;  // scene mesh index -> index into parts, -1 when skipped
     Locations locations_;
+    unsigned locationsProgram_ = 0;  // the program locations_ belong to
     std::vector<aiMatrix4x4> boneScratch_;
     std::array<glm::mat4, kMaxBones> boneUpload_{};
 };

@@ -303,8 +303,8 @@ TEST_P(GlowTest, ObjectsAwayFromTheCentreGlowToo) {
 
 // A strip in the plane z = `z` from x = `x0` to `x1`, `half` above and below
 // y = 0, drawn from either side: beside the eye it reaches into the view.
-std::shared_ptr<GameObject> sideStrip(Shader* shader, const char* name, float x0, float x1, float z, float half,
-                                      const std::string& texture) {
+std::shared_ptr<GameObject> sideStrip(Shader* shader, const char* name, float x0, float x1, float z,
+                                      float half, const std::string& texture) {
     aiMesh mesh;
     mesh.mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
     mesh.mNumVertices = 4;
@@ -428,6 +428,47 @@ TEST_P(FrameTest, GlassBlendsOverTheSceneWhileTransparencyIsOn) {
     EXPECT_TRUE(pixelIs(ctx, cx(), cy(), 77, 0, 0));
 }
 
+// While the warning shows, the scene's programs darken their own pixels and
+// the vignette's pass only what kept the clear colour: the same picture as
+// the pass over everything, to its rounding. Fog on, so the clear colour
+// shows around a wall, with glass over the wall at the right, where the
+// vignette reaches.
+TEST_P(FrameTest, TheVignetteFoldedIntoTheSceneDarkensAsItsOwnPassDoes) {
+    GameSettings::instance().fog = true;
+    level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
+    level->rootObject->addChild(quadAhead("Wall", "frametest_white", 8.0f, 3.0f));
+    level->transparentObjects.push_back(test::makeFacingQuad(
+        renderer.texLightsShader.get(), "Window_transparent", 5.0f, 0.0f, 1.6f, 0.4f, "frametest_red"));
+    HUD::instance().init();
+    renderFrame();
+    const auto middle = ctx.pixel(cx(), cy());
+    renderer.hudState.warning = 1.0f;
+    renderer.hudState.pulse = 1.0f;
+    const auto picture = [&](bool shortcuts) {
+        renderer.pictureShortcuts = shortcuts;
+        renderFrame();
+        EXPECT_EQ(renderer.vignetteFolded(), shortcuts);
+        return ctx.readPixels();
+    };
+    const std::vector<std::uint8_t> folded = picture(true);
+    const auto foldedMiddle = ctx.pixel(cx(), cy());
+    const std::vector<std::uint8_t> pass = picture(false);
+    int differing = 0, darkened = 0;
+    for (std::size_t i = 0; i < folded.size(); i += 4) {
+        for (std::size_t c = i; c < i + 3; ++c) {
+            if (std::abs(folded[c] - pass[c]) > 2) ++differing;
+        }
+        darkened += folded[i] < 60 ? 1 : 0;
+    }
+    EXPECT_EQ(differing, 0);
+    // The fog's grey (64) goes black in the corners at full strength ...
+    EXPECT_TRUE(pixelIs(ctx, 0, 0, 0, 0, 0, 1));
+    EXPECT_GT(darkened, 1000);
+    // ... and is untouched in the middle, on the wall.
+    EXPECT_EQ(foldedMiddle, middle);
+    EXPECT_GT(middle[0], 150);
+}
+
 TEST_P(FrameTest, LoadingStateSkipsTheTreeAndShowsOnlyTheLoadingImage) {
     level->rootObject = test::makeEmptyRoot(renderer.texLightsShader.get());
     level->rootObject->addChild(quadAhead("Wall", "frametest_grey"));
@@ -450,6 +491,7 @@ TEST_P(FrameTest, WinScreenKeepsTheSceneAndLoseScreenCoversIt) {
     HUD::instance().init();
 
     settings.playerWon = true;
+    renderer.hudState.warning = 1.0f;  // no vignette over the end screens
     renderFrame();
     EXPECT_TRUE(pixelIs(ctx, cx(), 192, 255, 255, 0));  // message centred at 0.75 of the height
     EXPECT_TRUE(pixelIs(ctx, 5, 5, 64, 64, 64, 1));     // fogged scene behind it

@@ -268,8 +268,9 @@ TEST_F(ShaderDeathTest, CompileErrorPrintsHeadlineThenLog) {
     std::remove(path.c_str());
 }
 
-// A variant's define reaches the source after its "#version" line, and the
-// log still counts the file's own lines (the error is on line 4).
+// A variant's defines (the last of two names here) reach the source after
+// its "#version" line, and the log still counts the file's own lines (the
+// error is on line 4).
 TEST_F(ShaderDeathTest, AVariantsDefineIsSeenAndKeepsTheFilesLineNumbers) {
     const std::string path = writeTempFile(
         "variant.frag",
@@ -287,7 +288,7 @@ TEST_F(ShaderDeathTest, AVariantsDefineIsSeenAndKeepsTheFilesLineNumbers) {
             GlTestContext gl;
             std::cout.rdbuf(std::cerr.rdbuf());
             GLuint stage = 0;
-            Shader::loadShader(path, GL_FRAGMENT_SHADER, stage, "BROKEN");
+            Shader::loadShader(path, GL_FRAGMENT_SHADER, stage, "OTHER BROKEN");
         },
         ::testing::ExitedWithCode(1),
         "Failed to compile shader: [^\n]*variant\\.frag\n.*0:4\\(.*undefinedThing");
