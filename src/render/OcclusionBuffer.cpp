@@ -562,6 +562,29 @@ bool OcclusionBuffer::rectangleVisible(const ScreenVertex* corners, float margin
     return false;
 }
 
+void OcclusionBuffer::uncoveredRectangle(float farDistance, int& x0, int& y0, int& x1, int& y1) const {
+    const float farInverse = 1.0f / farDistance;
+    int tx0 = tilesX_, ty0 = tilesY_, tx1 = -1, ty1 = -1;
+    for (int ty = 0; ty < tilesY_; ++ty) {
+        const Tile* row = &tiles_[static_cast<std::size_t>(ty) * tilesX_];
+        for (int tx = 0; tx < tilesX_; ++tx) {
+            if (row[tx].fullInverse > farInverse) continue;
+            tx0 = std::min(tx0, tx);
+            tx1 = std::max(tx1, tx);
+            ty0 = std::min(ty0, ty);
+            ty1 = ty;
+        }
+    }
+    if (tx1 < 0) {
+        x0 = y0 = x1 = y1 = 0;
+        return;
+    }
+    x0 = tx0 * kTile;
+    y0 = ty0 * kTile;
+    x1 = std::min(width_, (tx1 + 1) * kTile);
+    y1 = std::min(height_, (ty1 + 1) * kTile);
+}
+
 float OcclusionBuffer::coveredDepth(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return kInfinity;
     const float inverse = tiles_[static_cast<std::size_t>(y / kTile) * tilesX_ + x / kTile].fullInverse;

@@ -68,6 +68,12 @@ public:
     // from the bottom left; infinity while that tile is not wholly covered.
     float coveredDepth(int x, int y) const;
 
+    // The pixels [x0, x1) x [y0, y1) of the smallest rectangle holding every
+    // tile not wholly covered nearer than `farDistance` (the far plane GL
+    // clips at): where something the occluders do not hide may show, or
+    // nothing at all. All zero when every tile is covered.
+    void uncoveredRectangle(float farDistance, int& x0, int& y0, int& x1, int& y1) const;
+
     // Front-facing triangles (after clipping) that reached a pixel centre's
     // bounding box since begin().
     int trianglesRasterised() const { return trianglesRasterised_; }

@@ -65,6 +65,13 @@ struct PixelRect {
     bool empty() const { return x1 <= x0 || y1 <= y0; }
 };
 
+// The far plane's distance for a perspective projection as glm builds it;
+// 0 (nothing counts as nearer) for a matrix it cannot be read from.
+float farPlaneDistance(const glm::mat4& projection) {
+    const float distance = projection[3][2] / (projection[2][2] + 1.0f);
+    return std::isfinite(distance) && distance > 0.0f ? distance : 0.0f;
+}
+
 // Grows `screen` (normalised device coordinates: min x, min y, max x, max y)
 // by the projection of the part of box `b` grown by `grow` that lies in
 // front of the near plane, where GL clips: its corners there and the points
@@ -664,10 +671,22 @@ void Renderer::drawScene(Level& level) {
     level.frustum.publishCount();
     // What the scene's programs never drew on keeps the clear colour: the
     // vignette's pass darkens it there alone (where the depth is still the
-    // far plane's).
+    // far plane's), within the tiles the occluders leave open. Inside the
+    // house that is usually nothing, and a pass over the whole window that
+    // only fails the depth test still costs llvmpipe a millisecond.
     if (vignetteFolded_) {
-        playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight,
-                              PlayHud::VignetteTarget::ClearedPixels);
+        PixelRect open{0, 0, frameWidth_, frameHeight_};
+        if (visibility_.active() && level.camera) {
+            visibility_.buffer().uncoveredRectangle(farPlaneDistance(level.camera->projection), open.x0,
+                                                    open.y0, open.x1, open.y1);
+        }
+        if (!open.empty()) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(open.x0, open.y0, open.x1 - open.x0, open.y1 - open.y0);
+            playHud_.drawVignette(hudState, *hudShader, settings.windowWidth, settings.windowHeight,
+                                  PlayHud::VignetteTarget::ClearedPixels);
+            glDisable(GL_SCISSOR_TEST);
+        }
     }
 
     glUseProgram(0);

@@ -178,6 +178,44 @@ TEST(OcclusionBuffer, CoveredDepthIsTheFarthestOfTheTilesPlaneAndNeverNearer) {
     }
 }
 
+// The rectangle where the clear colour may show: every tile not wholly
+// covered nearer than the far plane, on each side of the picture.
+TEST(OcclusionBuffer, TheUncoveredRectangleHoldsEveryTileNotCoveredBeforeTheFarPlane) {
+    struct Case {
+        const char* name;
+        float x0, x1, y0, y1;  // the wall's window rectangle (pixel edges); none when x0 == x1
+        float farDistance;
+        int rect[4];  // x0, y0, x1, y1
+    };
+    // Walls 10 away; tiles are 8 pixels, so the open parts start and end on
+    // tile edges (the picture's top row of tiles is cut at 90).
+    const Case cases[] = {
+        {"nothing", 0, 0, 0, 0, 100.0f, {0, 0, kWidth, kHeight}},
+        {"everything", -8, 168, -8, 98, 100.0f, {0, 0, 0, 0}},
+        {"everything, just before the far plane", -8, 168, -8, 98, 10.01f, {0, 0, 0, 0}},
+        {"everything, at the far plane", -8, 168, -8, 98, 10.0f, {0, 0, kWidth, kHeight}},
+        {"all but the left", 80, 168, -8, 98, 100.0f, {0, 0, 80, kHeight}},
+        {"all but the right", -8, 80, -8, 98, 100.0f, {80, 0, kWidth, kHeight}},
+        {"all but the bottom", -8, 168, 40, 98, 100.0f, {0, 0, kWidth, 40}},
+        {"all but the top", -8, 168, -8, 40, 100.0f, {0, 40, kWidth, kHeight}},
+        {"all but one pixel column", -8, 159, -8, 98, 100.0f, {152, 0, kWidth, kHeight}},
+    };
+    const float aspectY = kTanHalf * 10.0f;
+    for (const Case& c : cases) {
+        OcclusionBuffer buffer;
+        buffer.begin(viewProjection(), kWidth, kHeight);
+        if (c.x0 != c.x1) {
+            add(buffer,
+                wall(10.0f, worldXAtPixel(c.x0, 10.0f), worldXAtPixel(c.x1, 10.0f),
+                     (c.y0 / kHeight * 2.0f - 1.0f) * aspectY, (c.y1 / kHeight * 2.0f - 1.0f) * aspectY));
+        }
+        buffer.finish();
+        int r[4] = {-1, -1, -1, -1};
+        buffer.uncoveredRectangle(c.farDistance, r[0], r[1], r[2], r[3]);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(r[i], c.rect[i]) << c.name << " " << i;
+    }
+}
+
 TEST(OcclusionBuffer, CentresOnAnEdgeSharedByTwoTrianglesAreCoveredByOne) {
     // A square picture looking straight at a wall of four square cells
     // whose corners meet at the view's centre: the cells' diagonals run
