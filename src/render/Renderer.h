@@ -102,9 +102,10 @@ public:
     std::unique_ptr<Shader> texLightsUnreachedShader;
     // Work left out because it cannot change the picture: the surfaces out of
     // lights[0]'s reach drawn by the variant without it, the glow worked out
-    // only over the glowing objects' rectangles, and its composite skipped
-    // under their own pixels (where the scene has a stencil buffer). Off:
-    // the plain way, which tests compare.
+    // only over the glowing objects' rectangles, its composite skipped under
+    // their own pixels (where the scene has a stencil buffer), and the
+    // warning's vignette folded into the scene's programs (the same to its
+    // rounding). Off: the plain way, which tests compare.
     bool pictureShortcuts = true;
     std::unique_ptr<Shader> textureShader;
     std::unique_ptr<Shader> hudShader;
@@ -121,14 +122,6 @@ public:
     // most of the window is left out; only what the scene left at the clear
     // colour is darkened by that pass. The same picture to a level of
     // rounding.
-    struct ScenePrograms {
-        Shader* texLights = nullptr;
-        Shader* texLightsUnreached = nullptr;
-        Shader* blur = nullptr;
-        Shader* hiddenText = nullptr;
-        Shader* glass = nullptr;
-        Shader* skinning = nullptr;
-    };
     std::unique_ptr<Shader> texLightsVignetted;
     std::unique_ptr<Shader> texLightsUnreachedVignetted;
     std::unique_ptr<Shader> blurVignetted;
@@ -187,6 +180,14 @@ private:
     PlayHud playHud_;
     // This frame's programs for the scene passes: the plain ones, or their
     // vignetted twins while the vignette is folded in.
+    struct ScenePrograms {
+        Shader* texLights = nullptr;
+        Shader* texLightsUnreached = nullptr;
+        Shader* blur = nullptr;
+        Shader* hiddenText = nullptr;
+        Shader* glass = nullptr;
+        Shader* skinning = nullptr;
+    };
     ScenePrograms scene_;
     bool vignetteFolded_ = false;
     // Picks this frame's programs and, when folding the vignette, gives the
