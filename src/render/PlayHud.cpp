@@ -165,12 +165,10 @@ float PlayHud::vignetteStrength(float warning, float pulse) {
     return level * (1.0f - kPulseShare + kPulseShare * std::clamp(pulse, 0.0f, 1.0f));
 }
 
-float PlayHud::vignetteStepStrength(const PlayHudState& state) {
-    if (state.warning <= 0.0f) return 0.0f;
+int PlayHud::vignetteStep(const PlayHudState& state) {
+    if (state.warning <= 0.0f) return 0;
     const float strength = vignetteStrength(state.warning, state.pulse);
-    return static_cast<float>(
-               std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps)) /
-           kVignetteSteps;
+    return std::clamp(static_cast<int>(std::lround(strength * kVignetteSteps)), 1, kVignetteSteps);
 }
 
 float PlayHud::vignetteShade(float u, float v, float strength) {
@@ -248,7 +246,7 @@ void PlayHud::drawVignette(const PlayHudState& state, const Shader& hud, int wid
                            VignetteTarget target) {
     if (state.warning <= 0.0f || width <= 0 || height <= 0) return;
     // Deepest as a heartbeat swells, settling to three quarters between beats.
-    const int step = static_cast<int>(std::lround(vignetteStepStrength(state) * kVignetteSteps));
+    const int step = vignetteStep(state);
     if (vignetteTextures_.empty()) vignetteTextures_.resize(kVignetteSteps + 1);
     std::unique_ptr<Texture>& texture = vignetteTextures_[static_cast<std::size_t>(step)];
     if (!texture) {

@@ -59,10 +59,10 @@ public:
     // smoothstep(kClearRadius, kDarkRadius, e), e the distance from the
     // centre with the window's half sizes as 1.
     static float vignetteShade(float u, float v, float strength);
-    // The strength the vignette is drawn at for `state`: vignetteStrength
-    // rounded to one of kVignetteSteps steps (a picture is made per step);
-    // 0 without a warning.
-    static float vignetteStepStrength(const PlayHudState& state);
+    // The step of kVignetteSteps the vignette is drawn at for `state` (its
+    // strength is step / kVignetteSteps; a picture is made per step):
+    // vignetteStrength rounded, at least 1 with a warning, 0 without.
+    static int vignetteStep(const PlayHudState& state);
     static constexpr int kVignetteSteps = 32;
     static constexpr float kClearRadius = 0.55f;
     static constexpr float kDarkRadius = 1.25f;

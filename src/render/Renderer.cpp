@@ -338,12 +338,12 @@ void Renderer::init() {
     hiddenTextShader = std::make_unique<Shader>(kHiddenTextSources);
     glassShader = std::make_unique<Shader>(kGlassSources);
     skinningShader = std::make_unique<Shader>(kSkinningSources);
-    texLightsVignetted = std::make_unique<Shader>(kTexLightsSources, "VIGNETTE");
-    texLightsUnreachedVignetted = std::make_unique<Shader>(kTexLightsSources, "WITHOUT_LIGHT0 VIGNETTE");
-    blurVignetted = std::make_unique<Shader>(kBlurSources, "VIGNETTE");
-    hiddenTextVignetted = std::make_unique<Shader>(kHiddenTextSources, "VIGNETTE");
-    glassVignetted = std::make_unique<Shader>(kGlassSources, "VIGNETTE");
-    skinningVignetted = std::make_unique<Shader>(kSkinningSources, "VIGNETTE");
+    vignetted_ = {std::make_unique<Shader>(kTexLightsSources, "VIGNETTE"),
+                  std::make_unique<Shader>(kTexLightsSources, "WITHOUT_LIGHT0 VIGNETTE"),
+                  std::make_unique<Shader>(kBlurSources, "VIGNETTE"),
+                  std::make_unique<Shader>(kHiddenTextSources, "VIGNETTE"),
+                  std::make_unique<Shader>(kGlassSources, "VIGNETTE"),
+                  std::make_unique<Shader>(kSkinningSources, "VIGNETTE")};
 
     const GameSettings& settings = GameSettings::instance();
     createTargets(settings.windowWidth, settings.windowHeight);
@@ -400,12 +400,7 @@ void Renderer::cleanup() {
     messageShader.reset();
     glassShader.reset();
     skinningShader.reset();
-    texLightsVignetted.reset();
-    texLightsUnreachedVignetted.reset();
-    blurVignetted.reset();
-    hiddenTextVignetted.reset();
-    glassVignetted.reset();
-    skinningVignetted.reset();
+    vignetted_ = VignettedPrograms{};
     scene_ = ScenePrograms{};
     vignetteFolded_ = false;
 
@@ -584,17 +579,18 @@ void Renderer::chooseScenePrograms(const Level& level) {
     // The vignette shows over the play picture only, not over the loading
     // message or the end screens.
     const bool playing = level.stateId != kStateLoading && !settings.playerWon && !settings.playerCaught;
-    const float strength = playing ? PlayHud::vignetteStepStrength(hudState) : 0.0f;
-    vignetteFolded_ = pictureShortcuts && strength > 0.0f;
+    const int step = playing ? PlayHud::vignetteStep(hudState) : 0;
+    vignetteFolded_ = pictureShortcuts && step > 0;
     if (!vignetteFolded_) {
         scene_ = {texLightsShader.get(), texLightsUnreachedShader.get(),
                   blurShader.get(),      hiddenTextShader.get(),
                   glassShader.get(),     skinningShader.get()};
         return;
     }
-    scene_ = {texLightsVignetted.get(), texLightsUnreachedVignetted.get(),
-              blurVignetted.get(),      hiddenTextVignetted.get(),
-              glassVignetted.get(),     skinningVignetted.get()};
+    scene_ = {vignetted_.texLights.get(), vignetted_.texLightsUnreached.get(),
+              vignetted_.blur.get(),      vignetted_.hiddenText.get(),
+              vignetted_.glass.get(),     vignetted_.skinning.get()};
+    const float strength = static_cast<float>(step) / PlayHud::kVignetteSteps;
     // gl_FragCoord counts the picture's pixels.
     const float width = static_cast<float>(std::max(frameWidth_, 1));
     const float height = static_cast<float>(std::max(frameHeight_, 1));

@@ -116,19 +116,8 @@ public:
     std::unique_ptr<Shader> hiddenTextShader;
     std::unique_ptr<Shader> glassShader;
     std::unique_ptr<Shader> skinningShader;
-    // The scene's programs with the warning's vignette folded in, built with
-    // "#define VIGNETTE". While the vignette shows (and pictureShortcuts is
-    // on) every scene pass draws with these and the vignette's own pass over
-    // most of the window is left out; only what the scene left at the clear
-    // colour is darkened by that pass. The same picture to a level of
-    // rounding.
-    std::unique_ptr<Shader> texLightsVignetted;
-    std::unique_ptr<Shader> texLightsUnreachedVignetted;
-    std::unique_ptr<Shader> blurVignetted;
-    std::unique_ptr<Shader> hiddenTextVignetted;
-    std::unique_ptr<Shader> glassVignetted;
-    std::unique_ptr<Shader> skinningVignetted;
-    // Whether the last frame drawn folded the vignette into its programs.
+    // Whether the last frame drawn folded the warning's vignette into the
+    // scene's programs (see vignetted_).
     bool vignetteFolded() const { return vignetteFolded_; }
 
     Framebuffer sceneBuffer;
@@ -178,6 +167,21 @@ private:
     FragmentTotals fragmentTotals_;
 
     PlayHud playHud_;
+    // The scene's programs with the warning's vignette folded in, built with
+    // "#define VIGNETTE". While the vignette shows (and pictureShortcuts is
+    // on) every scene pass draws with these and the vignette's own pass over
+    // most of the window is left out; only what the scene left at the clear
+    // colour is darkened by that pass. The same picture to a level of
+    // rounding.
+    struct VignettedPrograms {
+        std::unique_ptr<Shader> texLights;
+        std::unique_ptr<Shader> texLightsUnreached;
+        std::unique_ptr<Shader> blur;
+        std::unique_ptr<Shader> hiddenText;
+        std::unique_ptr<Shader> glass;
+        std::unique_ptr<Shader> skinning;
+    };
+    VignettedPrograms vignetted_;
     // This frame's programs for the scene passes: the plain ones, or their
     // vignetted twins while the vignette is folded in.
     struct ScenePrograms {
