@@ -46,9 +46,11 @@ void Framebuffer::create(int w, int h, GLenum depthFormat) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    // The mip chain keeps the texture complete under every sampling mode that
-    // may be applied when the attachment is bound for reading.
-    glGenerateMipmap(GL_TEXTURE_2D);
+    // One level only: the texture stays complete under every sampling mode
+    // applySampling may set when the attachment is bound for reading (a
+    // mipmap filter reads level 0), and no chain is made that would never
+    // hold the pictures drawn into level 0.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
 
     glGenRenderbuffers(1, &depthBuffer);

@@ -1,5 +1,6 @@
 #include "render/Texture.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/GameSettings.h"
@@ -37,6 +38,69 @@ void Texture::release() {
     name = 0;
 }
 
+namespace {
+
+// The source texels one texel of the next level down averages along a side
+// of size texels, with their weights: the two under it along an even side,
+// three weighted 1, 2, 1 along an odd one (so that no row or column of the
+// picture is left out of the smaller levels), itself along a side of 1.
+struct Taps {
+    int first = 0;
+    int weights[3] = {1, 0, 0};
+    int count = 1;
+    int total = 1;
+};
+
+Taps tapsFor(int index, int size) {
+    Taps taps;
+    taps.first = 2 * index;
+    if (size == 1) {
+        taps.first = 0;
+    } else if (size % 2 == 0) {
+        taps.weights[1] = 1;
+        taps.count = 2;
+        taps.total = 2;
+    } else {
+        taps.weights[1] = 2;
+        taps.weights[2] = 1;
+        taps.count = 3;
+        taps.total = 4;
+    }
+    return taps;
+}
+
+}  // namespace
+
+MipLevel halveRgb(const std::uint8_t* pixels, int pixelWidth, int pixelHeight) {
+    MipLevel next;
+    next.width = std::max(1, pixelWidth / 2);
+    next.height = std::max(1, pixelHeight / 2);
+    next.pixels.resize(static_cast<size_t>(next.width) * next.height * 3);
+    std::uint8_t* out = next.pixels.data();
+    for (int y = 0; y < next.height; ++y) {
+        const Taps rows = tapsFor(y, pixelHeight);
+        for (int x = 0; x < next.width; ++x) {
+            const Taps columns = tapsFor(x, pixelWidth);
+            unsigned sum[3] = {0, 0, 0};
+            for (int j = 0; j < rows.count; ++j) {
+                const std::uint8_t* row = pixels + static_cast<size_t>(rows.first + j) * pixelWidth * 3;
+                for (int i = 0; i < columns.count; ++i) {
+                    const std::uint8_t* texel = row + (columns.first + i) * 3;
+                    const unsigned weight = static_cast<unsigned>(rows.weights[j] * columns.weights[i]);
+                    sum[0] += weight * texel[0];
+                    sum[1] += weight * texel[1];
+                    sum[2] += weight * texel[2];
+                }
+            }
+            const unsigned total = static_cast<unsigned>(rows.total * columns.total);
+            for (unsigned channel : sum) {
+                *out++ = static_cast<std::uint8_t>((channel + total / 2) / total);
+            }
+        }
+    }
+    return next;
+}
+
 void Texture::upload(const void* pixels, int pixelWidth, int pixelHeight) {
     release();
     width = pixelWidth;
@@ -51,9 +115,20 @@ void Texture::upload(const void* pixels, int pixelWidth, int pixelHeight) {
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
 
-    glGenerateMipmap(GL_TEXTURE_2D);
+    // The smaller levels are worked out here rather than by glGenerateMipmap:
+    // llvmpipe draws each level as a pass of its own and waits for it, which
+    // cost about 0.5 s of the game's start for its 56 images (and made the
+    // rasteriser finish the frame so far when a texture was made mid-frame).
+    MipLevel level{width, height, {}};
+    const std::uint8_t* source = static_cast<const std::uint8_t*>(pixels);
+    for (int index = 1; level.width > 1 || level.height > 1; ++index) {
+        level = halveRgb(source, level.width, level.height);
+        glTexImage2D(GL_TEXTURE_2D, index, GL_RGB, level.width, level.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                     level.pixels.data());
+        source = level.pixels.data();
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 

@@ -2,7 +2,9 @@
 
 #include <GL/glew.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vestrel {
 
@@ -37,6 +39,19 @@ public:
 private:
     void release();
 };
+
+// One level of a mip chain: tightly packed 8-bit RGB rows.
+struct MipLevel {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// The next level down of tightly packed 8-bit RGB rows: floor(width / 2) x
+// floor(height / 2), at least 1 x 1, as GL sizes mip levels. Each texel is
+// the rounded average of the texels under it, 2 along an even side, 3
+// weighted 1, 2, 1 along an odd side (none of the picture is dropped).
+MipLevel halveRgb(const std::uint8_t* pixels, int pixelWidth, int pixelHeight);
 
 // Sets the filtering of the texture bound to GL_TEXTURE_2D from the
 // GameSettings sampling mode (0 nearest, 1 bilinear, 2 trilinear,

@@ -172,12 +172,86 @@ TEST_F(TextureTest, OddWidthImageUploadsUnskewedWithBottomRowFirstWhateverTheFil
         EXPECT_EQ(readBack(*texture), expected) << name;
     }
 
-    // A complete mip chain down to 1 x 1.
+    // A complete mip chain down to 1 x 1 (5 x 3, 2 x 1, 1 x 1), each level
+    // the one worked out from the level above it.
     glBindTexture(GL_TEXTURE_2D, cache.find("top_down.ppm")->name);
-    GLint smallest = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &smallest);
-    EXPECT_EQ(smallest, 1);
+    MipLevel above{width, height, expected};
+    for (int level = 1; level <= 2; ++level) {
+        SCOPED_TRACE(::testing::Message() << "level " << level);
+        const MipLevel next = halveRgb(above.pixels.data(), above.width, above.height);
+        GLint levelWidth = 0;
+        GLint levelHeight = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &levelWidth);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &levelHeight);
+        EXPECT_EQ(levelWidth, level == 1 ? 2 : 1);
+        EXPECT_EQ(levelHeight, 1);
+        Rgb stored(static_cast<size_t>(levelWidth) * levelHeight * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, stored.data());
+        EXPECT_EQ(stored, next.pixels);
+        above = next;
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// The next mip level down, texel by texel: the rounded average of the 2 x 2
+// under an even side, 1-2-1 weights along an odd side, the row or column
+// itself along a side of 1; sizes halve and stop at 1.
+TEST(MipLevel, EachTexelAveragesTheTexelsUnderItWithNoneLeftOut) {
+    struct Case {
+        const char* what;
+        int width, height;
+        Rgb pixels;
+        int nextWidth, nextHeight;
+        Rgb next;
+    };
+    const Case cases[] = {
+        {"2 x 2, rounded to nearest: (0 + 1 + 1 + 1) / 4 = 0.75",
+         2,
+         2,
+         {0, 10, 255, 1, 20, 255, 1, 30, 0, 1, 40, 0},
+         1,
+         1,
+         {1, 25, 128}},
+        {"3 x 1: weights 1, 2, 1 along the odd side, the last column kept",
+         3,
+         1,
+         {0, 0, 0, 0, 0, 0, 200, 100, 4},
+         1,
+         1,
+         {50, 25, 1}},
+        {"1 x 3: the same down an odd column", 1, 3, {0, 0, 0, 0, 0, 0, 200, 100, 4}, 1, 1, {50, 25, 1}},
+        {"4 x 1: a side of 1 stays 1",
+         4,
+         1,
+         {0, 0, 0, 100, 0, 0, 10, 0, 0, 30, 0, 0},
+         2,
+         1,
+         {50, 0, 0, 20, 0, 0}},
+        {"1 x 1: the last level is itself", 1, 1, {7, 8, 9}, 1, 1, {7, 8, 9}},
+        {"5 x 1: the middle texel of an odd side feeds both",
+         5,
+         1,
+         {0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 0},
+         2,
+         1,
+         {10, 0, 0, 10, 0, 0}},
+        {"3 x 3 of white but the far corner: 1 / 16 of it is missing",
+         3,
+         3,
+         {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+          255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0,   0,   0},
+         1,
+         1,
+         {239, 239, 239}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const MipLevel next = halveRgb(c.pixels.data(), c.width, c.height);
+        EXPECT_EQ(next.width, c.nextWidth);
+        EXPECT_EQ(next.height, c.nextHeight);
+        EXPECT_EQ(next.pixels, c.next);
+    }
 }
 
 TEST_F(TextureTest, AlphaChannelIsDropped) {
