@@ -344,6 +344,7 @@ void Renderer::init() {
                   std::make_unique<Shader>(kHiddenTextSources, "VIGNETTE"),
                   std::make_unique<Shader>(kGlassSources, "VIGNETTE"),
                   std::make_unique<Shader>(kSkinningSources, "VIGNETTE")};
+    vignetteUniforms_ = VignetteUniforms{};
 
     const GameSettings& settings = GameSettings::instance();
     createTargets(settings.windowWidth, settings.windowHeight);
@@ -403,6 +404,7 @@ void Renderer::cleanup() {
     vignetted_ = VignettedPrograms{};
     scene_ = ScenePrograms{};
     vignetteFolded_ = false;
+    vignetteUniforms_ = VignetteUniforms{};
 
     sceneBuffer.release();
     glowBuffer.release();
@@ -590,6 +592,11 @@ void Renderer::chooseScenePrograms(const Level& level) {
     scene_ = {vignetted_.texLights.get(), vignetted_.texLightsUnreached.get(),
               vignetted_.blur.get(),      vignetted_.hiddenText.get(),
               vignetted_.glass.get(),     vignetted_.skinning.get()};
+    // The twins keep their uniforms between frames: they change only with
+    // the step (a heartbeat's swell) or the picture's size.
+    const VignetteUniforms wanted{step, frameWidth_, frameHeight_};
+    if (wanted == vignetteUniforms_) return;
+    vignetteUniforms_ = wanted;
     const float strength = static_cast<float>(step) / PlayHud::kVignetteSteps;
     // gl_FragCoord counts the picture's pixels.
     const float width = static_cast<float>(std::max(frameWidth_, 1));

@@ -194,6 +194,16 @@ private:
     };
     ScenePrograms scene_;
     bool vignetteFolded_ = false;
+    // What the twins' vignette uniforms were last set to (step 0: never).
+    struct VignetteUniforms {
+        int step = 0;
+        int width = 0;
+        int height = 0;
+        bool operator==(const VignetteUniforms& other) const {
+            return step == other.step && width == other.width && height == other.height;
+        }
+    };
+    VignetteUniforms vignetteUniforms_;
     // Picks this frame's programs and, when folding the vignette, gives the
     // twins its strength and the picture's size.
     void chooseScenePrograms(const Level& level);
