@@ -7,12 +7,13 @@
 #
 # A and B are each either a tree (a directory holding build-rel/vestrel, run
 # with its own scripts/timedemo.sh, shaders, assets and demo) or a setting
-# such as VESTREL_OCCLUSION=0, which times this tree's build-rel/vestrel with
-# that variable set. Build the trees first (cmake -S . -B build-rel
-# -DCMAKE_BUILD_TYPE=Release). Prints one line a run and the means of each.
+# such as VESTREL_OCCLUSION=0, which times this tree's build-rel/vestrel (or
+# VESTREL_BINARY) with that variable set. Build the trees first (cmake -S .
+# -B build-rel -DCMAKE_BUILD_TYPE=Release). Prints one line a run and the
+# means of each side.
 set -euo pipefail
 if [ $# -lt 3 ]; then
-  sed -n '2,12p' "$0" >&2
+  sed -n '2,13p' "$0" >&2
   exit 2
 fi
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,15 +25,16 @@ log=$(mktemp -d)
 trap 'rm -rf "$log"' EXIT
 
 run_side() {  # run_side SIDE OUTFILE
-  local side="$1" tree="$here" setting=()
+  local side="$1" tree="$here" setting=() binary="${VESTREL_BINARY:-$here/build-rel/vestrel}"
   if [[ "$side" == *=* ]]; then
     setting=("$side")
   else
     tree="$(cd "$side" && pwd)"
+    binary="$tree/build-rel/vestrel"
   fi
   # A replay that ends otherwise than its demo says still prints its timings;
   # its status goes on the run's line, since its frames may not be the demo's.
-  env "${setting[@]}" VESTREL_BINARY="$tree/build-rel/vestrel" VESTREL_TIMEDEMO_OUT="$log/out" \
+  env "${setting[@]}" VESTREL_BINARY="$binary" VESTREL_TIMEDEMO_OUT="$log/out" \
     "$tree/scripts/timedemo.sh" "${size[@]}" >"$2" 2>&1 || echo "replay status $?" >>"$2"
 }
 

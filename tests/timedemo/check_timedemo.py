@@ -4,7 +4,8 @@ checks that it ran the whole demo and printed every line with numbers that
 agree with each other and with its CSV. No threshold on any time. Then two
 counting runs, with occlusion culling and without it: both report fragments
 and samples per pixel, and culling rasterises fewer fragments for the same
-picture's samples.
+picture's samples. Last, scripts/timedemo_pairs.sh over the same binary with
+culling off and on, one run each.
 
     check_timedemo.py GAME_BINARY [DEMO]
 """
@@ -140,6 +141,24 @@ def main():
         assert counted["1"][0] < counted["0"][0], "occlusion culling rasterised no fewer fragments: %s" % counted
         assert counted["1"][2] < counted["0"][2], "occlusion culling covered no fewer pixels: %s" % counted
         assert abs(counted["1"][1] - counted["0"][1]) < 0.1 * counted["0"][1], counted
+
+        # scripts/timedemo_pairs.sh, one run a side: each run's line carries
+        # that run's numbers, and each side's mean is its own run's.
+        settings = ["VESTREL_OCCLUSION=0", "VESTREL_OCCLUSION=1"]
+        run = subprocess.run(["scripts/timedemo_pairs.sh", "1"] + settings + ["320", "240", demo], env=env,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=500)
+        print(run.stdout)
+        assert run.returncode == 0, "timedemo_pairs.sh exited with %d" % run.returncode
+        assert "replay status" not in run.stdout, "a paired run did not replay the demo"
+        for setting in settings:
+            start_run, median_run, p99_run, cpu_run = find(
+                r"^run 1  %s: start %s median %s p99 %s cpu %s \(load" % ((re.escape(setting),) + (NUMBER,) * 4),
+                run.stdout)
+            assert 0 < median_run <= p99_run and start_run > 0 and cpu_run > 0, run.stdout
+            means = find(r"^mean of 1 runs  %s: median %s p99 %s cpu %s start %s ms$"
+                         % ((re.escape(setting),) + (NUMBER,) * 4), run.stdout)
+            assert all(abs(m - r) < 0.006 for m, r in zip(means, [median_run, p99_run, cpu_run, start_run])), \
+                (setting, means)
     print("timedemo check: OK")
     return 0
 
