@@ -279,12 +279,14 @@ void Mesh::upload(const MeshGeometry& geometry) {
 
 const Mesh::UniformLocations& Mesh::locationsFor(const Shader& program) {
     for (const UniformLocations& entry : locations_) {
-        if (entry.shader == &program && entry.program == program.program) return entry;
+        if (entry.program != 0 && entry.program == program.program && entry.linkId == program.linkId()) {
+            return entry;
+        }
     }
     // A program not seen yet (or relinked): ask GL once, in the slot used longest ago.
     UniformLocations& entry = locations_[nextLocationSlot_];
     nextLocationSlot_ = (nextLocationSlot_ + 1) % (sizeof locations_ / sizeof locations_[0]);
-    entry.shader = &program;
+    entry.linkId = program.linkId();
     entry.program = program.program;
     entry.mvp = glGetUniformLocation(program.program, "mvp");
     entry.model = glGetUniformLocation(program.program, "model");

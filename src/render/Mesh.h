@@ -152,9 +152,11 @@ private:
     std::vector<const void*> rangeOffsets_;
     // The uniform locations draw sets, per program the mesh was drawn with
     // (the renderer re-points `shader` between a few programs each frame):
-    // looked up once instead of by name at every draw.
+    // looked up once instead of by name at every draw. An entry belongs to
+    // one link of one program (Shader::linkId; 0 for a program linked by
+    // hand, which is then known by its GL name alone).
     struct UniformLocations {
-        const Shader* shader = nullptr;
+        std::uint64_t linkId = 0;
         GLuint program = 0;
         GLint mvp = -1;
         GLint model = -1;

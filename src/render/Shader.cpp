@@ -1,6 +1,7 @@
 #include "render/Shader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iostream>
 #include <sstream>
 #include <utility>
@@ -11,6 +12,15 @@
 #include "render/Texture.h"
 
 namespace vestrel {
+
+namespace {
+
+std::uint64_t nextLinkId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+}  // namespace
 
 Shader::Shader(const std::string& vertexPath, const std::string& fragmentPath,
                const std::string& fragmentDefine) {
@@ -28,7 +38,8 @@ Shader::~Shader() { release(); }
 Shader::Shader(Shader&& other) noexcept
     : program(std::exchange(other.program, 0)),
       vertexShader(std::exchange(other.vertexShader, 0)),
-      fragmentShader(std::exchange(other.fragmentShader, 0)) {}
+      fragmentShader(std::exchange(other.fragmentShader, 0)),
+      linkId_(std::exchange(other.linkId_, 0)) {}
 
 Shader& Shader::operator=(Shader&& other) noexcept {
     if (this != &other) {
@@ -36,6 +47,7 @@ Shader& Shader::operator=(Shader&& other) noexcept {
         program = std::exchange(other.program, 0);
         vertexShader = std::exchange(other.vertexShader, 0);
         fragmentShader = std::exchange(other.fragmentShader, 0);
+        linkId_ = std::exchange(other.linkId_, 0);
     }
     return *this;
 }
@@ -46,6 +58,7 @@ void Shader::release() {
         glDeleteProgram(program);
     }
     program = 0;
+    linkId_ = 0;
 }
 
 void Shader::loadShader(const std::string& path, GLenum type, GLuint& shader, const std::string& define) {
@@ -115,6 +128,7 @@ void Shader::link(const std::string& sourcesName) {
         glDeleteShader(fragmentShader);
         vertexShader = 0;
         fragmentShader = 0;
+        linkId_ = nextLinkId();
         return;
     }
     GLint logLength = 0;

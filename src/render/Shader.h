@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace vestrel {
@@ -98,6 +99,12 @@ public:
     GLint getAttribLocation(const char* name) const;
     GLint getUniformLocation(const char* name) const;
 
+    // A number no other successful link in this process has had; 0 before
+    // the first and after release. A program linked again keeps its name,
+    // and drivers may give a deleted program's name to the next one, so
+    // whatever remembers uniform locations compares this as well as `program`.
+    std::uint64_t linkId() const { return linkId_; }
+
     // Binds `texture` on the active texture unit (unit 0 throughout the game),
     // applies the current sampling mode and points the sampler uniform `name`
     // at unit 0. A null texture binds texture 0. The program must be in use.
@@ -105,6 +112,8 @@ public:
 
 private:
     void release();
+
+    std::uint64_t linkId_ = 0;
 };
 
 }  // namespace vestrel

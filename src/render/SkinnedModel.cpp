@@ -264,6 +264,7 @@ void SkinnedModel::lookUpLocations() {
     locations_.tex = glGetUniformLocation(shader->program, "tex");
     locations_.useTexture = glGetUniformLocation(shader->program, "useTexture");
     locationsProgram_ = shader->program;
+    locationsLinkId_ = shader->linkId();
 }
 
 int SkinnedModel::uniform(int cached, const char* name) const {
@@ -273,7 +274,7 @@ int SkinnedModel::uniform(int cached, const char* name) const {
 
 void SkinnedModel::draw() {
     if (scene == nullptr || shader == nullptr) return;
-    if (shader->program != locationsProgram_) lookUpLocations();
+    if (shader->program != locationsProgram_ || shader->linkId() != locationsLinkId_) lookUpLocations();
     if (animator) {
         const std::int64_t elapsed = clock() - loadStartMs;
         if (!animationHeld) animationTimeMs += elapsed - lastElapsedMs;

@@ -135,7 +135,8 @@ private:
 
     std::vector<int> partOfMesh_;  // scene mesh index -> index into parts, -1 when skipped
     Locations locations_;
-    unsigned locationsProgram_ = 0;  // the program locations_ belong to
+    unsigned locationsProgram_ = 0;      // the program locations_ belong to,
+    std::uint64_t locationsLinkId_ = 0;  // and its link (Shader::linkId)
     std::vector<aiMatrix4x4> boneScratch_;
     std::array<glm::mat4, kMaxBones> boneUpload_{};
 };

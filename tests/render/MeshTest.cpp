@@ -417,13 +417,16 @@ TEST_F(MeshDrawing, OtherPassProgramsDrawTheSameVertexArray) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// A program whose "mvp" sits at a location of its own and which has no "model":
-// drawing yellow where its mvp puts the square.
-GLuint buildOffsetProgram(GLint positionLocation) {
+// Links into `record` (into its program when it has one, else a new one) a
+// program whose "mvp" sits at `mvpLocation` and which has no "model", by
+// Shader::link: drawing yellow where its mvp puts the square.
+void linkOffsetProgram(Shader& record, GLint positionLocation, int mvpLocation) {
     const std::string vertex =
         "#version 330 core\n"
         "#extension GL_ARB_explicit_uniform_location : require\n"
-        "layout(location = 9) uniform mat4 mvp;\n"
+        "layout(location = " +
+        std::to_string(mvpLocation) +
+        ") uniform mat4 mvp;\n"
         "layout(location = " +
         std::to_string(positionLocation) +
         ") in vec3 position;\n"
@@ -436,15 +439,10 @@ GLuint buildOffsetProgram(GLint positionLocation) {
         glCompileShader(shader);
         return shader;
     };
-    const GLuint vs = stage(GL_VERTEX_SHADER, vertex.c_str());
-    const GLuint fs = stage(GL_FRAGMENT_SHADER, fragment);
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    return program;
+    if (record.program == 0) record.program = glCreateProgram();
+    record.vertexShader = stage(GL_VERTEX_SHADER, vertex.c_str());
+    record.fragmentShader = stage(GL_FRAGMENT_SHADER, fragment);
+    record.link("offset program");
 }
 
 TEST_F(MeshDrawing, UniformLocationsFollowTheProgramAndMissingNamesAreReportedEveryDraw) {
@@ -454,11 +452,9 @@ TEST_F(MeshDrawing, UniformLocationsFollowTheProgramAndMissingNamesAreReportedEv
     Mesh mesh(texLights.get(), glm::mat4(1.0f), "Shelf_mesh");
     mesh.loadFromNode(nodes.child, square.get(), kLevelKey);
 
+    const GLint position = glGetAttribLocation(texLights->program, "position");
     Shader offset;
-    offset.program = buildOffsetProgram(glGetAttribLocation(texLights->program, "position"));
-    GLint linked = GL_FALSE;
-    glGetProgramiv(offset.program, GL_LINK_STATUS, &linked);
-    ASSERT_EQ(linked, GL_TRUE);
+    linkOffsetProgram(offset, position, 9);
     // Otherwise a location remembered from the wrong program would go unnoticed.
     ASSERT_NE(glGetUniformLocation(offset.program, "mvp"), glGetUniformLocation(texLights->program, "mvp"));
 
@@ -498,6 +494,20 @@ TEST_F(MeshDrawing, UniformLocationsFollowTheProgramAndMissingNamesAreReportedEv
     EXPECT_EQ(rgb(176, 128), kRed);
     EXPECT_EQ(rgb(48, 128), kBlue);
     std::swap(offset.program, texLights->program);
+
+    // The same record and program name linked again from other sources (as
+    // a driver that reuses a deleted program's name hands it to the next):
+    // the new link's locations are asked for, not the remembered ones.
+    const GLuint name = offset.program;
+    const std::uint64_t firstLink = offset.linkId();
+    linkOffsetProgram(offset, position, 4);
+    ASSERT_EQ(offset.program, name);
+    EXPECT_NE(offset.linkId(), firstLink);
+    clear();
+    glUseProgram(offset.program);
+    mesh.draw(right, DrawMode::Normal);
+    EXPECT_EQ(rgb(192, 128), yellow);
+    glGetError();  // "model" is missing from this program too
     glUseProgram(0);
 }
 

@@ -165,6 +165,36 @@ TEST_F(SkinnedModelTest, WithoutAnimationTheBindPoseDrawsWithIdentityBones) {
 
     model->draw();
     for (const glm::mat4& bone : model->lastBoneMatrices()) EXPECT_EQ(bone, glm::mat4(1.0f));
+
+    // The same program linked again from sources that put its uniforms
+    // elsewhere (its name and the Shader record stay): the model asks for
+    // the new locations instead of writing to the old ones.
+    const GLint oldModelLocation = glGetUniformLocation(shader->program, "modelMatrix");
+    const char* vertex =
+        "#version 330 core\n"
+        "#extension GL_ARB_explicit_uniform_location : require\n"
+        "layout(location = 0) uniform mat4 boneMatrices[60];\n"
+        "layout(location = 60) uniform mat4 viewMatrix;\n"
+        "layout(location = 61) uniform mat4 projectionMatrix;\n"
+        "layout(location = 62) uniform mat4 modelMatrix;\n"
+        "in vec3 position;\n"
+        "void main() {\n"
+        "    gl_Position = projectionMatrix * viewMatrix * modelMatrix * boneMatrices[gl_VertexID % 60] *\n"
+        "                  vec4(position, 1.0);\n"
+        "}\n";
+    const char* fragment = "#version 330 core\nout vec4 colour;\nvoid main() { colour = vec4(1.0); }\n";
+    for (auto [stage, type, source] : {std::tuple{&shader->vertexShader, GL_VERTEX_SHADER, vertex},
+                                       std::tuple{&shader->fragmentShader, GL_FRAGMENT_SHADER, fragment}}) {
+        *stage = glCreateShader(type);
+        glShaderSource(*stage, 1, &source, nullptr);
+        glCompileShader(*stage);
+    }
+    shader->link("relinked skinning program");
+    ASSERT_NE(glGetUniformLocation(shader->program, "modelMatrix"), oldModelLocation);
+    model->draw();
+    GLfloat held[16];
+    glGetUniformfv(shader->program, glGetUniformLocation(shader->program, "modelMatrix"), held);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(held[i], upright[i / 4][i % 4]) << i;
 }
 
 TEST_F(SkinnedModelTest, SeventyBonesUploadTheirFirstSixty) {
