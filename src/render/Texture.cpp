@@ -40,22 +40,23 @@ void Texture::release() {
 
 namespace {
 
-// The source texels one texel of the next level down averages along a side
-// of size texels, with their weights: the two under it along an even side,
-// three weighted 1, 2, 1 along an odd one (so that no row or column of the
-// picture is left out of the smaller levels), itself along a side of 1.
+// How one texel of the next level down averages the texels under it along a
+// side of `size` texels: the two under it along an even side, three weighted
+// 1, 2, 1 along an odd one (so that no row or column of the picture is left
+// out of the smaller levels), itself along a side of 1. The same for every
+// texel of the side; texel n of the next level starts at source texel
+// step * n.
 struct Taps {
-    int first = 0;
+    int step = 0;
     int weights[3] = {1, 0, 0};
     int count = 1;
     int total = 1;
 };
 
-Taps tapsFor(int index, int size) {
+Taps tapsFor(int size) {
     Taps taps;
-    taps.first = 2 * index;
     if (size == 1) {
-        taps.first = 0;
+        return taps;
     } else if (size % 2 == 0) {
         taps.weights[1] = 1;
         taps.count = 2;
@@ -66,6 +67,7 @@ Taps tapsFor(int index, int size) {
         taps.count = 3;
         taps.total = 4;
     }
+    taps.step = 2;
     return taps;
 }
 
@@ -77,22 +79,22 @@ MipLevel halveRgb(const std::uint8_t* pixels, int pixelWidth, int pixelHeight) {
     next.height = std::max(1, pixelHeight / 2);
     next.pixels.resize(static_cast<size_t>(next.width) * next.height * 3);
     std::uint8_t* out = next.pixels.data();
+    const Taps rows = tapsFor(pixelHeight);
+    const Taps columns = tapsFor(pixelWidth);
+    const unsigned total = static_cast<unsigned>(rows.total * columns.total);
     for (int y = 0; y < next.height; ++y) {
-        const Taps rows = tapsFor(y, pixelHeight);
         for (int x = 0; x < next.width; ++x) {
-            const Taps columns = tapsFor(x, pixelWidth);
             unsigned sum[3] = {0, 0, 0};
             for (int j = 0; j < rows.count; ++j) {
-                const std::uint8_t* row = pixels + static_cast<size_t>(rows.first + j) * pixelWidth * 3;
+                const std::uint8_t* row = pixels + static_cast<size_t>(rows.step * y + j) * pixelWidth * 3;
                 for (int i = 0; i < columns.count; ++i) {
-                    const std::uint8_t* texel = row + (columns.first + i) * 3;
+                    const std::uint8_t* texel = row + (columns.step * x + i) * 3;
                     const unsigned weight = static_cast<unsigned>(rows.weights[j] * columns.weights[i]);
                     sum[0] += weight * texel[0];
                     sum[1] += weight * texel[1];
                     sum[2] += weight * texel[2];
                 }
             }
-            const unsigned total = static_cast<unsigned>(rows.total * columns.total);
             for (unsigned channel : sum) {
                 *out++ = static_cast<std::uint8_t>((channel + total / 2) / total);
             }
