@@ -55,7 +55,7 @@ for i in $(seq 1 "$runs"); do
       tail -5 "$log/run" >&2
       exit 1
     fi
-    echo "$s $line load $(cut -d' ' -f1 /proc/loadavg)" >>"$log/all"
+    echo "$s $line" >>"$log/all"
     echo "run $i  ${sides[$s]}: $line(load $(cut -d' ' -f1 /proc/loadavg))"
   done
 done
